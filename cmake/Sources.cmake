@@ -1,0 +1,36 @@
+# Source lists shared by the plug-in and the static core used by the tools and tests.
+# Each folder's sources are picked up as a whole so that a new stage only needs its files.
+
+file(GLOB VELLUMAR_ENGINE_SOURCES CONFIGURE_DEPENDS
+    "${CMAKE_SOURCE_DIR}/engine/*.cpp" "${CMAKE_SOURCE_DIR}/engine/*.h")
+file(GLOB VELLUMAR_EDITOR_SOURCES CONFIGURE_DEPENDS
+    "${CMAKE_SOURCE_DIR}/editor/*.cpp" "${CMAKE_SOURCE_DIR}/editor/*.h")
+
+set(VELLUMAR_JUCE_MODULES
+    juce::juce_audio_utils
+    juce::juce_audio_processors
+    juce::juce_audio_formats
+    juce::juce_dsp
+    juce::juce_gui_basics
+    juce::juce_graphics
+    juce::juce_data_structures
+    juce::juce_events
+    juce::juce_core)
+
+set(VELLUMAR_COMMON_DEFINITIONS
+    JUCE_WEB_BROWSER=0
+    JUCE_USE_CURL=0
+    JUCE_USE_FLAC=0
+    JUCE_USE_OGGVORBIS=0
+    JUCE_USE_MP3AUDIOFORMAT=1
+    JUCE_DISPLAY_SPLASH_SCREEN=0
+    JUCE_REPORT_APP_USAGE=0
+    JUCE_MODAL_LOOPS_PERMITTED=0
+    JUCE_SILENCE_XCODE_15_LINKER_WARNING=1)
+
+# Debian's JUCE is debundled: the image codecs come from the system.
+pkg_check_modules(VELLUMAR_IMAGE_LIBS REQUIRED IMPORTED_TARGET libpng libjpeg zlib)
+
+function(vellumar_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+endfunction()

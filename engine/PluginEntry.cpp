@@ -1,0 +1,7 @@
+#include "engine/VellumarProcessor.h"
+
+// The plug-in wrappers create every instance through this function.
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
+{
+    return new VellumarProcessor();
+}

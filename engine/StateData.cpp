@@ -1,0 +1,252 @@
+#include "engine/StateData.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace statedata
+{
+namespace
+{
+    constexpr int maxDepth = 16;
+
+    // Markers of juce::var's binary form.
+    enum Marker : juce::uint8
+    {
+        markerInt = 1,
+        markerBoolTrue = 2,
+        markerBoolFalse = 3,
+        markerDouble = 4,
+        markerString = 5,
+        markerInt64 = 6,
+        markerArray = 7,
+        markerBinary = 8
+    };
+
+    struct Reader
+    {
+        const juce::uint8* data;
+        size_t size;
+        size_t pos = 0;
+
+        size_t remaining() const { return size - pos; }
+
+        bool string (juce::String& result)
+        {
+            const auto start = pos;
+
+            while (pos < size && data[pos] != 0)
+                ++pos;
+
+            if (pos >= size)
+                return false;
+
+            result = juce::String::fromUTF8 (reinterpret_cast<const char*> (data + start), (int) (pos - start));
+            ++pos;
+            return true;
+        }
+
+        // The compressed integer of juce::OutputStream::writeCompressedInt.
+        bool compressedInt (int& value)
+        {
+            if (remaining() < 1)
+                return false;
+
+            const auto sizeByte = data[pos++];
+            const int numBytes = sizeByte & 0x7f;
+
+            if (numBytes > 4 || (size_t) numBytes > remaining())
+                return false;
+
+            juce::uint32 v = 0;
+            for (int i = 0; i < numBytes; ++i)
+                v |= (juce::uint32) data[pos++] << (8 * i);
+
+            if (v > 0x7fffffffu)
+                return false;
+
+            value = (sizeByte & 0x80) != 0 ? -(int) v : (int) v;
+            return true;
+        }
+
+        bool count (int& value) { return compressedInt (value) && value >= 0 && (size_t) value <= remaining(); }
+
+        template <typename T>
+        T littleEndian()
+        {
+            T v;
+            std::memcpy (&v, data + pos, sizeof (T));
+            pos += sizeof (T);
+            return v;
+        }
+
+        bool variant (juce::var& result, int depth)
+        {
+            int numBytes = 0;
+
+            if (depth > maxDepth || ! compressedInt (numBytes) || numBytes < 0 || (size_t) numBytes > remaining())
+                return false;
+
+            if (numBytes == 0)
+            {
+                result = juce::var();
+                return true;
+            }
+
+            const auto marker = data[pos++];
+            const auto payload = (size_t) numBytes - 1;
+
+            switch (marker)
+            {
+                case markerInt:
+                    if (payload != 4) return false;
+                    result = (int) juce::ByteOrder::swapIfBigEndian (littleEndian<juce::uint32>());
+                    return true;
+                case markerInt64:
+                    if (payload != 8) return false;
+                    result = (juce::int64) juce::ByteOrder::swapIfBigEndian (littleEndian<juce::uint64>());
+                    return true;
+                case markerDouble:
+                    if (payload != 8) return false;
+                    result = littleEndian<double>();
+                    return true;
+                case markerBoolTrue: result = true; return payload == 0;
+                case markerBoolFalse: result = false; return payload == 0;
+                case markerString:
+                {
+                    size_t length = 0;
+                    while (length < payload && data[pos + length] != 0)
+                        ++length;
+
+                    result = juce::String::fromUTF8 (reinterpret_cast<const char*> (data + pos), (int) length);
+                    pos += payload;
+                }
+                    return true;
+                case markerBinary:
+                    result = juce::MemoryBlock (data + pos, payload);
+                    pos += payload;
+                    return true;
+                case markerArray:
+                {
+                    int numItems = 0;
+                    if (! count (numItems))
+                        return false;
+
+                    juce::Array<juce::var> items;
+                    for (int i = 0; i < numItems; ++i)
+                    {
+                        juce::var item;
+                        if (! variant (item, depth + 1))
+                            return false;
+                        items.add (item);
+                    }
+                    result = items;
+                    return true;
+                }
+                default:
+                    pos += payload;
+                    result = juce::var();
+                    return true;
+            }
+        }
+
+        // Returns false at a break; `tree` then holds what was read before it (invalid if the type was cut).
+        bool tree (juce::ValueTree& result, int depth)
+        {
+            juce::String type;
+
+            if (depth > maxDepth || ! string (type) || type.isEmpty())
+                return false;
+
+            result = juce::ValueTree (type);
+
+            int numProperties = 0;
+            if (! count (numProperties))
+                return false;
+
+            for (int i = 0; i < numProperties; ++i)
+            {
+                juce::String name;
+                juce::var value;
+
+                if (! string (name) || name.isEmpty() || ! variant (value, depth))
+                    return false;
+
+                result.setProperty (name, value, nullptr);
+            }
+
+            int numChildren = 0;
+            if (! count (numChildren))
+                return false;
+
+            for (int i = 0; i < numChildren; ++i)
+            {
+                juce::ValueTree child;
+                const bool whole = tree (child, depth + 1);
+
+                if (child.isValid())
+                    result.appendChild (child, nullptr);
+
+                if (! whole)
+                    return false;
+            }
+
+            return true;
+        }
+    };
+
+    bool isFiniteNumber (const juce::var& value)
+    {
+        const bool numeric = value.isDouble() || value.isInt() || value.isInt64() || value.isBool();
+        const auto text = value.toString().trim();
+        const bool numericText = value.isString() && text.isNotEmpty() && text.containsOnly ("0123456789.-+eE");
+
+        return (numeric || numericText) && std::isfinite ((double) value);
+    }
+} // namespace
+
+ReadResult readTree (const void* data, size_t numBytes)
+{
+    ReadResult result;
+
+    if (data == nullptr || numBytes == 0)
+        return result;
+
+    Reader reader { static_cast<const juce::uint8*> (data), numBytes };
+    result.complete = reader.tree (result.tree, 0);
+    return result;
+}
+
+juce::ValueTree keepKnownParameters (const juce::ValueTree& source, const juce::Identifier& rootType,
+                                     const juce::StringArray& parameterIds)
+{
+    juce::ValueTree result (rootType);
+
+    for (const auto& child : source)
+    {
+        if (! child.hasType ("PARAM"))
+            continue;
+
+        const auto id = child.getProperty ("id").toString();
+
+        if (! parameterIds.contains (id))
+            continue;
+
+        juce::ValueTree kept ("PARAM");
+        kept.setProperty ("id", id, nullptr);
+
+        if (child.hasProperty ("value"))
+        {
+            const auto& value = child.getProperty ("value");
+
+            if (! isFiniteNumber (value))
+                continue;
+
+            kept.setProperty ("value", (double) value, nullptr);
+        }
+
+        result.appendChild (kept, nullptr);
+    }
+
+    return result;
+}
+} // namespace statedata

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <juce_data_structures/juce_data_structures.h>
+
+/** Reading parameter trees from bytes that may be damaged or come from anywhere.
+
+    `juce::ValueTree::readFromStream` trusts the counts it reads: a damaged count can make it reserve gigabytes or
+    loop for a very long time. This reader takes the same binary form but checks every count against the bytes
+    that are left, and stops at the first thing that does not fit.
+*/
+namespace statedata
+{
+struct ReadResult
+{
+    juce::ValueTree tree;   // invalid when not even the root's type could be read
+    bool complete = false;  // true when the whole tree was read without a break
+};
+
+/** Reads the first tree in the data. A tree that breaks off keeps what was read before the break. */
+ReadResult readTree (const void* data, size_t numBytes);
+
+/** A copy of `source` with only its "PARAM" children whose "id" is one of `parameterIds` and whose "value", when
+    present, is a finite number; the root gets the type `rootType`. */
+juce::ValueTree keepKnownParameters (const juce::ValueTree& source, const juce::Identifier& rootType,
+                                     const juce::StringArray& parameterIds);
+} // namespace statedata

@@ -1,0 +1,308 @@
+#include "engine/VellumarProcessor.h"
+
+#include "engine/ChunkLoop.h"
+#include "engine/ParameterIds.h"
+#include "engine/StateData.h"
+
+#include <cmath>
+#include <cstdio>
+
+//==============================================================================
+VellumarProcessor::BusesProperties VellumarProcessor::makeBuses()
+{
+    // JUCE's LV2 wrapper reads every input port it declared without checking that the host connected it, and it
+    // declares the ports of a bus that is off by default as optional. An LV2 host that leaves the key unconnected
+    // would crash the plug-in, so there the side-chain is a required port: on from the start.
+    const bool sidechainOnByDefault = juce::PluginHostType::getPluginLoadedAs() == juce::AudioProcessor::wrapperType_LV2;
+
+    return BusesProperties()
+        .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+        .withInput ("Sidechain", juce::AudioChannelSet::stereo(), sidechainOnByDefault)
+        .withOutput ("Output", juce::AudioChannelSet::stereo(), true);
+}
+
+VellumarProcessor::VellumarProcessor()
+    : juce::AudioProcessor (makeBuses()),
+      apvts (*this, nullptr, "Parameters", createParameters())
+{
+    preDelaySmoother.reset (12800);
+
+    apvts.addParameterListener (ids::lowCut, this);
+    apvts.addParameterListener (ids::highCut, this);
+}
+
+VellumarProcessor::~VellumarProcessor()
+{
+    apvts.removeParameterListener (ids::lowCut, this);
+    apvts.removeParameterListener (ids::highCut, this);
+}
+
+//==============================================================================
+const juce::String VellumarProcessor::getName() const { return "Vellumar"; }
+void VellumarProcessor::releaseResources() {}
+double VellumarProcessor::getTailLengthSeconds() const { return 0.0; }
+bool VellumarProcessor::acceptsMidi() const { return false; }
+bool VellumarProcessor::producesMidi() const { return false; }
+bool VellumarProcessor::isMidiEffect() const { return false; }
+juce::AudioProcessorEditor* VellumarProcessor::createEditor() { return new juce::GenericAudioProcessorEditor (*this); }
+bool VellumarProcessor::hasEditor() const { return true; }
+int VellumarProcessor::getNumPrograms() { return 1; }
+int VellumarProcessor::getCurrentProgram() { return 0; }
+void VellumarProcessor::setCurrentProgram (int) {}
+const juce::String VellumarProcessor::getProgramName (int) { return {}; }
+void VellumarProcessor::changeProgramName (int, const juce::String&) {}
+
+//==============================================================================
+// Hosts other than AAX keep only what the state block holds, so it carries the parameter tree in the same binary
+// form as a preset file. Data that is not such a tree (empty, damaged, from another plug-in) changes nothing.
+void VellumarProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    destData.reset();
+    juce::MemoryOutputStream stream (destData, false);
+    apvts.copyState().writeToStream (stream);
+}
+
+void VellumarProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    if (data == nullptr || sizeInBytes <= 0)
+        return;
+
+    const auto read = statedata::readTree (data, (size_t) sizeInBytes);
+
+    if (! read.complete || ! read.tree.hasType (apvts.state.getType()))
+        return;
+
+    const auto clean = statedata::keepKnownParameters (read.tree, apvts.state.getType(), getParameterIds());
+
+    if (clean.getNumChildren() == 0)
+        return;
+
+    apvts.replaceState (clean);
+}
+
+juce::StringArray VellumarProcessor::getParameterIds() const
+{
+    juce::StringArray result;
+
+    for (auto* parameter : getParameters())
+        if (auto* withId = dynamic_cast<juce::AudioProcessorParameterWithID*> (parameter))
+            result.add (withId->paramID);
+
+    return result;
+}
+
+// A preset is a parameter tree in the binary stream form. A file that cannot be opened is reported on standard
+// output; one that opens but does not start with a tree (empty, foreign) is treated the same way, since
+// installing an empty state would silently empty the session the host saves. A tree that breaks off part-way
+// still applies what it holds. Only children naming a parameter with a finite value (or none) are installed.
+void VellumarProcessor::loadPreset (juce::File file)
+{
+    juce::FileInputStream stream (file);
+    juce::MemoryBlock bytes;
+
+    if (stream.openedOk())
+        stream.readIntoMemoryBlock (bytes);
+
+    const auto read = statedata::readTree (bytes.getData(), bytes.getSize());
+    const auto tree = statedata::keepKnownParameters (read.tree, apvts.state.getType(), getParameterIds());
+
+    if (! stream.openedOk() || tree.getNumChildren() == 0)
+    {
+        std::puts ("LOAD PRESET ERROR");
+        std::fflush (stdout);
+        return;
+    }
+
+    apvts.replaceState (tree);
+}
+
+//==============================================================================
+bool VellumarProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const auto mono = juce::AudioChannelSet::mono();
+    const auto stereo = juce::AudioChannelSet::stereo();
+    const auto input = layouts.getMainInputChannelSet();
+    const auto output = layouts.getMainOutputChannelSet();
+
+    if (output == mono)
+        return input == mono;
+
+    if (output == stereo)
+        return input == mono || input == stereo;
+
+    return false;
+}
+
+void VellumarProcessor::parameterChanged (const juce::String&, float)
+{
+    updateInputEq();
+}
+
+float VellumarProcessor::limitCutoff (float frequency, double sampleRate) noexcept
+{
+    const auto limit = (float) (0.499 * sampleRate);
+    return std::isfinite (frequency) ? juce::jlimit (1.0f, limit, frequency) : limit;
+}
+
+void VellumarProcessor::updateInputEq()
+{
+    // Before the first preparation there is no sample rate yet; the construction rate stands in.
+    const double rate = processSpec.sampleRate > 0.0 ? processSpec.sampleRate : 44100.0;
+    const float lowCut = apvts.getRawParameterValue (ids::lowCut)->load();
+    const float highCut = apvts.getRawParameterValue (ids::highCut)->load();
+
+    *lowCutCoefficients = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (rate, limitCutoff (lowCut, rate), 0.6f);
+    *highCutCoefficients = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (rate, limitCutoff (highCut, rate), 0.7f);
+}
+
+//==============================================================================
+void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
+{
+    const auto numOutputs = (juce::uint32) getTotalNumOutputChannels();
+    processSpec = { sampleRate, (juce::uint32) samplesPerBlock, numOutputs };
+
+    dryWetMixer.prepare (processSpec);
+    dryWetMixer.reset();
+
+    preDelayLine.prepare (processSpec);
+    preDelayLine.reset();
+    preDelayLine.setMaximumDelayInSamples ((int) sampleRate);
+    preDelayLine.reset();
+
+    const float preDelayMs = apvts.getRawParameterValue (ids::preDelay)->load();
+    preDelaySmoother.setCurrentAndTargetValue (preDelayMs);
+
+    sidechainBuffer.setSize (2, samplesPerBlock);
+
+    lowCutFilter.prepare (processSpec);
+    highCutFilter.prepare (processSpec);
+    updateInputEq();
+
+    widthSmoother.reset (sampleRate, 0.05);
+    widthSmoother.setCurrentAndTargetValue (widthSmoother.getTargetValue());
+
+    flipStep = 1.0f / std::max (1.0f, 0.02f * (float) sampleRate);
+    stereoStageStarted = false;
+
+    if (auto* mainInput = getBus (true, 0))
+        mainInputChannels = mainInput->getNumberOfChannels();
+    outputChannels = getTotalNumOutputChannels();
+
+    loadedIrName.clear();
+}
+
+//==============================================================================
+void VellumarProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    forEachChunk (buffer, (int) processSpec.maximumBlockSize, [this] (juce::AudioBuffer<float>& chunk) { processChunk (chunk); });
+}
+
+void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
+{
+    const int n = buffer.getNumSamples();
+    const int numChannels = std::min (outputChannels, buffer.getNumChannels());
+    const auto value = [this] (const char* id) { return apvts.getRawParameterValue (id)->load(); };
+
+    // 1-3: mix proportion, flip target and the switch fields.
+    dryWetMixer.setWetMixProportion (value (ids::mix) / 100.0f);
+
+    const float flip = apvts.getParameter (ids::lrFlipButton)->getValue();
+    const float flipTarget = flip != 0.0f ? 1.0f : 0.0f;
+
+    effectOffDisplay = value (ids::onButton) < 0.5f;
+    eqOffDisplay = value (ids::onEqButton) < 0.5f;
+
+    // 4: side-chain key.
+    if (auto* key = getBus (true, 1); key != nullptr && key->isEnabled())
+    {
+        sidechainBuffer.setSize (2, n, false, false, true);
+        const int extra = buffer.getNumChannels() - mainInputChannels;
+
+        if (extra == 1)
+        {
+            sidechainBuffer.copyFrom (0, 0, buffer, mainInputChannels, 0, n);
+            sidechainBuffer.copyFrom (1, 0, buffer, mainInputChannels, 0, n);
+        }
+        else if (extra == 2)
+        {
+            sidechainBuffer.copyFrom (0, 0, buffer, mainInputChannels, 0, n);
+            sidechainBuffer.copyFrom (1, 0, buffer, mainInputChannels + 1, 0, n);
+        }
+    }
+
+    // 5: a mono input feeds both output channels.
+    if (mainInputChannels == 1 && outputChannels == 2 && n > 0)
+        buffer.copyFrom (1, 0, buffer, 0, 0, n);
+
+    // 6: host tempo.
+    if (auto* playHead = getPlayHead())
+        if (const auto position = playHead->getPosition())
+            if (const auto bpm = position->getBpm())
+                hostBpm = (float) *bpm;
+
+    juce::AudioBuffer<float> chunk (buffer.getArrayOfWritePointers(), numChannels, n);
+    juce::dsp::AudioBlock<float> block (chunk);
+
+    // 7: the dry signal is held back before any wet stage touches the block.
+    dryWetMixer.pushDrySamples (block);
+
+    // 8: width target; the first chunk after a preparation starts without a ramp.
+    const float widthTarget = value (ids::width) / 100.0f;
+    widthSmoother.setTargetValue (widthTarget);
+
+    if (! stereoStageStarted)
+    {
+        widthSmoother.setCurrentAndTargetValue (widthTarget);
+        flipAmount = flipTarget;
+        stereoStageStarted = true;
+    }
+
+    if (! effectOffDisplay)
+    {
+        // 10: pre-delay.
+        preDelaySmoother.setTargetValue (value (ids::preDelay));
+        const float rate = (float) processSpec.sampleRate;
+        const float maxDelay = (float) preDelayLine.getMaximumDelayInSamples();
+
+        for (int i = 0; i < n; ++i)
+        {
+            const float seconds = preDelaySmoother.getNextValue() / 1000.0f;
+            preDelayLine.setDelay (std::min (std::abs (rate * seconds), maxDelay));
+
+            for (int c = 0; c < numChannels; ++c)
+            {
+                auto* samples = chunk.getWritePointer (c);
+                preDelayLine.pushSample (c, samples[i]);
+                samples[i] = preDelayLine.popSample (c);
+            }
+        }
+
+        // 20: left/right flip and width.
+        if (outputChannels == 2)
+        {
+            auto* left = chunk.getWritePointer (0);
+            auto* right = chunk.getWritePointer (1);
+
+            for (int i = 0; i < n; ++i)
+            {
+                const float w = widthSmoother.getNextValue();
+
+                if (flipAmount < flipTarget)
+                    flipAmount = std::min (flipAmount + flipStep, flipTarget);
+                else if (flipAmount > flipTarget)
+                    flipAmount = std::max (flipAmount - flipStep, flipTarget);
+
+                const float s = flipAmount;
+                const float a = (1.0f - s) * left[i] + s * right[i];
+                const float b = (1.0f - s) * right[i] + s * left[i];
+                left[i] = 0.5f * ((1.0f + w) * a + (1.0f - w) * b);
+                right[i] = 0.5f * ((1.0f - w) * a + (1.0f + w) * b);
+            }
+        }
+    }
+
+    // 22: dry/wet mix.
+    dryWetMixer.mixWetSamples (block);
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_dsp/juce_dsp.h>
+
+#include <atomic>
+#include <string>
+
+/** The plug-in's audio processor: parameters, the wet signal path and the fields the editor shares. */
+class VellumarProcessor : public juce::AudioProcessor,
+                          public juce::AudioProcessorValueTreeState::Listener
+{
+public:
+    using CutFilter = juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>>;
+
+    VellumarProcessor();
+    ~VellumarProcessor() override;
+
+    //==============================================================================
+    const juce::String getName() const override;
+    void prepareToPlay (double sampleRate, int samplesPerBlock) override;
+    void releaseResources() override;
+    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    double getTailLengthSeconds() const override;
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+    bool isMidiEffect() const override;
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override;
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int) override;
+    const juce::String getProgramName (int) override;
+    void changeProgramName (int, const juce::String&) override;
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+    void parameterChanged (const juce::String& parameterID, float newValue) override;
+
+    //==============================================================================
+    juce::AudioProcessorValueTreeState::ParameterLayout createParameters();
+    void processChunk (juce::AudioBuffer<float>& chunk);
+    void updateInputEq();
+    void loadPreset (juce::File file);
+
+    /** The IDs of all published parameters, in layout order. */
+    juce::StringArray getParameterIds() const;
+
+    /** The largest cut-off a second-order section may be given at this rate; higher requests are held just
+        below half the sample rate so that no coefficient becomes infinite. */
+    static float limitCutoff (float frequency, double sampleRate) noexcept;
+
+    //==============================================================================
+    int irTypeIndex = 0;
+    int irNumber = 1;
+    float hostBpm = 120.0f;
+    int mainInputChannels = 0;
+    int outputChannels = 0;
+    bool irLoaded = false;
+    std::string irName;
+    std::string loadedIrName;
+    float loadedDecay = -1.0f;
+    juce::StringArray bandTypeNames { "Low Cut", "Low Shelf", "Peak", "High Shelf", "High Cut" };
+    juce::AudioProcessorValueTreeState apvts;
+    juce::dsp::ProcessSpec processSpec { 0.0, 0, 0 };
+    std::atomic<bool> analyserDataReady { false };
+    std::atomic<bool> analyserEnabled { false };
+    juce::AbstractFifo analyserFifo { 1 };
+    juce::AudioBuffer<float> analyserBuffer;
+    CutFilter lowCutFilter { new juce::dsp::IIR::Coefficients<float> (juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (44100.0, 10.0f, 0.6f)) };
+    CutFilter highCutFilter { new juce::dsp::IIR::Coefficients<float> (juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (44100.0, 22000.0f, 0.7f)) };
+    juce::dsp::IIR::Coefficients<float>::Ptr lowCutCoefficients { new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f) };
+    juce::dsp::IIR::Coefficients<float>::Ptr highCutCoefficients { new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f) };
+    bool effectOffDisplay = false;
+    bool eqOffDisplay = false;
+    juce::AudioBuffer<float> sidechainBuffer;
+    bool shimmerOn = false;
+    juce::SmoothedValue<float> widthSmoother { 0.0f };
+    float flipAmount = 0.0f;
+    float flipStep = 1.0f / 882.0f;
+    bool stereoStageStarted = false;
+    int editorWidth = 900;
+    int editorHeight = 600;
+    juce::AudioBuffer<float> irBufferA, irBufferB;
+    juce::AudioBuffer<float> irWorkA, irWorkB;
+    juce::SmoothedValue<float> preDelaySmoother { 0.0f };
+    juce::dsp::DryWetMixer<float> dryWetMixer;
+    juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
+
+private:
+    static BusesProperties makeBuses();
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VellumarProcessor)
+};

@@ -1,0 +1,346 @@
+#include "host/Render.h"
+
+#include "engine/OfflineRendering.h"
+#include "engine/ParameterIds.h"
+#include "engine/VellumarProcessor.h"
+
+#include <juce_audio_formats/juce_audio_formats.h>
+
+#include <chrono>
+#include <cmath>
+#include <ostream>
+
+namespace
+{
+bool isPlainNumber (const juce::String& text)
+{
+    const auto t = text.trim();
+    return t.isNotEmpty() && t.containsOnly ("0123456789.-+eE") && t.containsAnyOf ("0123456789");
+}
+
+// "2.5 kHz" -> 2500, "-3 dB" -> -3; false when the text is not a number with one of the known units.
+bool parseWithUnit (const juce::String& text, float& value)
+{
+    const auto t = text.trim();
+    const int unitStart = t.indexOfAnyOf ("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ%");
+
+    if (unitStart <= 0)
+        return false;
+
+    const auto number = t.substring (0, unitStart).trim();
+    const auto unit = t.substring (unitStart).trim();
+
+    if (! isPlainNumber (number))
+        return false;
+
+    static const juce::StringArray units { "Hz", "ms", "s", "%", "dB" };
+
+    if (unit.equalsIgnoreCase ("kHz"))
+    {
+        value = number.getFloatValue() * 1000.0f;
+        return true;
+    }
+
+    if (! units.contains (unit, true))
+        return false;
+
+    value = number.getFloatValue();
+    return true;
+}
+
+juce::String rangeText (const juce::NormalisableRange<float>& range)
+{
+    return juce::String (range.start) + " to " + juce::String (range.end);
+}
+} // namespace
+
+bool applySetting (VellumarProcessor& processor, const juce::String& id, const juce::String& text, juce::String& error)
+{
+    auto* parameter = processor.apvts.getParameter (id);
+
+    if (parameter == nullptr)
+    {
+        error = "unknown parameter ID \"" + id + "\" (vellumar-render --list-params shows them all)";
+        return false;
+    }
+
+    const auto& range = parameter->getNormalisableRange();
+    float value = 0.0f;
+
+    if (isPlainNumber (text) || parseWithUnit (text, value))
+    {
+        if (isPlainNumber (text))
+            value = text.trim().getFloatValue();
+
+        if (! std::isfinite (value) || value < range.start || value > range.end)
+        {
+            error = "value \"" + text + "\" for " + id + " is outside its range, " + rangeText (range);
+            return false;
+        }
+
+        parameter->setValueNotifyingHost (range.convertTo0to1 (value));
+        return true;
+    }
+
+    if (auto* choice = dynamic_cast<juce::AudioParameterChoice*> (parameter))
+    {
+        for (int i = 0; i < choice->choices.size(); ++i)
+        {
+            if (choice->choices[i].equalsIgnoreCase (text.trim()))
+            {
+                parameter->setValueNotifyingHost (range.convertTo0to1 ((float) i));
+                return true;
+            }
+        }
+
+        error = "value \"" + text + "\" for " + id + " is none of: " + choice->choices.joinIntoString (", ");
+        return false;
+    }
+
+    if (dynamic_cast<juce::AudioParameterBool*> (parameter) != nullptr)
+    {
+        static const juce::StringArray onWords { "on", "true", "yes" }, offWords { "off", "false", "no" };
+
+        if (onWords.contains (text.trim(), true) || offWords.contains (text.trim(), true))
+        {
+            parameter->setValueNotifyingHost (onWords.contains (text.trim(), true) ? 1.0f : 0.0f);
+            return true;
+        }
+
+        error = "value \"" + text + "\" for " + id + " must be On or Off (or 1 or 0)";
+        return false;
+    }
+
+    error = "value \"" + text + "\" for " + id + " is not a number (range " + rangeText (range) + ")";
+    return false;
+}
+
+juce::String describeParameters (VellumarProcessor& processor)
+{
+    juce::String result;
+    result << "ID\tname\trange\tdefault\tvalue\n";
+
+    for (auto* p : processor.getParameters())
+    {
+        auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (p);
+
+        if (ranged == nullptr)
+            continue;
+
+        const auto& range = ranged->getNormalisableRange();
+        const auto defaultValue = range.convertFrom0to1 (ranged->getDefaultValue());
+        result << ranged->paramID << "\t" << ranged->getName (64) << "\t" << rangeText (range) << "\t"
+               << ranged->getText (ranged->getDefaultValue(), 64) << " (" << defaultValue << ")\t"
+               << ranged->getCurrentValueAsText() << (ranged->isAutomatable() ? "" : "\t(not automatable)") << "\n";
+    }
+
+    return result;
+}
+
+namespace
+{
+std::unique_ptr<juce::AudioFormatReader> openWav (juce::AudioFormatManager& formats, const juce::File& file,
+                                                  const char* what, juce::String& error)
+{
+    if (! file.existsAsFile())
+    {
+        error = juce::String (what) + " file not found: " + file.getFullPathName();
+        return nullptr;
+    }
+
+    std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
+
+    if (reader == nullptr)
+    {
+        error = juce::String (what) + " file is not a readable audio file: " + file.getFullPathName();
+        return nullptr;
+    }
+
+    if (reader->numChannels < 1 || reader->numChannels > 2)
+    {
+        error = juce::String (what) + " file must be mono or stereo, it has " + juce::String (reader->numChannels)
+                + " channels: " + file.getFullPathName();
+        return nullptr;
+    }
+
+    if (reader->sampleRate < 8000.0 || reader->sampleRate > 384000.0)
+    {
+        error = juce::String (what) + " file has a sample rate of " + juce::String (reader->sampleRate)
+                + " Hz; 8000 to 384000 Hz are supported";
+        return nullptr;
+    }
+
+    if (reader->lengthInSamples > (juce::int64) reader->sampleRate * 3600)
+    {
+        error = juce::String (what) + " file is longer than an hour: " + file.getFullPathName();
+        return nullptr;
+    }
+
+    return reader;
+}
+
+juce::AudioBuffer<float> readAll (juce::AudioFormatReader& reader)
+{
+    juce::AudioBuffer<float> buffer ((int) reader.numChannels, (int) reader.lengthInSamples);
+    reader.read (&buffer, 0, (int) reader.lengthInSamples, 0, true, true);
+    return buffer;
+}
+} // namespace
+
+int runRender (const RenderOptions& options, std::ostream& out, std::ostream& err)
+{
+    const auto fail = [&err] (const juce::String& message) {
+        err << "vellumar-render: " << message << "\n";
+        return 1;
+    };
+
+    if (options.showHelp)
+    {
+        out << renderUsage();
+        return 0;
+    }
+
+    auto processor = std::make_unique<VellumarProcessor>();
+
+    if (options.listParameters)
+    {
+        out << describeParameters (*processor);
+        return 0;
+    }
+
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+    juce::String error;
+
+    auto inputReader = openWav (formats, options.input, "input", error);
+    if (inputReader == nullptr)
+        return fail (error);
+
+    const double sampleRate = inputReader->sampleRate;
+    const auto input = readAll (*inputReader);
+    inputReader.reset();
+
+    juce::AudioBuffer<float> key;
+    if (options.sidechain != juce::File())
+    {
+        auto keyReader = openWav (formats, options.sidechain, "side-chain", error);
+        if (keyReader == nullptr)
+            return fail (error);
+        if (std::abs (keyReader->sampleRate - sampleRate) > 0.5)
+            return fail ("the side-chain file's sample rate (" + juce::String (keyReader->sampleRate)
+                         + " Hz) differs from the input's (" + juce::String (sampleRate) + " Hz)");
+        key = readAll (*keyReader);
+    }
+
+    if (options.preset != juce::File())
+    {
+        if (! options.preset.existsAsFile())
+            return fail ("preset file not found: " + options.preset.getFullPathName());
+
+        const auto before = processor->apvts.copyState().toXmlString();
+        processor->loadPreset (options.preset);
+        if (processor->apvts.copyState().toXmlString() == before && ! options.quiet)
+            err << "vellumar-render: note: the preset " << options.preset.getFileName() << " changed no setting\n";
+    }
+
+    for (const auto& [id, text] : options.settings)
+        if (! applySetting (*processor, id, text, error))
+            return fail (error);
+
+    // The bus layout follows the files: a mono or stereo main input, stereo out, and the key when one is given.
+    juce::AudioProcessor::BusesLayout layout;
+    layout.inputBuses.add (input.getNumChannels() == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo());
+    layout.inputBuses.add (key.getNumChannels() == 0 ? juce::AudioChannelSet::disabled()
+                           : key.getNumChannels() == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo());
+    layout.outputBuses.add (juce::AudioChannelSet::stereo());
+
+    if (! processor->setBusesLayout (layout))
+        return fail ("the plug-in refused the bus layout for these files");
+
+    const int blockSize = options.blockSize;
+    processor->setNonRealtime (true);
+    processor->setRateAndBufferSizeDetails (sampleRate, blockSize);
+    processor->prepareToPlay (sampleRate, blockSize);
+    waitForImpulseResponses (*processor);
+
+    const double decay = processor->apvts.getRawParameterValue (ids::decay)->load();
+    const double preDelay = processor->apvts.getRawParameterValue (ids::preDelay)->load() / 1000.0;
+    const double tail = options.tailSeconds.value_or (decay + preDelay + 0.5);
+    const int total = input.getNumSamples() + (int) std::ceil (tail * sampleRate);
+
+    const int numInputs = processor->getTotalNumInputChannels();
+    const int numOutputs = processor->getTotalNumOutputChannels();
+    const int mainInputs = input.getNumChannels();
+    juce::AudioBuffer<float> block (std::max (numInputs, numOutputs), blockSize);
+    juce::AudioBuffer<float> result (numOutputs, total);
+    juce::MidiBuffer midi;
+    juce::Random blockSizes (0x5eed);
+
+    const bool showProgress = ! options.quiet && total > sampleRate * 20.0;
+    int nextProgress = 10;
+    double processingSeconds = 0.0;
+
+    for (int start = 0; start < total;)
+    {
+        const int length = std::min (total - start, options.variableBlocks ? 1 + blockSizes.nextInt (blockSize) : blockSize);
+        block.setSize (block.getNumChannels(), length, false, false, true);
+        block.clear();
+
+        const auto copyIn = [&] (const juce::AudioBuffer<float>& source, int sourceChannel, int destChannel) {
+            const int available = juce::jlimit (0, length, source.getNumSamples() - start);
+            if (available > 0)
+                block.copyFrom (destChannel, 0, source, sourceChannel, start, available);
+        };
+
+        for (int c = 0; c < mainInputs; ++c)
+            copyIn (input, c, c);
+        for (int c = 0; c < key.getNumChannels(); ++c)
+            copyIn (key, c, mainInputs + c);
+
+        const auto began = std::chrono::steady_clock::now();
+        processor->processBlock (block, midi);
+        processingSeconds += std::chrono::duration<double> (std::chrono::steady_clock::now() - began).count();
+
+        for (int c = 0; c < numOutputs; ++c)
+            result.copyFrom (c, start, block, c, 0, length);
+
+        start += length;
+
+        if (showProgress && start * 100 >= (juce::int64) total * nextProgress)
+        {
+            err << "vellumar-render: " << nextProgress << " %\n" << std::flush;
+            nextProgress += 10;
+        }
+    }
+
+    processor->releaseResources();
+
+    options.output.deleteFile();
+    auto stream = options.output.createOutputStream();
+
+    if (stream == nullptr)
+        return fail ("cannot write the output file: " + options.output.getFullPathName());
+
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (stream.get(), sampleRate, (unsigned int) numOutputs, 32, {}, 0));
+
+    if (writer == nullptr)
+        return fail ("cannot write a WAV file here: " + options.output.getFullPathName());
+
+    stream.release();
+
+    if (! writer->writeFromAudioSampleBuffer (result, 0, result.getNumSamples()) || ! writer->flush())
+        return fail ("writing the output file failed: " + options.output.getFullPathName());
+
+    writer.reset();
+
+    const double audioSeconds = total / sampleRate;
+
+    if (! options.quiet)
+        out << "Rendered " << juce::String (audioSeconds, 2) << " s of audio (" << numOutputs << " channels, "
+            << juce::String (sampleRate, 0) << " Hz) to " << options.output.getFullPathName() << "\n"
+            << "Realtime factor: " << juce::String (audioSeconds / std::max (processingSeconds, 1.0e-9), 1)
+            << "x (" << juce::String (processingSeconds, 3) << " s of processing)\n";
+
+    return 0;
+}

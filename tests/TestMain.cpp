@@ -1,0 +1,9 @@
+#include <gtest/gtest.h>
+#include <juce_events/juce_events.h>
+
+int main (int argc, char** argv)
+{
+    ::testing::InitGoogleTest (&argc, argv);
+    juce::ScopedJuceInitialiser_GUI juce;
+    return RUN_ALL_TESTS();
+}
