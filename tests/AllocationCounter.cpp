@@ -1,5 +1,6 @@
 #include "AllocationCounter.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
