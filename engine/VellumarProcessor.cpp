@@ -242,6 +242,10 @@ void VellumarProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mi
 
 void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 {
+    // A host that sends audio before preparing gets it back untouched: no stage has its buffers yet.
+    if (processSpec.sampleRate <= 0.0)
+        return;
+
     const int n = buffer.getNumSamples();
     const auto value = [this] (const char* id) { return apvts.getRawParameterValue (id)->load(); };
 
