@@ -72,12 +72,7 @@ void VellumarProcessor::setStateInformation (const void* data, int sizeInBytes)
     if (! read.complete || ! read.tree.hasType (apvts.state.getType()))
         return;
 
-    const auto clean = statedata::keepKnownParameters (read.tree, apvts.state.getType(), getParameterIds());
-
-    if (clean.getNumChildren() == 0)
-        return;
-
-    apvts.replaceState (clean);
+    installParameterTree (statedata::keepKnownParameters (read.tree, apvts.state.getType(), getParameterIds()));
 }
 
 juce::StringArray VellumarProcessor::getParameterIds() const
@@ -111,6 +106,28 @@ void VellumarProcessor::loadPreset (juce::File file)
         std::puts ("LOAD PRESET ERROR");
         std::fflush (stdout);
         return;
+    }
+
+    installParameterTree (tree);
+}
+
+// JUCE 7's parameter state gives every parameter that the new tree does not name its default value; a preset or
+// state that leaves a parameter out must leave it as it is, so those parameters join the tree with their current
+// values first.
+void VellumarProcessor::installParameterTree (juce::ValueTree tree)
+{
+    if (tree.getNumChildren() == 0)
+        return;
+
+    for (const auto& id : getParameterIds())
+    {
+        if (! tree.getChildWithProperty ("id", id).isValid())
+        {
+            juce::ValueTree child ("PARAM");
+            child.setProperty ("id", id, nullptr);
+            child.setProperty ("value", apvts.getRawParameterValue (id)->load(), nullptr);
+            tree.appendChild (child, nullptr);
+        }
     }
 
     apvts.replaceState (tree);

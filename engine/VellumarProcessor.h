@@ -108,6 +108,7 @@ public:
 private:
     static BusesProperties makeBuses();
 
+    void installParameterTree (juce::ValueTree tree);
     void captureSidechain (const juce::AudioBuffer<float>& buffer);
     void processPreDelay (juce::dsp::AudioBlock<float>& block, float preDelayMs);
     void feedAnalyser (const juce::dsp::AudioBlock<float>& block);
