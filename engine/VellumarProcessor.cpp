@@ -175,6 +175,9 @@ void VellumarProcessor::updateInputEq()
 //==============================================================================
 void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 {
+    // The editor's selection loads the engines at this rate, on the message thread, while a host may prepare on the
+    // audio thread: the rate and the engines change only under the pair's lock.
+    std::unique_lock<std::mutex> irLock (irMutex);
     const auto numOutputs = (juce::uint32) getTotalNumOutputChannels();
     processSpec = { sampleRate, (juce::uint32) samplesPerBlock, numOutputs };
 
@@ -190,6 +193,7 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     preDelaySmoother.setCurrentAndTargetValue (preDelayMs);
 
     convolutionPair.prepare (processSpec);
+    irLock.unlock();
 
     sidechainBuffer.setSize (2, samplesPerBlock);
 

@@ -67,7 +67,7 @@ public:
     float hostBpm = 120.0f;
     int mainInputChannels = 0;
     int outputChannels = 0;
-    bool irLoaded = false;
+    std::atomic<bool> irLoaded { false };
     std::string irName;
     std::string loadedIrName;
     float loadedDecay = -1.0f;
