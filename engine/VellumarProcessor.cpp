@@ -178,6 +178,8 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     highCutFilter.prepare (processSpec);
     updateInputEq();
 
+    prepareModulation (sampleRate);
+
     widthSmoother.reset (sampleRate, 0.05);
     widthSmoother.setCurrentAndTargetValue (widthSmoother.getTargetValue());
 
@@ -213,6 +215,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
     effectOffDisplay = value (ids::onButton) < 0.5f;
     eqOffDisplay = value (ids::onEqButton) < 0.5f;
+    tremoloOn = value (ids::tremolo) >= 0.5f;
+    lfoSyncOn = value (ids::lfoSync) >= 0.5f;
 
     // 4: side-chain key.
     if (auto* key = getBus (true, 1); key != nullptr && key->isEnabled())
@@ -278,6 +282,9 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
                 samples[i] = preDelayLine.popSample (c);
             }
         }
+
+        // 15: vibrato or tremolo.
+        processModulation (block, value (ids::lfoSpeed), value (ids::lfoDepth));
 
         // 20: left/right flip and width.
         if (outputChannels == 2)

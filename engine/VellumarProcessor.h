@@ -3,6 +3,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
 
+#include <array>
 #include <atomic>
 #include <string>
 
@@ -12,6 +13,7 @@ class VellumarProcessor : public juce::AudioProcessor,
 {
 public:
     using CutFilter = juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>>;
+    using LinearSmoother = juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear>;
 
     VellumarProcessor();
     ~VellumarProcessor() override;
@@ -42,6 +44,14 @@ public:
     void processChunk (juce::AudioBuffer<float>& chunk);
     void updateInputEq();
     void loadPreset (juce::File file);
+
+    /** Brings the modulation stage to a sample rate: clears its delay line, restarts the LFO and lets rate and depth
+        glide in from their previous values over one second. */
+    void prepareModulation (double sampleRate);
+
+    /** Vibrato, or tremolo while `tremoloOn` is set, in place on the first two channels of the block. The rate is in
+        hertz, the depth in percent. */
+    void processModulation (juce::dsp::AudioBlock<float>& block, float lfoSpeed, float lfoDepth);
 
     /** The IDs of all published parameters, in layout order. */
     juce::StringArray getParameterIds() const;
@@ -86,6 +96,21 @@ public:
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
     juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
+    bool tremoloOn = false;
+    bool lfoSyncOn = false;
+    std::array<std::array<LinearSmoother, 2>, 2> lfoSmoothers; // per channel: rate (Hz), then depth (%)
+    std::array<LinearSmoother, 2> scaleSmoothers;              // channel 0, then every other channel
+    bool scaleStarted = false;
+    bool rateSettling = true;
+    float modeGain = 0.0f;
+    bool modeStarted = false;
+    float lfoSampleRate = 0.0f;
+    juce::AudioBuffer<float> vibratoBuffer;
+    int vibratoLength = 0;
+    int writeIndex = 0;
+    float lfoPhase = 0.0f;
+    float inverseSampleRate = 0.0f;
+    float vibratoTimeScale = 0.01f;
 
 private:
     static BusesProperties makeBuses();
