@@ -1,6 +1,4 @@
-#include "AllocationCounter.h"
 #include "TestHelpers.h"
-#include "engine/ParameterIds.h"
 
 #include <gtest/gtest.h>
 
@@ -264,10 +262,7 @@ TEST_F (ModulationStage, SwitchingTremoloWhileASinePlaysMakesNoClick)
 
     // A sine of 0.5 at 440 Hz moves by at most 0.031 per sample; a hard switch between the delayed and the direct
     // signal would jump by up to 1.
-    float largestStep = 0.0f;
-    for (int i = 1; i < buffer.getNumSamples(); ++i)
-        largestStep = std::max (largestStep, std::abs (buffer.getSample (0, i) - buffer.getSample (0, i - 1)));
-    EXPECT_LT (largestStep, 0.04f);
+    EXPECT_LT (testing_helpers::largestStep (buffer, 0), 0.04f);
 }
 
 TEST_F (ModulationStage, MonoChunksAdvanceChannelZerosSmoothersOnly)
@@ -384,37 +379,3 @@ INSTANTIATE_TEST_SUITE_P (Rates, ModulationAtRate,
                           ::testing::Values (std::make_pair (8000.0, 403), std::make_pair (44100.0, 2208),
                                              std::make_pair (48000.0, 2403), std::make_pair (96000.0, 4803),
                                              std::make_pair (384000.0, 19203)));
-
-//==============================================================================
-TEST (ModulationInProcessor, SwitchFieldsFollowTheirParametersAndBlocksStayAllocationFree)
-{
-    for (const double rate : { 8000.0, 44100.0, 384000.0 })
-    {
-        auto processor = testing_helpers::makeProcessor();
-        testing_helpers::prepare (*processor, rate, 512);
-        EXPECT_EQ (processor->vibratoLength, (int) ((float) rate * 0.05f) + 3);
-        testing_helpers::setParameter (*processor, ids::mix, 100.0f);
-        testing_helpers::setParameter (*processor, ids::lfoDepth, 100.0f);
-
-        juce::AudioBuffer<float> buffer (2, 512);
-        juce::MidiBuffer midi;
-        juce::Random random (19);
-
-        for (int round = 0; round < 40; ++round)
-        {
-            const bool tremolo = round % 4 >= 2, sync = round % 3 == 0;
-            testing_helpers::setParameter (*processor, ids::tremolo, tremolo ? 1.0f : 0.0f);
-            testing_helpers::setParameter (*processor, ids::lfoSync, sync ? 1.0f : 0.0f);
-            testing_helpers::setParameter (*processor, ids::lfoSpeed, round % 2 == 0 ? 0.1f : 20.0f);
-            testing_helpers::fillNoise (buffer, random);
-            {
-                AllocationCounter counter;
-                processor->processBlock (buffer, midi);
-                ASSERT_EQ (counter.count(), 0u);
-            }
-            ASSERT_EQ (processor->tremoloOn, tremolo);
-            ASSERT_EQ (processor->lfoSyncOn, sync);
-            ASSERT_TRUE (testing_helpers::allFiniteAndNormal (buffer));
-        }
-    }
-}
