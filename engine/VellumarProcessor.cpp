@@ -201,6 +201,8 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     highCutFilter.prepare (processSpec);
     updateInputEq();
 
+    prepareModulation (sampleRate);
+
     effectFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
 
     widthSmoother.reset (sampleRate, 0.05);
@@ -277,6 +279,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
     effectOffDisplay = value (ids::onButton) < 0.5f;
     eqOffDisplay = value (ids::onEqButton) < 0.5f;
+    tremoloOn = value (ids::tremolo) >= 0.5f;
+    lfoSyncOn = value (ids::lfoSync) >= 0.5f;
 
     captureSidechain (buffer);
 
@@ -312,6 +316,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
         convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (ids::character) * 0.01));
         convolutionPair.process (context);
+
+        processModulation (block, value (ids::lfoSpeed), value (ids::lfoDepth));
 
         feedAnalyser (block);
 

@@ -6,6 +6,7 @@
 #include "engine/ConvolutionPair.h"
 #include "engine/SectionFade.h"
 
+#include <array>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -16,6 +17,7 @@ class VellumarProcessor : public juce::AudioProcessor,
 {
 public:
     using CutFilter = juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>>;
+    using LinearSmoother = juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear>;
 
     VellumarProcessor();
     ~VellumarProcessor() override;
@@ -46,6 +48,14 @@ public:
     void processChunk (juce::AudioBuffer<float>& chunk);
     void updateInputEq();
     void loadPreset (juce::File file);
+
+    /** Brings the modulation stage to a sample rate: clears its delay line, restarts the LFO and lets rate and depth
+        glide in from their previous values over one second. */
+    void prepareModulation (double sampleRate);
+
+    /** Vibrato, or tremolo while `tremoloOn` is set, in place on the first two channels of the block. The rate is in
+        hertz, the depth in percent. */
+    void processModulation (juce::dsp::AudioBlock<float>& block, float lfoSpeed, float lfoDepth);
 
     /** Decodes the pair named by `irTypeIndex` and `irNumber` into `irBufferA` and `irBufferB`. */
     void decodeIRPair();
@@ -104,6 +114,21 @@ public:
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
     juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
+    bool tremoloOn = false;
+    bool lfoSyncOn = false;
+    std::array<std::array<LinearSmoother, 2>, 2> lfoSmoothers; // per channel: rate (Hz), then depth (%)
+    std::array<LinearSmoother, 2> scaleSmoothers;              // channel 0, then every other channel
+    bool scaleStarted = false;
+    bool rateSettling = true;
+    float modeGain = 0.0f;
+    bool modeStarted = false;
+    float lfoSampleRate = 0.0f;
+    juce::AudioBuffer<float> vibratoBuffer;
+    int vibratoLength = 0;
+    int writeIndex = 0;
+    float lfoPhase = 0.0f;
+    float inverseSampleRate = 0.0f;
+    float vibratoTimeScale = 0.01f;
 
 private:
     static BusesProperties makeBuses();
