@@ -197,6 +197,8 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     highCutFilter.prepare (processSpec);
     updateInputEq();
 
+    preVerb.prepare (sampleRate);
+
     effectFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
 
     widthSmoother.reset (sampleRate, 0.05);
@@ -274,6 +276,13 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     effectOffDisplay = value (ids::onButton) < 0.5f;
     eqOffDisplay = value (ids::onEqButton) < 0.5f;
 
+    // Shimmer rebuilds the early reverb's delays, so it is switched only when the state changes.
+    if (const bool shimmer = value (ids::shimmer) >= 0.5f; shimmer != shimmerOn)
+    {
+        preVerb.applyShimmerSwitch (shimmer);
+        shimmerOn = shimmer;
+    }
+
     captureSidechain (buffer);
 
     // A mono input feeds both output channels.
@@ -308,6 +317,12 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
         convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (ids::character) * 0.01));
         convolutionPair.process (context);
+
+        // Early reflections shaped by the impulse-response type (a new type is heard once the level refreshes
+        // the settings).
+        preVerb.applyTypeSettings (irTypeIndex.load());
+        preVerb.setEarlyMix (value (ids::preVerb));
+        preVerb.process (block);
 
         feedAnalyser (block);
 

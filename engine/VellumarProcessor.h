@@ -4,6 +4,7 @@
 #include <juce_dsp/juce_dsp.h>
 
 #include "engine/ConvolutionPair.h"
+#include "engine/PreVerb.h"
 #include "engine/SectionFade.h"
 
 #include <atomic>
@@ -104,6 +105,7 @@ public:
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
     juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
+    PreVerb preVerb;
 
 private:
     static BusesProperties makeBuses();
