@@ -55,68 +55,55 @@ double usableRate (double rate) noexcept
 {
     return std::isfinite (rate) ? juce::jlimit (1.0, highestRate, rate) : (double) tuningRate;
 }
-} // namespace
 
-//==============================================================================
-void PreVerb::CombFilter::setSize (const int& size)
+// The comb and the all-pass manage their delay memory alike. A length change starts at the beginning of the
+// memory, which is only reallocated when it must grow.
+template <typename Filter>
+void resizeDelay (Filter& filter, int size)
 {
     const int length = std::max (1, size);
 
-    if (length != bufferSize)
+    if (length != filter.bufferSize)
     {
-        bufferIndex = 0;
-        reserve (length);
-        bufferSize = length;
+        filter.bufferIndex = 0;
+        filter.reserve (length);
+        filter.bufferSize = length;
     }
 
-    clear();
+    filter.clear();
 }
 
-void PreVerb::CombFilter::reserve (int numSamples)
+template <typename Filter>
+void reserveDelay (Filter& filter, int numSamples)
 {
-    if (numSamples > capacity)
+    if (numSamples > filter.capacity)
     {
-        buffer.allocate ((size_t) numSamples, true);
-        capacity = numSamples;
+        filter.buffer.allocate ((size_t) numSamples, true);
+        filter.capacity = numSamples;
     }
 }
+
+template <typename Filter>
+void clearDelay (Filter& filter) noexcept
+{
+    if (filter.bufferSize > 0)
+        juce::FloatVectorOperations::clear (filter.buffer.get(), filter.bufferSize);
+}
+} // namespace
+
+//==============================================================================
+void PreVerb::CombFilter::setSize (const int& size) { resizeDelay (*this, size); }
+void PreVerb::CombFilter::reserve (int numSamples) { reserveDelay (*this, numSamples); }
 
 void PreVerb::CombFilter::clear() noexcept
 {
     filterStore = 0.0f;
-
-    if (bufferSize > 0)
-        juce::FloatVectorOperations::clear (buffer.get(), bufferSize);
+    clearDelay (*this);
 }
 
-void PreVerb::AllPassFilter::setSize (const int& size)
-{
-    const int length = std::max (1, size);
-
-    if (length != bufferSize)
-    {
-        bufferIndex = 0;
-        reserve (length);
-        bufferSize = length;
-    }
-
-    clear();
-}
-
-void PreVerb::AllPassFilter::reserve (int numSamples)
-{
-    if (numSamples > capacity)
-    {
-        buffer.allocate ((size_t) numSamples, true);
-        capacity = numSamples;
-    }
-}
-
-void PreVerb::AllPassFilter::clear() noexcept
-{
-    if (bufferSize > 0)
-        juce::FloatVectorOperations::clear (buffer.get(), bufferSize);
-}
+void PreVerb::AllPassFilter::setSize (const int& size) { resizeDelay (*this, size); }
+void PreVerb::AllPassFilter::reserve (int numSamples) { reserveDelay (*this, numSamples); }
+void PreVerb::AllPassFilter::clear() noexcept { clearDelay (*this); }
 
 //==============================================================================
 int PreVerb::getCombLength (int tableMode, int channel, int index, int rate, float factor) noexcept

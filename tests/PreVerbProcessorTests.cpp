@@ -1,42 +1,15 @@
 #include "AllocationCounter.h"
+#include "PreVerbTestHelpers.h"
 #include "TestHelpers.h"
 
 #include "engine/ParameterIds.h"
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 using namespace testing_helpers;
 
-namespace
-{
-std::vector<const float*> delayMemory (const PreVerb& preVerb)
-{
-    std::vector<const float*> blocks;
-
-    for (int c = 0; c < 2; ++c)
-    {
-        for (auto& comb : preVerb.combs[(size_t) c])
-            blocks.push_back (comb.buffer.get());
-
-        for (auto& allPass : preVerb.allPasses[(size_t) c])
-            blocks.push_back (allPass.buffer.get());
-    }
-
-    return blocks;
-}
-
-bool rowIsSilent (const PreVerb& preVerb, int channel)
-{
-    for (auto& comb : preVerb.combs[(size_t) channel])
-        for (int i = 0; i < comb.bufferSize; ++i)
-            if (comb.buffer[i] != 0.0f)
-                return false;
-
-    return true;
-}
-} // namespace
+using preverb_testing::delayMemory;
+using preverb_testing::filtersAreSilent;
 
 TEST (PreVerbInProcessor, ChunksApplyTheTypeTheLevelAndShimmerChanges)
 {
@@ -102,6 +75,6 @@ TEST (PreVerbInProcessor, AOneChannelOutputFeedsTheLeftRowOnly)
         processor->processBlock (audio, midi);
     }
 
-    EXPECT_FALSE (rowIsSilent (processor->preVerb, 0));
-    EXPECT_TRUE (rowIsSilent (processor->preVerb, 1));
+    EXPECT_FALSE (filtersAreSilent (processor->preVerb, 0));
+    EXPECT_TRUE (filtersAreSilent (processor->preVerb, 1));
 }

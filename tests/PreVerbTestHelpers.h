@@ -69,4 +69,21 @@ inline float largestStep (const std::vector<float>& samples, size_t from, size_t
 
     return largest;
 }
+/** The delay memory blocks of every filter, to show that a rebuild reused them rather than reallocating
+    (the memory comes from malloc, which the allocation counter does not see). */
+inline std::vector<const float*> delayMemory (const PreVerb& preVerb)
+{
+    std::vector<const float*> blocks;
+
+    for (int c = 0; c < 2; ++c)
+    {
+        for (auto& comb : preVerb.combs[(size_t) c])
+            blocks.push_back (comb.buffer.get());
+
+        for (auto& allPass : preVerb.allPasses[(size_t) c])
+            blocks.push_back (allPass.buffer.get());
+    }
+
+    return blocks;
+}
 } // namespace preverb_testing

@@ -63,20 +63,7 @@ TEST_P (PreVerbRates, DelaysScaleAndRunWithoutAllocating)
     auto left = noise (2048, 1), right = noise (2048, 2);
     std::vector<float> mono (left);
 
-    // The delay memory comes from malloc, which the counter does not see: a rebuild must reuse the same blocks.
-    const auto memory = [&preVerb]
-    {
-        std::vector<const float*> blocks;
-        for (int c = 0; c < 2; ++c)
-        {
-            for (auto& comb : preVerb->combs[(size_t) c])
-                blocks.push_back (comb.buffer.get());
-            for (auto& allPass : preVerb->allPasses[(size_t) c])
-                blocks.push_back (allPass.buffer.get());
-        }
-        return blocks;
-    };
-    const auto memoryAtPreparation = memory();
+    const auto memoryAtPreparation = delayMemory (*preVerb);
 
     {
         AllocationCounter counter;
@@ -93,7 +80,7 @@ TEST_P (PreVerbRates, DelaysScaleAndRunWithoutAllocating)
         EXPECT_EQ (counter.count(), 0u);
     }
 
-    EXPECT_EQ (memory(), memoryAtPreparation);
+    EXPECT_EQ (delayMemory (*preVerb), memoryAtPreparation);
     EXPECT_TRUE (allFinite (left) && allFinite (right) && allFinite (mono));
 }
 
