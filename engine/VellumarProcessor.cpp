@@ -201,6 +201,7 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     highCutFilter.prepare (processSpec);
     updateInputEq();
 
+    preVerb.prepare (sampleRate);
     prepareModulation (sampleRate);
 
     effectFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
@@ -282,6 +283,13 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     tremoloOn = value (ids::tremolo) >= 0.5f;
     lfoSyncOn = value (ids::lfoSync) >= 0.5f;
 
+    // Shimmer rebuilds the early reverb's delays, so it is switched only when the state changes.
+    if (const bool shimmer = value (ids::shimmer) >= 0.5f; shimmer != shimmerOn)
+    {
+        preVerb.applyShimmerSwitch (shimmer);
+        shimmerOn = shimmer;
+    }
+
     captureSidechain (buffer);
 
     // A mono input feeds both output channels.
@@ -316,6 +324,12 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
         convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (ids::character) * 0.01));
         convolutionPair.process (context);
+
+        // Early reflections shaped by the impulse-response type (a new type is heard once the level refreshes
+        // the settings).
+        preVerb.applyTypeSettings (irTypeIndex.load());
+        preVerb.setEarlyMix (value (ids::preVerb));
+        preVerb.process (block);
 
         processModulation (block, value (ids::lfoSpeed), value (ids::lfoDepth));
 

@@ -4,6 +4,7 @@
 #include <juce_dsp/juce_dsp.h>
 
 #include "engine/ConvolutionPair.h"
+#include "engine/PreVerb.h"
 #include "engine/SectionFade.h"
 
 #include <array>
@@ -129,6 +130,7 @@ public:
     float lfoPhase = 0.0f;
     float inverseSampleRate = 0.0f;
     float vibratoTimeScale = 0.01f;
+    PreVerb preVerb;
 
 private:
     static BusesProperties makeBuses();
