@@ -172,6 +172,8 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     const float preDelayMs = apvts.getRawParameterValue (ids::preDelay)->load();
     preDelaySmoother.setCurrentAndTargetValue (preDelayMs);
 
+    prepareDucking (sampleRate);
+
     sidechainBuffer.setSize (2, samplesPerBlock);
 
     lowCutFilter.prepare (processSpec);
@@ -213,6 +215,7 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
     effectOffDisplay = value (ids::onButton) < 0.5f;
     eqOffDisplay = value (ids::onEqButton) < 0.5f;
+    compressorOn = value (ids::compressor) >= 0.5f;
 
     // 4: side-chain key.
     if (auto* key = getBus (true, 1); key != nullptr && key->isEnabled())
@@ -278,6 +281,10 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
                 samples[i] = preDelayLine.popSample (c);
             }
         }
+
+        // 17: ducking, keyed by the side-chain while the host has one connected.
+        const auto* keyBus = getBus (true, 1);
+        processDucking (block, value (ids::sideChain), keyBus != nullptr && keyBus->isEnabled());
 
         // 20: left/right flip and width.
         if (outputChannels == 2)

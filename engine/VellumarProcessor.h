@@ -3,6 +3,9 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
 
+#include "engine/PeakLevelDetector.h"
+
+#include <array>
 #include <atomic>
 #include <string>
 
@@ -42,6 +45,11 @@ public:
     void processChunk (juce::AudioBuffer<float>& chunk);
     void updateInputEq();
     void loadPreset (juce::File file);
+
+    /** Ducking stage, in place on the wet block. The key is the side-chain while one is connected and the
+        Compressor switch is off, the wet block itself otherwise. */
+    void prepareDucking (double sampleRate);
+    void processDucking (juce::dsp::AudioBlock<float>& block, float sideChainPercent, bool sidechainConnected);
 
     /** The IDs of all published parameters, in layout order. */
     juce::StringArray getParameterIds() const;
@@ -87,8 +95,22 @@ public:
     juce::dsp::DryWetMixer<float> dryWetMixer;
     juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
 
+    // Ducking stage.
+    float duckActivity = 0.0f;
+    float duckThresholdDb = 0.0f;
+    juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> amountSmoother { 0.0f };
+    bool amountStarted = false;
+    float duckRatio = 4.0f;
+    float duckSampleRate = 44100.0f;
+    bool compressorOn = false;
+    float duckAttackTime = 0.005f, duckReleaseTime = 0.06f;
+    std::array<Sidechain::PeakLevelDetector, 2> keyDetectors;
+    float reductionDb = 0.0f;
+    std::array<double, 2> smoothingCoefficients {};
+
 private:
     static BusesProperties makeBuses();
+    void updateDuckThreshold (float amount) noexcept;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VellumarProcessor)
 };
