@@ -48,7 +48,7 @@ void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, flo
     const auto numSamples = (int) block.getNumSamples();
     const auto numChannels = block.getNumChannels();
 
-    // An amount that is not a number switches the stage off rather than poisoning the amount glide.
+    // An amount that is not a number counts as 0 % (the stage glides off) instead of poisoning the amount glide.
     const float amount = std::isfinite (sideChainPercent) ? sideChainPercent : 0.0f;
     updateDuckThreshold (amount);
 
