@@ -175,6 +175,9 @@ void VellumarProcessor::updateInputEq()
 //==============================================================================
 void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 {
+    // The editor's selection loads the engines at this rate, on the message thread, while a host may prepare on the
+    // audio thread: the rate and the engines change only under the pair's lock.
+    std::unique_lock<std::mutex> irLock (irMutex);
     const auto numOutputs = (juce::uint32) getTotalNumOutputChannels();
     processSpec = { sampleRate, (juce::uint32) samplesPerBlock, numOutputs };
 
@@ -190,6 +193,7 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     preDelaySmoother.setCurrentAndTargetValue (preDelayMs);
 
     convolutionPair.prepare (processSpec);
+    irLock.unlock();
 
     prepareDucking (sampleRate);
 
@@ -198,6 +202,8 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     lowCutFilter.prepare (processSpec);
     highCutFilter.prepare (processSpec);
     updateInputEq();
+
+    prepareModulation (sampleRate);
 
     effectFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
 
@@ -275,6 +281,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
     effectOffDisplay = value (ids::onButton) < 0.5f;
     eqOffDisplay = value (ids::onEqButton) < 0.5f;
+    tremoloOn = value (ids::tremolo) >= 0.5f;
+    lfoSyncOn = value (ids::lfoSync) >= 0.5f;
     compressorOn = value (ids::compressor) >= 0.5f;
 
     captureSidechain (buffer);
@@ -311,6 +319,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
         convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (ids::character) * 0.01));
         convolutionPair.process (context);
+
+        processModulation (block, value (ids::lfoSpeed), value (ids::lfoDepth));
 
         // Ducking, keyed by the side-chain while the host has one connected.
         const auto* keyBus = getBus (true, 1);
