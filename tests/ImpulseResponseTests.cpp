@@ -33,6 +33,7 @@ juce::AudioBuffer<float> impulseThrough (float character)
     auto processor = makeProcessor();
     useDistinctPair (*processor);
     setParameter (*processor, "Character", character);
+    setParameter (*processor, "Tremolo", 1.0f); // transparent at depth 0, unlike the vibrato's fixed delay
     setParameter (*processor, "Mix", 100.0f);
     setParameter (*processor, "PreDelay", 0.0f);
     prepareForRender (*processor, 44100.0, 256);
@@ -129,6 +130,7 @@ TEST (ImpulseResponseTrim, TheEnginesHearTheTrimmedResponse)
         processor->irName = "flat tail";
         processor->irLoaded = true;
         setParameter (*processor, "Decay", decay);
+        setParameter (*processor, "Tremolo", 1.0f);
         setParameter (*processor, "Mix", 100.0f);
         setParameter (*processor, "PreDelay", 0.0f);
         prepareForRender (*processor, 44100.0, 512);
