@@ -5,15 +5,15 @@
 #include <algorithm>
 #include <chrono>
 
-double duckingSecondsPerSecond()
+double benchmarkDuckingStage (bool compressor, int secondsOfAudio)
 {
     constexpr double rate = 44100.0;
     constexpr int block = 512;
-    constexpr int seconds = 20;
 
     VellumarProcessor processor;
     processor.setRateAndBufferSizeDetails (rate, block);
     processor.prepareToPlay (rate, block);
+    processor.compressorOn = compressor;
 
     // Noise for the wet signal and the key, made once so that only the stage is timed.
     juce::AudioBuffer<float> wet (2, block), wetSource (2, block), key (2, block);
@@ -24,7 +24,7 @@ double duckingSecondsPerSecond()
                 buffer->setSample (c, i, random.nextFloat() - 0.5f);
 
     juce::ScopedNoDenormals noDenormals;
-    const int blocks = (int) (seconds * rate) / block;
+    const int blocks = std::max (1, (int) (secondsOfAudio * rate) / block);
     double best = 1.0e9;
 
     for (int run = 0; run < 3; ++run)
