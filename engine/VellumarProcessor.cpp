@@ -195,6 +195,8 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     convolutionPair.prepare (processSpec);
     irLock.unlock();
 
+    prepareDucking (sampleRate);
+
     sidechainBuffer.setSize (2, samplesPerBlock);
 
     lowCutFilter.prepare (processSpec);
@@ -282,6 +284,7 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     eqOffDisplay = value (ids::onEqButton) < 0.5f;
     tremoloOn = value (ids::tremolo) >= 0.5f;
     lfoSyncOn = value (ids::lfoSync) >= 0.5f;
+    compressorOn = value (ids::compressor) >= 0.5f;
 
     // Shimmer rebuilds the early reverb's delays, so it is switched only when the state changes.
     if (const bool shimmer = value (ids::shimmer) >= 0.5f; shimmer != shimmerOn)
@@ -332,6 +335,10 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
         preVerb.process (block);
 
         processModulation (block, value (ids::lfoSpeed), value (ids::lfoDepth));
+
+        // Ducking, keyed by the side-chain while the host has one connected.
+        const auto* keyBus = getBus (true, 1);
+        processDucking (block, value (ids::sideChain), keyBus != nullptr && keyBus->isEnabled());
 
         feedAnalyser (block);
 
