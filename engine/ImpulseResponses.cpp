@@ -33,11 +33,11 @@ const std::array<IRPair, 25> irPairTable { {
     { "Spring4", "Spring4A_mp3", "Spring4B_mp3", 194, 347 },
     { "Spring5", "Spring5A_mp3", "Spring5B_mp3", 194, 347 },
     // Hall has no pair among the original twenty; these are ours, so that the editor's Hall plays a hall.
-    { "Hall1", "Hall1A_mp3", "Hall1B_mp3", 0, 0 },
-    { "Hall2", "Hall2A_mp3", "Hall2B_mp3", 0, 0 },
-    { "Hall3", "Hall3A_mp3", "Hall3B_mp3", 0, 0 },
-    { "Hall4", "Hall4A_mp3", "Hall4B_mp3", 0, 0 },
-    { "Hall5", "Hall5A_mp3", "Hall5B_mp3", 0, 0 },
+    { "Hall1", "Hall1A_mp3", "Hall1B_mp3", 180, 322 },
+    { "Hall2", "Hall2A_mp3", "Hall2B_mp3", 190, 330 },
+    { "Hall3", "Hall3A_mp3", "Hall3B_mp3", 200, 338 },
+    { "Hall4", "Hall4A_mp3", "Hall4B_mp3", 176, 326 },
+    { "Hall5", "Hall5A_mp3", "Hall5B_mp3", 208, 344 },
 } };
 
 const IRPair* findIRPair (const std::string& name) noexcept

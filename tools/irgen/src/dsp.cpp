@@ -177,10 +177,17 @@ Stereo combineBands(std::size_t n, const BandSplit& split,
 }
 
 double octaveBandMagnitude(double hz, double centreHz) {
+    // Flat from fc/sqrt2 to fc*sqrt2 with half-octave raised-cosine skirts
+    // (-6 dB at the nominal edges) and nothing beyond. Steep, band-limited
+    // skirts keep a strongly tilted response with fast high-frequency decay
+    // from leaking slower neighbouring bands into the decay fit.
     if (hz <= 0.0) return 0.0;
-    const double q = 1.0 / (std::sqrt(2.0) - 1.0 / std::sqrt(2.0));  // octave bandwidth
-    const double x = q * (hz / centreHz - centreHz / hz);
-    return 1.0 / std::sqrt(1.0 + std::pow(x * x, 3.0));
+    const double u = std::fabs(std::log2(hz / centreHz));  // octaves from centre
+    const double edge = 0.5, half = 0.25;
+    if (u <= edge - half) return 1.0;
+    if (u >= edge + half) return 0.0;
+    const double c = std::cos(0.5 * kPi * (u - (edge - half)) / (2.0 * half));
+    return c * c;
 }
 
 std::vector<Stereo> octaveBands(const Stereo& s) {

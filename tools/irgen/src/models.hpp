@@ -89,7 +89,7 @@ void applySpacedPairCoherence(Stereo& s, double spacing);
 struct SpaceParams {
     Octaves8 t60{};
     Octaves8 toneDb{};
-    double startDb = -14.0;   // level at t=0 relative to the built-up field
+    double startDb = -14.0;   // level at t=0 relative to the peak of the swell (1 kHz)
     double buildUp = 0.5;     // s, time constant of the swell
     double modDepthDb = 3.0;
     double modRateHz = 0.15;
@@ -127,13 +127,16 @@ struct SpringParams {
 };
 
 // First-order all-pass (a + z^-K) / (1 + a z^-K) repeated `sections` times.
+// With damping < 1 every unit delay is scaled by it (z^-1 -> damping z^-1):
+// the loss then grows with the group delay, i.e. it is a loss per unit time
+// however long a frequency lingers in the dispersive part.
 class AllpassChain {
 public:
-    AllpassChain(int stretch, double coeff, int sections);
+    AllpassChain(int stretch, double coeff, int sections, double damping = 1.0);
     double process(double x);
 private:
     int k_, m_;
-    double a_;
+    double a_, d_;
     std::size_t pos_ = 0;
     std::vector<double> xs_, ys_;
 };

@@ -1,0 +1,113 @@
+#include "pipeline.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+namespace irgen {
+
+namespace fs = std::filesystem;
+
+std::string softwareTag() { return "vellumar-irgen, LAME 3.100 320 kbit/s CBR stereo"; }
+
+namespace {
+// Encodes through lame and decodes the result again to verify it; lowers the
+// gain and retries when the decoded signal would clip.
+void encodeAndVerify(const IrSpec& spec, Stereo ir, const PipelineOptions& opt, Outcome& out) {
+    const std::string stem = (fs::path(opt.tempDir) / spec.name).string();
+    const std::string wav = stem + ".wav", raw = stem + ".lame.mp3", dec = stem + ".decoded.wav";
+    Bytes mp3;
+    for (int attempt = 1; attempt <= 4; ++attempt) {
+        out.encodeAttempts = attempt;
+        writeFile(wav, wavBytes24(ir));
+        if (runProgram({"lame", "--quiet", "--noreplaygain", "-b", "320", "--cbr", "-m", "s", "-q", "2",
+                        wav, raw}) != 0) {
+            out.problems.push_back("lame failed to encode");
+            return;
+        }
+        if (runProgram({"lame", "--quiet", "--decode", raw, dec}) != 0) {
+            out.problems.push_back("lame failed to decode");
+            return;
+        }
+        const Stereo d = parseWav(readFile(dec));
+        double peak = 0.0;
+        for (std::size_t i = 0; i < d.size(); ++i) peak = std::max({peak, std::fabs(d.l[i]), std::fabs(d.r[i])});
+        out.decodedSamples = d.size();
+        out.decodedPeakDb = gainToDb(peak);
+        mp3 = readFile(raw);
+        if (out.decodedPeakDb < -0.1) break;
+        // Pull the level down by the overshoot plus a margin and encode again.
+        const double g = dbToGain(-0.3 - (out.decodedPeakDb + 0.1));
+        for (std::size_t i = 0; i < ir.size(); ++i) {
+            ir.l[i] *= g;
+            ir.r[i] *= g;
+        }
+    }
+    fs::remove(wav);
+    fs::remove(raw);
+    fs::remove(dec);
+    if (out.decodedPeakDb >= -0.1) out.problems.push_back("decoded signal reaches full scale");
+
+    Bytes file = id3v24Tag(spec.name, softwareTag());
+    const Bytes audio = stripId3v2(mp3);
+    file.insert(file.end(), audio.begin(), audio.end());
+    writeFile((fs::path(opt.outDir) / (spec.name + ".mp3")).string(), file);
+    out.fileBytes = file.size();
+    out.scan = scanMpeg(file);
+    out.encoded = true;
+
+    const MpegScan& s = out.scan;
+    if (!s.error.empty()) out.problems.push_back("stream: " + s.error);
+    if (s.id3Major != 4) out.problems.push_back("no leading ID3v2.4 tag");
+    if (!s.allMpeg1Layer3 || !s.all320 || !s.all44100 || !s.allStereo)
+        out.problems.push_back("frames are not all MPEG-1 Layer III 320 kbit/s 44.1 kHz stereo");
+    if (s.audioFrames != spec.frames)
+        out.problems.push_back("has " + std::to_string(s.audioFrames) + " audio frames, wanted " +
+                               std::to_string(spec.frames));
+    if (out.decodedSamples != out.samples)
+        out.problems.push_back("decodes to " + std::to_string(out.decodedSamples) + " samples, wanted " +
+                               std::to_string(out.samples));
+}
+}  // namespace
+
+Outcome produce(const IrSpec& spec, const PipelineOptions& opt) {
+    Outcome out;
+    out.spec = &spec;
+    out.samples = samplesForFrames(spec.frames);
+    Rendered r = renderSpec(spec, out.samples);
+    out.modelNote = r.modelNote;
+    finalizeResponse(r.ir, opt.peakDb);
+    out.analysis = analyze(r.ir);
+
+    const double secs = double(out.samples) / kSampleRate;
+    out.overview = spectrogram(r.ir.l, secs, true, 40.0, 20000.0, 360, 150);
+    if (spec.kind == Kind::Spring)
+        out.detail = spectrogram(r.ir.l, 1.0, false, 0.0, 8000.0, 360, 150, 512);
+    else if (spec.kind == Kind::Space)
+        out.detail = spectrogram(r.ir.l, 2.0, false, 0.0, 12000.0, 360, 150, 1024);
+
+    if (spec.kind == Kind::Room || spec.kind == Kind::Hall || spec.kind == Kind::Plate) {
+        out.echogramSeconds = spec.kind == Kind::Hall ? 0.4 : spec.kind == Kind::Room ? 0.15 : 0.1;
+        const std::size_t cols = 360;
+        const std::size_t span = std::size_t(out.echogramSeconds * kSampleRate);
+        double peak = 0.0;
+        for (std::size_t i = 0; i < out.samples; ++i) peak = std::max(peak, std::fabs(r.ir.l[i]));
+        for (std::size_t c = 0; c < cols; ++c) {
+            double m = 0.0;
+            for (std::size_t i = c * span / cols; i < (c + 1) * span / cols && i < out.samples; ++i)
+                m = std::max(m, std::fabs(r.ir.l[i]));
+            out.echogram.push_back(float(std::max(-200.0, gainToDb(m / peak))));
+        }
+    }
+
+    const Analysis& a = out.analysis;
+    if (a.onsetDb < -30.0) out.problems.push_back("silent start");
+    if (a.dcRatio > 1e-3) out.problems.push_back("DC offset");
+    if (std::fabs(a.correlation) > 0.5) out.problems.push_back("left and right too similar");
+    if (a.endDb > -40.0) out.problems.push_back("does not decay towards silence");
+    if (opt.encode) encodeAndVerify(spec, std::move(r.ir), opt, out);
+    return out;
+}
+
+}  // namespace irgen
