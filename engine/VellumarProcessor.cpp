@@ -27,12 +27,29 @@ VellumarProcessor::VellumarProcessor()
 {
     preDelaySmoother.reset (12800);
 
+    for (int n = 1; n <= (int) bands.size(); ++n)
+    {
+        auto& band = bands[(size_t) n - 1];
+        band.onValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandOn));
+        band.typeValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandType));
+        band.freqValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandFreq));
+        band.gainValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandGain));
+        band.qValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandQ));
+
+        for (const auto* suffix : { ids::bandOn, ids::bandType, ids::bandFreq, ids::bandGain, ids::bandQ })
+            apvts.addParameterListener (bandParameterId (n, suffix), &band);
+    }
+
     apvts.addParameterListener (ids::lowCut, this);
     apvts.addParameterListener (ids::highCut, this);
 }
 
 VellumarProcessor::~VellumarProcessor()
 {
+    for (int n = 1; n <= (int) bands.size(); ++n)
+        for (const auto* suffix : { ids::bandOn, ids::bandType, ids::bandFreq, ids::bandGain, ids::bandQ })
+            apvts.removeParameterListener (bandParameterId (n, suffix), &bands[(size_t) n - 1]);
+
     apvts.removeParameterListener (ids::lowCut, this);
     apvts.removeParameterListener (ids::highCut, this);
 }
@@ -144,6 +161,11 @@ float VellumarProcessor::limitCutoff (float frequency, double sampleRate) noexce
     return std::isfinite (frequency) ? juce::jlimit (1.0f, limit, frequency) : limit;
 }
 
+juce::String VellumarProcessor::bandParameterId (int bandNumber, const char* suffix)
+{
+    return juce::String (bandNumber) + suffix;
+}
+
 void VellumarProcessor::updateInputEq()
 {
     // Before the first preparation there is no sample rate yet; the construction rate stands in.
@@ -177,6 +199,15 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     lowCutFilter.prepare (processSpec);
     highCutFilter.prepare (processSpec);
     updateInputEq();
+
+    for (auto& band : bands)
+        band.prepare (processSpec);
+
+    lowCutSmoother.prepare (sampleRate);
+    highCutSmoother.prepare (sampleRate);
+
+    inputCutFade.prepare (sampleRate, samplesPerBlock, (int) processSpec.numChannels);
+    bandFade.prepare (sampleRate, samplesPerBlock, (int) processSpec.numChannels);
 
     widthSmoother.reset (sampleRate, 0.05);
     widthSmoother.setCurrentAndTargetValue (widthSmoother.getTargetValue());
@@ -277,6 +308,24 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
                 preDelayLine.pushSample (c, samples[i]);
                 samples[i] = preDelayLine.popSample (c);
             }
+        }
+
+        // 11: input cut filters, crossfaded in and out with the equaliser switch.
+        if (inputCutFade.begin (block, ! eqOffDisplay))
+        {
+            const juce::dsp::ProcessContextReplacing<float> context (block);
+            lowCutSmoother.process (context, lowCutFilter, true, value (ids::lowCut), 0.6f);
+            highCutSmoother.process (context, highCutFilter, false, value (ids::highCut), 0.7f);
+            inputCutFade.end (block);
+        }
+
+        // 18: equaliser bands, a cascade on the same block, switched with the input cuts.
+        if (bandFade.begin (block, ! eqOffDisplay))
+        {
+            for (auto& band : bands)
+                band.process (block);
+
+            bandFade.end (block);
         }
 
         // 20: left/right flip and width.
