@@ -4,11 +4,13 @@
 #include <juce_dsp/juce_dsp.h>
 
 #include "engine/BandSmoother.h"
+#include "engine/ConvolutionPair.h"
 #include "engine/CutSmoother.h"
 #include "engine/SectionFade.h"
 
 #include <array>
 #include <atomic>
+#include <mutex>
 #include <string>
 
 /** The plug-in's audio processor: parameters, the wet signal path and the fields the editor shares. */
@@ -47,6 +49,12 @@ public:
     void processChunk (juce::AudioBuffer<float>& chunk);
     void updateInputEq();
     void loadPreset (juce::File file);
+
+    /** Decodes the pair named by `irTypeIndex` and `irNumber` into `irBufferA` and `irBufferB`. */
+    void decodeIRPair();
+
+    /** Trims the held pair to the current Decay, fades its end and hands it to the two convolution engines. */
+    void updateIRParameters();
 
     /** The IDs of all published parameters, in layout order. */
     juce::StringArray getParameterIds() const;
@@ -91,8 +99,9 @@ public:
     };
 
     //==============================================================================
-    int irTypeIndex = 0;
-    int irNumber = 1;
+    // The editor writes the selection on the message thread while the chunk path reads the type.
+    std::atomic<int> irTypeIndex { 0 };
+    std::atomic<int> irNumber { 1 };
     float hostBpm = 120.0f;
     int mainInputChannels = 0;
     int outputChannels = 0;
@@ -102,6 +111,8 @@ public:
     float loadedDecay = -1.0f;
     juce::StringArray bandTypeNames { "Low Cut", "Low Shelf", "Peak", "High Shelf", "High Cut" };
     juce::AudioProcessorValueTreeState apvts;
+    juce::dsp::ConvolutionMessageQueue convolutionQueue;
+    ParallelProcessors<FixedLatencyConvolution, 2> convolutionPair { convolutionQueue };
     juce::dsp::ProcessSpec processSpec { 0.0, 0, 0 };
     std::atomic<bool> analyserDataReady { false };
     std::atomic<bool> analyserEnabled { false };
@@ -115,6 +126,7 @@ public:
     bool eqOffDisplay = false;
     juce::AudioBuffer<float> sidechainBuffer;
     bool shimmerOn = false;
+    smootheq::SectionFade effectFade;
     smootheq::SectionFade inputCutFade;
     smootheq::SectionFade bandFade;
     smootheq::CutSmoother lowCutSmoother;
@@ -128,6 +140,10 @@ public:
     int editorHeight = 600;
     juce::AudioBuffer<float> irBufferA, irBufferB;
     juce::AudioBuffer<float> irWorkA, irWorkB;
+
+    // Guards the decoded pair, its name and the engines' loading: the editor selects on the message thread while
+    // the host may re-prepare on the audio thread. The chunk path never takes it.
+    std::mutex irMutex;
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
     juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
@@ -135,6 +151,12 @@ public:
 private:
     static BusesProperties makeBuses();
     static juce::String bandParameterId (int bandNumber, const char* suffix);
+
+    void installParameterTree (juce::ValueTree tree);
+    void captureSidechain (const juce::AudioBuffer<float>& buffer);
+    void processPreDelay (juce::dsp::AudioBlock<float>& block, float preDelayMs);
+    void feedAnalyser (const juce::dsp::AudioBlock<float>& block);
+    void processFlipAndWidth (juce::dsp::AudioBlock<float>& block, float flipTarget);
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VellumarProcessor)
 };
