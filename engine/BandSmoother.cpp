@@ -12,7 +12,10 @@ constexpr float minQ = 0.01f, maxQ = 100.0f, defaultQ = 0.8f;
 constexpr float maxGainDb = 48.0f;
 
 float usableQ (float q) noexcept { return std::isfinite (q) ? juce::jlimit (minQ, maxQ, q) : defaultQ; }
-float usableGain (float gainDb) noexcept { return std::isfinite (gainDb) ? juce::jlimit (-maxGainDb, maxGainDb, gainDb) : 0.0f; }
+float usableGain (float gainDb) noexcept
+{
+    return std::isfinite (gainDb) ? juce::jlimit (-maxGainDb, maxGainDb, gainDb) : 0.0f;
+}
 } // namespace
 
 std::array<float, 6> makeBand (int type, double sampleRate, float frequency, float q, float gainDb)
@@ -22,11 +25,12 @@ std::array<float, 6> makeBand (int type, double sampleRate, float frequency, flo
 
     // The Freq range reaches 20 kHz, past half the sample rate below 40 kHz; there the shapes would fold back
     // or turn unstable, so the frequency is held just below it.
-    if (type == 0)
-        return juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (sampleRate, VellumarProcessor::limitCutoff (frequency, sampleRate), q);
-
-    if (type == 4)
-        return juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (sampleRate, VellumarProcessor::limitCutoff (frequency, sampleRate), q);
+    if (type == 0 || type == 4)
+    {
+        const float cutoff = VellumarProcessor::limitCutoff (frequency, sampleRate);
+        return type == 0 ? juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (sampleRate, cutoff, q)
+                         : juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (sampleRate, cutoff, q);
+    }
 
     if (type < 1 || type > 3)
         return { 1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f };

@@ -133,7 +133,10 @@ public:
         lastGain = gainDb;
     }
 
-    bool isRamping() const noexcept { return logFrequency.isSmoothing() || qRamp.isSmoothing() || gainRamp.isSmoothing(); }
+    bool isRamping() const noexcept
+    {
+        return logFrequency.isSmoothing() || qRamp.isSmoothing() || gainRamp.isSmoothing();
+    }
 
     float getFadeGain() const noexcept { return fadeGain; }
     int getType() const noexcept { return type; }
@@ -147,7 +150,8 @@ private:
     float limitFrequency (float frequency) const noexcept;
     static float limitQ (float q) noexcept;
     static float limitGain (float gainDb) noexcept;
-    void crossfadeWithInput (juce::dsp::AudioBlock<float>& block, int numChannels, int numSamples, float weight) noexcept;
+    void crossfadeWithInput (juce::dsp::AudioBlock<float>& block, int numChannels, int numSamples,
+                             float weight) noexcept;
 
     double sampleRate = 44100.0;
     float fadeStep = 1.0f / 441.0f;

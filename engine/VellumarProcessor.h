@@ -91,7 +91,9 @@ public:
         std::atomic<float>* qValue = nullptr;
         CutFilter filter;
         smootheq::BandSmoother smoother;
-        juce::dsp::IIR::Coefficients<float>::Ptr curveCoefficients { new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f) };
+        juce::dsp::IIR::Coefficients<float>::Ptr curveCoefficients {
+            new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f)
+        };
         VellumarProcessor& processor;
 
     private:
@@ -135,7 +137,8 @@ public:
     float flipAmount = 0.0f;
     float flipStep = 1.0f / 882.0f;
     bool stereoStageStarted = false;
-    std::array<Band, 5> bands { { Band (*this, 1), Band (*this, 2), Band (*this, 3), Band (*this, 4), Band (*this, 5) } };
+    std::array<Band, 5> bands { { Band (*this, 1), Band (*this, 2), Band (*this, 3), Band (*this, 4),
+                                  Band (*this, 5) } };
     int editorWidth = 900;
     int editorHeight = 600;
     juce::AudioBuffer<float> irBufferA, irBufferB;

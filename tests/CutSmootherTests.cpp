@@ -123,7 +123,8 @@ TEST (CutSmoother, RealFilterTakesTheExactCoefficientsAndGlidesWithoutClicks)
 
     EXPECT_TRUE (meter.looksSmooth (200.0, spec.sampleRate)) << "largest step " << meter.largestStep;
 
-    const auto expected = filter_testing::normalised (juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (44100.0, 20.0f, 0.6f));
+    const auto expected = filter_testing::normalised (
+        juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (44100.0, 20.0f, 0.6f));
     EXPECT_EQ (filter_testing::coefficientsOf (*filter.state), expected);
 }
 

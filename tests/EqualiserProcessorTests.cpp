@@ -52,7 +52,8 @@ TEST (EqualiserInProcessor, DefaultBandsRunFlatUntilTouchedThenZeroDecibelBandsL
     auto& band = processor->bands[1];
     EXPECT_FALSE (band.active) << "a 0 dB peak leaves the chain once touched";
     EXPECT_EQ (filter_testing::coefficientsOf (*band.curveCoefficients),
-               filter_testing::normalised (smootheq::makeBand (2, 44100.0, getParameter (*processor, bandId (2, ids::bandFreq)), 0.8f, 0.0f)));
+               filter_testing::normalised (
+                   smootheq::makeBand (2, 44100.0, getParameter (*processor, bandId (2, ids::bandFreq)), 0.8f, 0.0f)));
 
     processSamples (*processor, 440, 512);
     EXPECT_GT (band.smoother.getFadeGain(), 0.0f);
@@ -143,7 +144,8 @@ TEST (EqualiserInProcessor, OffFromTheStartTheFiltersNeverRun)
     processSamples (*processor, 4800, 256, &noise);
 
     EXPECT_EQ (filter_testing::coefficientsOf (*processor->lowCutFilter.state), cutCoefficients (true, 44100.0, 10.0f, 0.6f));
-    EXPECT_EQ (filter_testing::coefficientsOf (*processor->highCutFilter.state), cutCoefficients (false, 44100.0, 22000.0f, 0.7f));
+    EXPECT_EQ (filter_testing::coefficientsOf (*processor->highCutFilter.state),
+               cutCoefficients (false, 44100.0, 22000.0f, 0.7f));
 
     for (auto& band : processor->bands)
         EXPECT_EQ (filter_testing::coefficientsOf (*band.filter.state), (std::array<float, 5> {})) << "never started";
@@ -208,8 +210,8 @@ TEST (EqualiserInProcessor, SampleRateSweepWithParametersJumpingStaysClean)
         for (auto& band : processor->bands)
             EXPECT_TRUE (filter_testing::isFiniteAndStable (filter_testing::coefficientsOf (*band.filter.state))) << rate;
 
-        EXPECT_TRUE (filter_testing::isFiniteAndStable (filter_testing::coefficientsOf (*processor->lowCutFilter.state))) << rate;
-        EXPECT_TRUE (filter_testing::isFiniteAndStable (filter_testing::coefficientsOf (*processor->highCutFilter.state))) << rate;
+        for (auto* cut : { &processor->lowCutFilter, &processor->highCutFilter })
+            EXPECT_TRUE (filter_testing::isFiniteAndStable (filter_testing::coefficientsOf (*cut->state))) << rate;
     }
 }
 

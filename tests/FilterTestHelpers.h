@@ -65,7 +65,8 @@ inline void fillSine (juce::AudioBuffer<float>& buffer, double frequency, double
 {
     for (int i = 0; i < buffer.getNumSamples(); ++i)
     {
-        const auto value = level * (float) std::sin (juce::MathConstants<double>::twoPi * frequency * (double) (phase + i) / sampleRate);
+        const auto angle = juce::MathConstants<double>::twoPi * frequency * (double) (phase + i) / sampleRate;
+        const auto value = level * (float) std::sin (angle);
         for (int c = 0; c < buffer.getNumChannels(); ++c)
             buffer.setSample (c, i, value);
     }
