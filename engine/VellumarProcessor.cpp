@@ -197,6 +197,9 @@ void VellumarProcessor::updateInputEq()
 //==============================================================================
 void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 {
+    // The editor's selection loads the engines at this rate, on the message thread, while a host may prepare on the
+    // audio thread: the rate and the engines change only under the pair's lock.
+    std::unique_lock<std::mutex> irLock (irMutex);
     const auto numOutputs = (juce::uint32) getTotalNumOutputChannels();
     processSpec = { sampleRate, (juce::uint32) samplesPerBlock, numOutputs };
 
@@ -212,12 +215,15 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     preDelaySmoother.setCurrentAndTargetValue (preDelayMs);
 
     convolutionPair.prepare (processSpec);
+    irLock.unlock();
 
     sidechainBuffer.setSize (2, samplesPerBlock);
 
     lowCutFilter.prepare (processSpec);
     highCutFilter.prepare (processSpec);
     updateInputEq();
+
+    prepareModulation (sampleRate);
 
     for (auto& band : bands)
         band.prepare (processSpec);
@@ -303,6 +309,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
     effectOffDisplay = value (ids::onButton) < 0.5f;
     eqOffDisplay = value (ids::onEqButton) < 0.5f;
+    tremoloOn = value (ids::tremolo) >= 0.5f;
+    lfoSyncOn = value (ids::lfoSync) >= 0.5f;
 
     captureSidechain (buffer);
 
@@ -346,6 +354,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
         convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (ids::character) * 0.01));
         convolutionPair.process (context);
+
+        processModulation (block, value (ids::lfoSpeed), value (ids::lfoDepth));
 
         // Equaliser bands: a cascade on the same block, switched together with the input cuts.
         if (bandFade.begin (block, ! eqOffDisplay))

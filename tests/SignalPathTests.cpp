@@ -8,8 +8,9 @@ using namespace testing_helpers;
 
 namespace
 {
-// A processor whose engines hold unit impulses, so the wet path is the input scaled by 1/8 and delayed 1024 samples.
-// The equaliser is off, since its input cuts would shape the test signals (its own tests cover it).
+// A processor whose engines hold unit impulses and whose modulation is transparent, so the wet path is the input
+// scaled by 1/8 and delayed 1024 samples. The equaliser is off, since its input cuts would shape the test signals
+// (its own tests cover it).
 std::unique_ptr<VellumarProcessor> transparentProcessor (int inputs = 2, int outputs = 2, int keys = 0, double rate = 44100.0, int block = 256)
 {
     auto processor = makeProcessor (inputs, outputs, keys);
@@ -18,6 +19,7 @@ std::unique_ptr<VellumarProcessor> transparentProcessor (int inputs = 2, int out
     setParameter (*processor, "Character", 0.0f); // engine A alone
     setParameter (*processor, "Mix", 100.0f);
     setParameter (*processor, "PreDelay", 0.0f);
+    setParameter (*processor, "Tremolo", 1.0f); // at depth 0 the tremolo passes the signal untouched, the vibrato delays it
     prepareForRender (*processor, rate, block);
     return processor;
 }
