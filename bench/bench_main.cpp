@@ -1,3 +1,4 @@
+#include "bench/StageBench.h"
 #include "engine/VellumarProcessor.h"
 
 #include <chrono>
@@ -35,5 +36,7 @@ int main()
                       << (blocks * block / rate) / seconds << "\n";
         }
     }
+
+    runEqualiserBench();
     return 0;
 }

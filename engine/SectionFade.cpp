@@ -4,7 +4,8 @@ namespace smootheq
 {
 void SectionFade::prepare (double sampleRate, int samplesPerBlock, int channels)
 {
-    step = 1.0f / std::max (1.0f, (float) sampleRate * 0.02f);
+    // The product is formed at full precision and then rounded once, so that 48 kHz gives exactly 960.
+    step = 1.0f / std::max (1.0f, (float) (sampleRate * 0.02));
     dryCopy.setSize (std::max (1, channels), std::max (1, samplesPerBlock), false, false, false);
     started = false;
 }

@@ -27,12 +27,29 @@ VellumarProcessor::VellumarProcessor()
 {
     preDelaySmoother.reset (12800);
 
+    for (int n = 1; n <= (int) bands.size(); ++n)
+    {
+        auto& band = bands[(size_t) n - 1];
+        band.onValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandOn));
+        band.typeValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandType));
+        band.freqValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandFreq));
+        band.gainValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandGain));
+        band.qValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandQ));
+
+        for (const auto* suffix : { ids::bandOn, ids::bandType, ids::bandFreq, ids::bandGain, ids::bandQ })
+            apvts.addParameterListener (bandParameterId (n, suffix), &band);
+    }
+
     apvts.addParameterListener (ids::lowCut, this);
     apvts.addParameterListener (ids::highCut, this);
 }
 
 VellumarProcessor::~VellumarProcessor()
 {
+    for (int n = 1; n <= (int) bands.size(); ++n)
+        for (const auto* suffix : { ids::bandOn, ids::bandType, ids::bandFreq, ids::bandGain, ids::bandQ })
+            apvts.removeParameterListener (bandParameterId (n, suffix), &bands[(size_t) n - 1]);
+
     apvts.removeParameterListener (ids::lowCut, this);
     apvts.removeParameterListener (ids::highCut, this);
 }
@@ -161,6 +178,11 @@ float VellumarProcessor::limitCutoff (float frequency, double sampleRate) noexce
     return std::isfinite (frequency) ? juce::jlimit (1.0f, limit, frequency) : limit;
 }
 
+juce::String VellumarProcessor::bandParameterId (int bandNumber, const char* suffix)
+{
+    return juce::String (bandNumber) + suffix;
+}
+
 void VellumarProcessor::updateInputEq()
 {
     // Before the first preparation there is no sample rate yet; the construction rate stands in.
@@ -206,7 +228,15 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     preVerb.prepare (sampleRate);
     prepareModulation (sampleRate);
 
+    for (auto& band : bands)
+        band.prepare (processSpec);
+
+    lowCutSmoother.prepare (sampleRate);
+    highCutSmoother.prepare (sampleRate);
+
     effectFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
+    inputCutFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
+    bandFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
 
     widthSmoother.reset (sampleRate, 0.05);
     widthSmoother.setCurrentAndTargetValue (widthSmoother.getTargetValue());
@@ -325,6 +355,14 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     {
         processPreDelay (block, value (ids::preDelay));
 
+        // Input cut filters, crossfaded in and out with the equaliser switch.
+        if (inputCutFade.begin (block, ! eqOffDisplay))
+        {
+            lowCutSmoother.process (context, lowCutFilter, true, value (ids::lowCut), 0.6f);
+            highCutSmoother.process (context, highCutFilter, false, value (ids::highCut), 0.7f);
+            inputCutFade.end (block);
+        }
+
         convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (ids::character) * 0.01));
         convolutionPair.process (context);
 
@@ -339,6 +377,15 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
         // Ducking, keyed by the side-chain while the host has one connected.
         const auto* keyBus = getBus (true, 1);
         processDucking (block, value (ids::sideChain), keyBus != nullptr && keyBus->isEnabled());
+
+        // Equaliser bands: a cascade on the same block, switched together with the input cuts.
+        if (bandFade.begin (block, ! eqOffDisplay))
+        {
+            for (auto& band : bands)
+                band.process (block);
+
+            bandFade.end (block);
+        }
 
         feedAnalyser (block);
 

@@ -3,7 +3,9 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
 
+#include "engine/BandSmoother.h"
 #include "engine/ConvolutionPair.h"
+#include "engine/CutSmoother.h"
 #include "engine/PeakLevelDetector.h"
 #include "engine/PreVerb.h"
 #include "engine/SectionFade.h"
@@ -78,6 +80,43 @@ public:
     static float limitCutoff (float frequency, double sampleRate) noexcept;
 
     //==============================================================================
+    /** One equaliser band: listens to its five parameters, keeps the response-curve copy of its coefficients
+        and owns the filter that processes the wet signal together with the smoother that retunes it.
+    */
+    class Band : public juce::AudioProcessorValueTreeState::Listener
+    {
+    public:
+        Band (VellumarProcessor& owner, int bandNumber);
+        ~Band() override;
+
+        void parameterChanged (const juce::String& parameterID, float newValue) override;
+
+        /** Recomputes `curveCoefficients` from the parameters; the processing filter is left alone. */
+        void updateFilter() const;
+
+        void prepare (const juce::dsp::ProcessSpec& spec);
+
+        /** Filters one chunk of the wet signal in place with the parameters' current values. */
+        void process (juce::dsp::AudioBlock<float>& block);
+
+        bool active = true;
+        std::atomic<float>* onValue = nullptr;
+        std::atomic<float>* typeValue = nullptr;
+        std::atomic<float>* freqValue = nullptr;
+        std::atomic<float>* gainValue = nullptr;
+        std::atomic<float>* qValue = nullptr;
+        CutFilter filter;
+        smootheq::BandSmoother smoother;
+        juce::dsp::IIR::Coefficients<float>::Ptr curveCoefficients {
+            new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f)
+        };
+        VellumarProcessor& processor;
+
+    private:
+        JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Band)
+    };
+
+    //==============================================================================
     // The editor writes the selection on the message thread while the chunk path reads the type.
     std::atomic<int> irTypeIndex { 0 };
     std::atomic<int> irNumber { 1 };
@@ -106,10 +145,16 @@ public:
     juce::AudioBuffer<float> sidechainBuffer;
     bool shimmerOn = false;
     smootheq::SectionFade effectFade;
+    smootheq::SectionFade inputCutFade;
+    smootheq::SectionFade bandFade;
+    smootheq::CutSmoother lowCutSmoother;
+    smootheq::CutSmoother highCutSmoother;
     juce::SmoothedValue<float> widthSmoother { 0.0f };
     float flipAmount = 0.0f;
     float flipStep = 1.0f / 882.0f;
     bool stereoStageStarted = false;
+    std::array<Band, 5> bands { { Band (*this, 1), Band (*this, 2), Band (*this, 3), Band (*this, 4),
+                                  Band (*this, 5) } };
     int editorWidth = 900;
     int editorHeight = 600;
     juce::AudioBuffer<float> irBufferA, irBufferB;
@@ -153,6 +198,7 @@ public:
 
 private:
     static BusesProperties makeBuses();
+    static juce::String bandParameterId (int bandNumber, const char* suffix);
 
     void installParameterTree (juce::ValueTree tree);
     void captureSidechain (const juce::AudioBuffer<float>& buffer);

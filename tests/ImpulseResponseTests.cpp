@@ -38,6 +38,8 @@ juce::AudioBuffer<float> impulseThrough (float character)
     setParameter (*processor, "Tremolo", 1.0f); // transparent at depth 0, unlike the vibrato's fixed delay
     setParameter (*processor, "Mix", 100.0f);
     setParameter (*processor, "PreDelay", 0.0f);
+    setParameter (*processor, "onEqButton", 0.0f); // the input cuts would shape the response
+    setParameter (*processor, "Tremolo", 1.0f); // the vibrato would delay the impulse
     prepareForRender (*processor, 44100.0, 256);
 
     juce::AudioBuffer<float> audio (2, 2048);
@@ -135,6 +137,8 @@ TEST (ImpulseResponseTrim, TheEnginesHearTheTrimmedResponse)
         setParameter (*processor, "Tremolo", 1.0f);
         setParameter (*processor, "Mix", 100.0f);
         setParameter (*processor, "PreDelay", 0.0f);
+        setParameter (*processor, "onEqButton", 0.0f); // the input cuts would shape the response
+        setParameter (*processor, "Tremolo", 1.0f); // the vibrato would delay the tail
         prepareForRender (*processor, 44100.0, 512);
 
         juce::AudioBuffer<float> audio (2, 44100 * 3);

@@ -45,6 +45,7 @@ TEST (ModulationInProcessor, WithTremoloOffTheWetPathLagsAFurtherFiveMillisecond
     setParameter (*processor, ids::character, 0.0f);
     setParameter (*processor, ids::mix, 100.0f);
     setParameter (*processor, ids::preDelay, 0.0f);
+    setParameter (*processor, ids::onEqButton, 0.0f); // the input cuts would shape the impulse
     prepareForRender (*processor, 44100.0, 256);
 
     juce::AudioBuffer<float> audio (2, 4096);

@@ -9,11 +9,13 @@ using namespace testing_helpers;
 namespace
 {
 // A processor whose engines hold unit impulses and whose modulation is transparent, so the wet path is the input
-// scaled by 1/8 and delayed 1024 samples.
+// scaled by 1/8 and delayed 1024 samples. The equaliser is off, since its input cuts would shape the test signals
+// (its own tests cover it).
 std::unique_ptr<VellumarProcessor> transparentProcessor (int inputs = 2, int outputs = 2, int keys = 0, double rate = 44100.0, int block = 256)
 {
     auto processor = makeProcessor (inputs, outputs, keys);
     useUnitImpulsePair (*processor);
+    setParameter (*processor, "onEqButton", 0.0f);
     setParameter (*processor, "Character", 0.0f); // engine A alone
     setParameter (*processor, "Mix", 100.0f);
     setParameter (*processor, "PreDelay", 0.0f);
@@ -149,6 +151,7 @@ TEST (SignalPath, FlipSetBeforeTheFirstChunkTakesEffectAtOnce)
     setParameter (*processor, "Mix", 100.0f);
     setParameter (*processor, "PreDelay", 0.0f);
     setParameter (*processor, "lrFlipButton", 1.0f);
+    setParameter (*processor, "onEqButton", 0.0f);
     prepareForRender (*processor, 44100.0, 256);
 
     auto audio = constantStereo (1.0f, 0.0f, 2048);
@@ -168,6 +171,7 @@ TEST (SignalPath, WidthGivesMonoUnchangedOrWiderImage)
         setParameter (*processor, "Character", 0.0f);
         setParameter (*processor, "Mix", 100.0f);
         setParameter (*processor, "Width", width);
+        setParameter (*processor, "onEqButton", 0.0f);
         prepareForRender (*processor, 44100.0, 256);
 
         auto audio = constantStereo (1.0f, 0.0f, 4096);

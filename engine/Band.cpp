@@ -1,0 +1,57 @@
+#include "engine/VellumarProcessor.h"
+
+#include "engine/ParameterIds.h"
+
+VellumarProcessor::Band::Band (VellumarProcessor& owner, int /* bandNumber: the owner wires the parameters */)
+    : processor (owner)
+{
+}
+
+VellumarProcessor::Band::~Band() = default;
+
+// Runs on whichever thread changed the parameter: it only refreshes the values, the participation flag and the
+// copy the response curve draws. The audio filter follows on the audio thread through the smoother.
+void VellumarProcessor::Band::parameterChanged (const juce::String& parameterID, float newValue)
+{
+    const auto suffix = parameterID.substring (1);
+
+    if (suffix == ids::bandOn)
+        onValue->exchange (newValue);
+    else if (suffix == ids::bandType)
+        typeValue->exchange (newValue);
+    else if (suffix == ids::bandFreq)
+        freqValue->exchange (newValue);
+    else if (suffix == ids::bandGain)
+        gainValue->exchange (newValue);
+    else
+        qValue->exchange (newValue);
+
+    if (suffix != ids::bandOn)
+        updateFilter();
+
+    // A shelf or peak at exactly 0 dB changes nothing, so it leaves the chain; a cut band always filters.
+    const int type = smootheq::toBandType (typeValue->load());
+    active = onValue->load() > 0.5f && (gainValue->load() != 0.0f || type == 0 || type == 4);
+}
+
+void VellumarProcessor::Band::updateFilter() const
+{
+    // A parameter can change before the first preparation (a restored session); the construction rate stands in.
+    const double rate = processor.processSpec.sampleRate > 0.0 ? processor.processSpec.sampleRate : 44100.0;
+
+    *curveCoefficients = smootheq::makeBand (smootheq::toBandType (typeValue->load()), rate, freqValue->load(),
+                                             qValue->load(), gainValue->load());
+}
+
+void VellumarProcessor::Band::prepare (const juce::dsp::ProcessSpec& spec)
+{
+    filter.prepare (spec);
+    smoother.prepare (spec.sampleRate, (int) spec.maximumBlockSize, (int) spec.numChannels);
+    updateFilter();
+}
+
+void VellumarProcessor::Band::process (juce::dsp::AudioBlock<float>& block)
+{
+    smoother.process (block, filter, smootheq::toBandType (typeValue->load()), freqValue->load(), qValue->load(),
+                      gainValue->load(), active);
+}

@@ -1,0 +1,169 @@
+#pragma once
+
+#include <juce_dsp/juce_dsp.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace smootheq
+{
+/** Biquad coefficients (b0, b1, b2, a0, a1, a2, not normalised) of an equaliser band, in single precision.
+
+    Types: 0 high-pass, 1 low shelf, 2 peak, 3 high shelf, 4 low-pass; any other type passes the signal through.
+    The high-pass and low-pass ignore the gain. Frequencies are held just below half the sample rate, and a Q or
+    gain that is not finite or far outside the controls' ranges is brought back into a usable range, so that the
+    result is always finite and stable.
+*/
+std::array<float, 6> makeBand (int type, double sampleRate, float frequency, float q, float gainDb);
+
+/** A band type from a parameter's raw value: truncated, or 5 (pass-through) when it is not a usable number. */
+int toBandType (float value) noexcept;
+
+/** Ramps and switches one equaliser band without clicks.
+
+    Frequency (on a logarithmic scale), Q and gain glide over 50 ms with the coefficients recomputed every
+    32 samples while the filter keeps its memory. Switching the band on or off, or changing its type, crossfades
+    the band with its own input over 10 ms; a type change fades out with the old type, restarts the filter with
+    the new type and cleared memory, then fades in. The templates take the filter type, which needs a shared
+    coefficient object `state`, `process` with a replacing context and `reset` (as `ProcessorDuplicator` has).
+*/
+class BandSmoother
+{
+public:
+    BandSmoother() = default;
+
+    /** Sizes the crossfade copy and sets the ramps for a new rate; the next chunk starts without ramps. */
+    void prepare (double newSampleRate, int samplesPerBlock, int numChannels);
+
+    /** Runs the band on one chunk in place; the values are the band's parameters as read for this chunk. */
+    template <typename Filter>
+    void process (juce::dsp::AudioBlock<float>& block, Filter& filter, int newType, float frequency, float q,
+                  float gainDb, bool active)
+    {
+        frequency = limitFrequency (frequency);
+        q = limitQ (q);
+        gainDb = limitGain (gainDb);
+
+        const int numChannels = std::min ((int) block.getNumChannels(), fadeCopy.getNumChannels());
+        const int numSamples = (int) block.getNumSamples();
+
+        if (! started)
+        {
+            fadeGain = active ? 1.0f : 0.0f;
+            startWith (filter, newType, frequency, q, gainDb, false);
+            started = true;
+        }
+
+        if (fadeGain == 0.0f)
+        {
+            if (! active)
+                return;
+
+            startWith (filter, newType, frequency, q, gainDb, true);
+        }
+
+        const float weight = active && newType == type ? 1.0f : 0.0f;
+
+        if (newType == type)
+        {
+            logFrequency.setTargetValue (std::log (frequency));
+            qRamp.setTargetValue (q);
+            gainRamp.setTargetValue (gainDb);
+        }
+
+        const bool crossfade = fadeGain != weight && fadeCopy.getNumSamples() >= numSamples;
+
+        if (crossfade)
+            for (int c = 0; c < numChannels; ++c)
+                fadeCopy.copyFrom (c, 0, block.getChannelPointer ((size_t) c), numSamples);
+
+        if (isRamping())
+        {
+            for (size_t start = 0; start < (size_t) numSamples; start += subBlockLength)
+            {
+                const auto length = std::min (subBlockLength, (size_t) numSamples - start);
+                auto part = block.getSubBlock (start, length);
+                const float f = std::exp (logFrequency.skip ((int) length));
+                apply (filter, type, f, qRamp.skip ((int) length), gainRamp.skip ((int) length));
+                filter.process (juce::dsp::ProcessContextReplacing<float> (part));
+            }
+        }
+        else
+        {
+            if (newType == type)
+                apply (filter, newType, frequency, q, gainDb);
+
+            filter.process (juce::dsp::ProcessContextReplacing<float> (block));
+        }
+
+        if (crossfade)
+            crossfadeWithInput (block, numChannels, numSamples, weight);
+        else
+            fadeGain = weight;
+    }
+
+    /** Starts the band afresh at these settings with no ramps, optionally clearing the filter's memory. */
+    template <typename Filter>
+    void startWith (Filter& filter, int newType, float frequency, float q, float gainDb, bool resetFilter)
+    {
+        type = newType;
+        logFrequency.setCurrentAndTargetValue (std::log (frequency));
+        qRamp.setCurrentAndTargetValue (q);
+        gainRamp.setCurrentAndTargetValue (gainDb);
+        hasCoefficients = false;
+        apply (filter, newType, frequency, q, gainDb);
+
+        if (resetFilter)
+            filter.reset();
+    }
+
+    /** Writes the band's coefficients into the filter's shared coefficient object unless they are there. */
+    template <typename Filter>
+    void apply (Filter& filter, int newType, float frequency, float q, float gainDb)
+    {
+        if (hasCoefficients && newType == lastType && frequency == lastFrequency && q == lastQ && gainDb == lastGain)
+            return;
+
+        *filter.state = makeBand (newType, sampleRate, frequency, q, gainDb);
+        hasCoefficients = true;
+        lastType = newType;
+        lastFrequency = frequency;
+        lastQ = q;
+        lastGain = gainDb;
+    }
+
+    bool isRamping() const noexcept
+    {
+        return logFrequency.isSmoothing() || qRamp.isSmoothing() || gainRamp.isSmoothing();
+    }
+
+    float getFadeGain() const noexcept { return fadeGain; }
+    int getType() const noexcept { return type; }
+    float getLastFrequency() const noexcept { return lastFrequency; }
+    float getLastQ() const noexcept { return lastQ; }
+    float getLastGain() const noexcept { return lastGain; }
+
+    static constexpr size_t subBlockLength = 32;
+
+private:
+    float limitFrequency (float frequency) const noexcept;
+    static float limitQ (float q) noexcept;
+    static float limitGain (float gainDb) noexcept;
+    void crossfadeWithInput (juce::dsp::AudioBlock<float>& block, int numChannels, int numSamples,
+                             float weight) noexcept;
+
+    double sampleRate = 44100.0;
+    float fadeStep = 1.0f / 441.0f;
+    float fadeGain = 1.0f;
+    int type = -1;
+    bool started = false;
+    bool hasCoefficients = false;
+    int lastType = -1;
+    float lastFrequency = 0.0f, lastQ = 0.0f, lastGain = 0.0f;
+    juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> logFrequency, qRamp, gainRamp;
+    juce::AudioBuffer<float> fadeCopy;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BandSmoother)
+};
+} // namespace smootheq
