@@ -180,14 +180,13 @@ namespace
 
             for (int i = 0; i < numChildren; ++i)
             {
+                // A child cut off part-way is left out: what it held is not known.
                 juce::ValueTree child;
-                const bool whole = tree (child, depth + 1);
 
-                if (child.isValid())
-                    result.appendChild (child, nullptr);
-
-                if (! whole)
+                if (! tree (child, depth + 1))
                     return false;
+
+                result.appendChild (child, nullptr);
             }
 
             return true;

@@ -72,12 +72,7 @@ void VellumarProcessor::setStateInformation (const void* data, int sizeInBytes)
     if (! read.complete || ! read.tree.hasType (apvts.state.getType()))
         return;
 
-    const auto clean = statedata::keepKnownParameters (read.tree, apvts.state.getType(), getParameterIds());
-
-    if (clean.getNumChildren() == 0)
-        return;
-
-    apvts.replaceState (clean);
+    installParameterTree (statedata::keepKnownParameters (read.tree, apvts.state.getType(), getParameterIds()));
 }
 
 juce::StringArray VellumarProcessor::getParameterIds() const
@@ -111,6 +106,28 @@ void VellumarProcessor::loadPreset (juce::File file)
         std::puts ("LOAD PRESET ERROR");
         std::fflush (stdout);
         return;
+    }
+
+    installParameterTree (tree);
+}
+
+// JUCE 7's parameter state gives every parameter that the new tree does not name its default value; a preset or
+// state that leaves a parameter out must leave it as it is, so those parameters join the tree with their current
+// values first.
+void VellumarProcessor::installParameterTree (juce::ValueTree tree)
+{
+    if (tree.getNumChildren() == 0)
+        return;
+
+    for (const auto& id : getParameterIds())
+    {
+        if (! tree.getChildWithProperty ("id", id).isValid())
+        {
+            juce::ValueTree child ("PARAM");
+            child.setProperty ("id", id, nullptr);
+            child.setProperty ("value", apvts.getRawParameterValue (id)->load(), nullptr);
+            tree.appendChild (child, nullptr);
+        }
     }
 
     apvts.replaceState (tree);
@@ -172,11 +189,15 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     const float preDelayMs = apvts.getRawParameterValue (ids::preDelay)->load();
     preDelaySmoother.setCurrentAndTargetValue (preDelayMs);
 
+    convolutionPair.prepare (processSpec);
+
     sidechainBuffer.setSize (2, samplesPerBlock);
 
     lowCutFilter.prepare (processSpec);
     highCutFilter.prepare (processSpec);
     updateInputEq();
+
+    effectFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
 
     widthSmoother.reset (sampleRate, 0.05);
     widthSmoother.setCurrentAndTargetValue (widthSmoother.getTargetValue());
@@ -188,7 +209,44 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
         mainInputChannels = mainInput->getNumberOfChannels();
     outputChannels = getTotalNumOutputChannels();
 
-    loadedIrName.clear();
+    {
+        const std::lock_guard<std::mutex> lock (irMutex);
+        loadedIrName.clear();
+    }
+
+    if (irLoaded)
+    {
+        updateIRParameters();
+        return;
+    }
+
+    // First preparation: the pair follows the switches. Room is tested before Plate, so Room wins when both are on.
+    irLoaded = true;
+    const auto isOn = [this] (const char* id) { return apvts.getRawParameterValue (id)->load() == 1.0f; };
+
+    for (const auto& [id, type] : { std::pair { ids::roomButton, 1 }, std::pair { ids::plateButton, 0 },
+                                    std::pair { ids::springButton, 2 }, std::pair { ids::spaceButton, 4 } })
+    {
+        if (isOn (id))
+        {
+            irTypeIndex = type;
+            break;
+        }
+    }
+
+    const char* numberIds[] { ids::oneButton, ids::twoButton, ids::threeButton, ids::fourButton, ids::fiveButton };
+
+    for (int number = 1; number <= 5; ++number)
+    {
+        if (isOn (numberIds[number - 1]))
+        {
+            irNumber = number;
+            break;
+        }
+    }
+
+    decodeIRPair();
+    updateIRParameters();
 }
 
 //==============================================================================
@@ -201,54 +259,39 @@ void VellumarProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mi
 
 void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 {
+    // A host that sends audio before preparing gets it back untouched: no stage has its buffers yet.
+    if (processSpec.sampleRate <= 0.0)
+        return;
+
     const int n = buffer.getNumSamples();
-    const int numChannels = std::min (outputChannels, buffer.getNumChannels());
     const auto value = [this] (const char* id) { return apvts.getRawParameterValue (id)->load(); };
 
-    // 1-3: mix proportion, flip target and the switch fields.
+    // Final mix proportion, flip target and the switch fields.
     dryWetMixer.setWetMixProportion (value (ids::mix) / 100.0f);
 
-    const float flip = apvts.getParameter (ids::lrFlipButton)->getValue();
-    const float flipTarget = flip != 0.0f ? 1.0f : 0.0f;
+    const float flipTarget = apvts.getParameter (ids::lrFlipButton)->getValue() != 0.0f ? 1.0f : 0.0f;
 
     effectOffDisplay = value (ids::onButton) < 0.5f;
     eqOffDisplay = value (ids::onEqButton) < 0.5f;
 
-    // 4: side-chain key.
-    if (auto* key = getBus (true, 1); key != nullptr && key->isEnabled())
-    {
-        sidechainBuffer.setSize (2, n, false, false, true);
-        const int extra = buffer.getNumChannels() - mainInputChannels;
+    captureSidechain (buffer);
 
-        if (extra == 1)
-        {
-            sidechainBuffer.copyFrom (0, 0, buffer, mainInputChannels, 0, n);
-            sidechainBuffer.copyFrom (1, 0, buffer, mainInputChannels, 0, n);
-        }
-        else if (extra == 2)
-        {
-            sidechainBuffer.copyFrom (0, 0, buffer, mainInputChannels, 0, n);
-            sidechainBuffer.copyFrom (1, 0, buffer, mainInputChannels + 1, 0, n);
-        }
-    }
-
-    // 5: a mono input feeds both output channels.
+    // A mono input feeds both output channels.
     if (mainInputChannels == 1 && outputChannels == 2 && n > 0)
         buffer.copyFrom (1, 0, buffer, 0, 0, n);
 
-    // 6: host tempo.
     if (auto* playHead = getPlayHead())
         if (const auto position = playHead->getPosition())
             if (const auto bpm = position->getBpm())
                 hostBpm = (float) *bpm;
 
-    juce::AudioBuffer<float> chunk (buffer.getArrayOfWritePointers(), numChannels, n);
+    // The wet path works in place on the output channels; the dry signal is held back before it starts.
+    juce::AudioBuffer<float> chunk (buffer.getArrayOfWritePointers(), std::min (outputChannels, buffer.getNumChannels()), n);
     juce::dsp::AudioBlock<float> block (chunk);
+    const juce::dsp::ProcessContextReplacing<float> context (block);
 
-    // 7: the dry signal is held back before any wet stage touches the block.
     dryWetMixer.pushDrySamples (block);
 
-    // 8: width target; the first chunk after a preparation starts without a ramp.
     const float widthTarget = value (ids::width) / 100.0f;
     widthSmoother.setTargetValue (widthTarget);
 
@@ -259,50 +302,115 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
         stereoStageStarted = true;
     }
 
-    if (! effectOffDisplay)
+    if (effectFade.begin (block, ! effectOffDisplay))
     {
-        // 10: pre-delay.
-        preDelaySmoother.setTargetValue (value (ids::preDelay));
-        const float rate = (float) processSpec.sampleRate;
-        const float maxDelay = (float) preDelayLine.getMaximumDelayInSamples();
+        processPreDelay (block, value (ids::preDelay));
 
-        for (int i = 0; i < n; ++i)
-        {
-            const float seconds = preDelaySmoother.getNextValue() / 1000.0f;
-            preDelayLine.setDelay (std::min (std::abs (rate * seconds), maxDelay));
+        convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (ids::character) * 0.01));
+        convolutionPair.process (context);
 
-            for (int c = 0; c < numChannels; ++c)
-            {
-                auto* samples = chunk.getWritePointer (c);
-                preDelayLine.pushSample (c, samples[i]);
-                samples[i] = preDelayLine.popSample (c);
-            }
-        }
+        feedAnalyser (block);
 
-        // 20: left/right flip and width.
         if (outputChannels == 2)
-        {
-            auto* left = chunk.getWritePointer (0);
-            auto* right = chunk.getWritePointer (1);
+            processFlipAndWidth (block, flipTarget);
 
-            for (int i = 0; i < n; ++i)
-            {
-                const float w = widthSmoother.getNextValue();
-
-                if (flipAmount < flipTarget)
-                    flipAmount = std::min (flipAmount + flipStep, flipTarget);
-                else if (flipAmount > flipTarget)
-                    flipAmount = std::max (flipAmount - flipStep, flipTarget);
-
-                const float s = flipAmount;
-                const float a = (1.0f - s) * left[i] + s * right[i];
-                const float b = (1.0f - s) * right[i] + s * left[i];
-                left[i] = 0.5f * ((1.0f + w) * a + (1.0f - w) * b);
-                right[i] = 0.5f * ((1.0f - w) * a + (1.0f + w) * b);
-            }
-        }
+        effectFade.end (block);
     }
 
-    // 22: dry/wet mix.
     dryWetMixer.mixWetSamples (block);
+}
+
+void VellumarProcessor::captureSidechain (const juce::AudioBuffer<float>& buffer)
+{
+    auto* key = getBus (true, 1);
+
+    if (key == nullptr || ! key->isEnabled())
+        return;
+
+    const int n = buffer.getNumSamples();
+    sidechainBuffer.setSize (2, n, false, false, true);
+    const int extra = buffer.getNumChannels() - mainInputChannels;
+
+    if (extra == 1)
+    {
+        sidechainBuffer.copyFrom (0, 0, buffer, mainInputChannels, 0, n);
+        sidechainBuffer.copyFrom (1, 0, buffer, mainInputChannels, 0, n);
+    }
+    else if (extra == 2)
+    {
+        sidechainBuffer.copyFrom (0, 0, buffer, mainInputChannels, 0, n);
+        sidechainBuffer.copyFrom (1, 0, buffer, mainInputChannels + 1, 0, n);
+    }
+}
+
+void VellumarProcessor::processPreDelay (juce::dsp::AudioBlock<float>& block, float preDelayMs)
+{
+    preDelaySmoother.setTargetValue (preDelayMs);
+    const float rate = (float) processSpec.sampleRate;
+    const float maxDelay = (float) preDelayLine.getMaximumDelayInSamples();
+    const auto numChannels = (int) block.getNumChannels();
+
+    for (size_t i = 0; i < block.getNumSamples(); ++i)
+    {
+        const float seconds = preDelaySmoother.getNextValue() / 1000.0f;
+        preDelayLine.setDelay (std::min (std::abs (rate * seconds), maxDelay));
+
+        for (int c = 0; c < numChannels; ++c)
+        {
+            auto* samples = block.getChannelPointer ((size_t) c);
+            preDelayLine.pushSample (c, samples[i]);
+            samples[i] = preDelayLine.popSample (c);
+        }
+    }
+}
+
+// The editor's spectrum gets the wet signal after the equaliser: a whole chunk or nothing, never blocking.
+void VellumarProcessor::feedAnalyser (const juce::dsp::AudioBlock<float>& block)
+{
+    if (! analyserEnabled.load())
+        return;
+
+    const int n = (int) block.getNumSamples();
+
+    if (analyserFifo.getFreeSpace() < n)
+        return;
+
+    int start1, size1, start2, size2;
+    analyserFifo.prepareToWrite (n, start1, size1, start2, size2);
+
+    analyserBuffer.copyFrom (0, start1, block.getChannelPointer (0), size1);
+    if (size2 > 0)
+        analyserBuffer.copyFrom (0, start2, block.getChannelPointer (0) + size1, size2);
+
+    for (int c = 1; c < std::min (mainInputChannels, (int) block.getNumChannels()); ++c)
+    {
+        analyserBuffer.addFrom (0, start1, block.getChannelPointer ((size_t) c), size1);
+        if (size2 > 0)
+            analyserBuffer.addFrom (0, start2, block.getChannelPointer ((size_t) c) + size1, size2);
+    }
+
+    analyserFifo.finishedWrite (size1 + size2);
+    analyserDataReady.exchange (true);
+}
+
+void VellumarProcessor::processFlipAndWidth (juce::dsp::AudioBlock<float>& block, float flipTarget)
+{
+    auto* left = block.getChannelPointer (0);
+    auto* right = block.getChannelPointer (1);
+
+    for (size_t i = 0; i < block.getNumSamples(); ++i)
+    {
+        const float w = widthSmoother.getNextValue();
+
+        if (flipAmount < flipTarget)
+            flipAmount = std::min (flipAmount + flipStep, flipTarget);
+        else if (flipAmount > flipTarget)
+            flipAmount = std::max (flipAmount - flipStep, flipTarget);
+
+        const float s = flipAmount;
+        const float a = (1.0f - s) * left[i] + s * right[i];
+        const float b = (1.0f - s) * right[i] + s * left[i];
+        left[i] = 0.5f * ((1.0f + w) * a + (1.0f - w) * b);
+        right[i] = 0.5f * ((1.0f - w) * a + (1.0f + w) * b);
+    }
 }

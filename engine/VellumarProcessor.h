@@ -3,7 +3,11 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
 
+#include "engine/ConvolutionPair.h"
+#include "engine/SectionFade.h"
+
 #include <atomic>
+#include <mutex>
 #include <string>
 
 /** The plug-in's audio processor: parameters, the wet signal path and the fields the editor shares. */
@@ -43,6 +47,12 @@ public:
     void updateInputEq();
     void loadPreset (juce::File file);
 
+    /** Decodes the pair named by `irTypeIndex` and `irNumber` into `irBufferA` and `irBufferB`. */
+    void decodeIRPair();
+
+    /** Trims the held pair to the current Decay, fades its end and hands it to the two convolution engines. */
+    void updateIRParameters();
+
     /** The IDs of all published parameters, in layout order. */
     juce::StringArray getParameterIds() const;
 
@@ -51,8 +61,9 @@ public:
     static float limitCutoff (float frequency, double sampleRate) noexcept;
 
     //==============================================================================
-    int irTypeIndex = 0;
-    int irNumber = 1;
+    // The editor writes the selection on the message thread while the chunk path reads the type.
+    std::atomic<int> irTypeIndex { 0 };
+    std::atomic<int> irNumber { 1 };
     float hostBpm = 120.0f;
     int mainInputChannels = 0;
     int outputChannels = 0;
@@ -62,6 +73,8 @@ public:
     float loadedDecay = -1.0f;
     juce::StringArray bandTypeNames { "Low Cut", "Low Shelf", "Peak", "High Shelf", "High Cut" };
     juce::AudioProcessorValueTreeState apvts;
+    juce::dsp::ConvolutionMessageQueue convolutionQueue;
+    ParallelProcessors<FixedLatencyConvolution, 2> convolutionPair { convolutionQueue };
     juce::dsp::ProcessSpec processSpec { 0.0, 0, 0 };
     std::atomic<bool> analyserDataReady { false };
     std::atomic<bool> analyserEnabled { false };
@@ -75,6 +88,7 @@ public:
     bool eqOffDisplay = false;
     juce::AudioBuffer<float> sidechainBuffer;
     bool shimmerOn = false;
+    smootheq::SectionFade effectFade;
     juce::SmoothedValue<float> widthSmoother { 0.0f };
     float flipAmount = 0.0f;
     float flipStep = 1.0f / 882.0f;
@@ -83,12 +97,22 @@ public:
     int editorHeight = 600;
     juce::AudioBuffer<float> irBufferA, irBufferB;
     juce::AudioBuffer<float> irWorkA, irWorkB;
+
+    // Guards the decoded pair, its name and the engines' loading: the editor selects on the message thread while
+    // the host may re-prepare on the audio thread. The chunk path never takes it.
+    std::mutex irMutex;
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
     juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
 
 private:
     static BusesProperties makeBuses();
+
+    void installParameterTree (juce::ValueTree tree);
+    void captureSidechain (const juce::AudioBuffer<float>& buffer);
+    void processPreDelay (juce::dsp::AudioBlock<float>& block, float preDelayMs);
+    void feedAnalyser (const juce::dsp::AudioBlock<float>& block);
+    void processFlipAndWidth (juce::dsp::AudioBlock<float>& block, float flipTarget);
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VellumarProcessor)
 };

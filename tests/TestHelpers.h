@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/OfflineRendering.h"
 #include "engine/VellumarProcessor.h"
 
 #include <cmath>
@@ -40,6 +41,51 @@ inline void prepare (VellumarProcessor& processor, double sampleRate, int blockS
 {
     processor.setRateAndBufferSizeDetails (sampleRate, blockSize);
     processor.prepareToPlay (sampleRate, blockSize);
+}
+
+/** Gives both engines a unit impulse instead of the built-in pair, so that the wet path is transparent apart
+    from the engines' latency (1024 samples) and their normalisation (gain 1/8). Call before preparing. */
+inline void useUnitImpulsePair (VellumarProcessor& processor)
+{
+    juce::AudioBuffer<float> impulse (2, 1);
+    impulse.setSample (0, 0, 1.0f);
+    impulse.setSample (1, 0, 1.0f);
+    processor.irBufferA = impulse;
+    processor.irBufferB = impulse;
+    processor.irName = "unit impulse";
+    processor.irLoaded = true;
+}
+
+constexpr int engineLatency = 1024;
+constexpr float unitPairGain = 0.125f;
+
+/** Prepares and waits until the engines run their responses, as an offline render does. */
+inline void prepareForRender (VellumarProcessor& processor, double sampleRate, int blockSize)
+{
+    prepare (processor, sampleRate, blockSize);
+    waitForImpulseResponses (processor);
+}
+
+/** Runs a whole buffer through the processor in blocks of `blockSize`. */
+inline void processInBlocks (VellumarProcessor& processor, juce::AudioBuffer<float>& audio, int blockSize)
+{
+    juce::MidiBuffer midi;
+    for (int start = 0; start < audio.getNumSamples(); start += blockSize)
+    {
+        const int length = std::min (blockSize, audio.getNumSamples() - start);
+        juce::AudioBuffer<float> block (audio.getArrayOfWritePointers(), audio.getNumChannels(), start, length);
+        processor.processBlock (block, midi);
+    }
+}
+
+/** The largest absolute difference between neighbouring samples of one channel. */
+inline float largestStep (const juce::AudioBuffer<float>& buffer, int channel, int from = 1, int to = -1)
+{
+    float largest = 0.0f;
+    const int end = to < 0 ? buffer.getNumSamples() : to;
+    for (int i = std::max (1, from); i < end; ++i)
+        largest = std::max (largest, std::abs (buffer.getSample (channel, i) - buffer.getSample (channel, i - 1)));
+    return largest;
 }
 
 /** True when every sample is finite and none is subnormal. */

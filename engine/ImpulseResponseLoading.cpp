@@ -1,0 +1,117 @@
+#include "engine/ImpulseResponses.h"
+#include "engine/ParameterIds.h"
+#include "engine/VellumarProcessor.h"
+
+#include <juce_audio_formats/juce_audio_formats.h>
+
+namespace
+{
+// Decodes one embedded MP3 into `target`; returns false and leaves `target` alone when there is nothing to decode.
+bool decodeResource (juce::AudioFormatManager& formats, const char* resourceName, juce::AudioBuffer<float>& target)
+{
+    int size = 0;
+    const auto* data = resourceName != nullptr ? getIRResource (resourceName, size) : nullptr;
+
+    if (data == nullptr || size <= 0)
+        return false;
+
+    std::unique_ptr<juce::AudioFormatReader> reader (
+        formats.createReaderFor (std::make_unique<juce::MemoryInputStream> (data, (size_t) size, true)));
+
+    if (reader == nullptr || reader->numChannels == 0 || reader->lengthInSamples <= 0
+        || reader->lengthInSamples > std::numeric_limits<int>::max())
+        return false;
+
+    target.setSize ((int) reader->numChannels, (int) reader->lengthInSamples);
+    reader->read (&target, 0, (int) reader->lengthInSamples, 0, true, true);
+    return true;
+}
+
+// Fades the last `fadeLength` samples before `length` and cuts the buffer there; a buffer no longer than `length`
+// stays whole.
+void trimWithFade (juce::AudioBuffer<float>& buffer, int length, int fadeLength)
+{
+    const int kept = std::min (length, buffer.getNumSamples());
+
+    if (kept >= buffer.getNumSamples())
+        return;
+
+    if (fadeLength > 0)
+        for (int c = 0; c < buffer.getNumChannels(); ++c)
+            buffer.applyGainRamp (c, kept - fadeLength, fadeLength, 1.0f, 0.0f);
+
+    buffer.setSize (buffer.getNumChannels(), kept, true);
+}
+} // namespace
+
+void VellumarProcessor::decodeIRPair()
+{
+    const std::string name = irTypeName (irTypeIndex.load()) + std::to_string (irNumber.load());
+    const auto* pair = findIRPair (name);
+
+    // Decode outside the lock: it takes a while, and a preparation on the audio thread must not wait for it.
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+    juce::AudioBuffer<float> decodedA, decodedB;
+    const bool haveA = pair != nullptr && decodeResource (formats, pair->resourceA, decodedA);
+    const bool haveB = pair != nullptr && decodeResource (formats, pair->resourceB, decodedB);
+
+    const std::lock_guard<std::mutex> lock (irMutex);
+    irName = name;
+
+    if (haveA)
+        irBufferA = std::move (decodedA);
+
+    if (haveB)
+        irBufferB = std::move (decodedB);
+}
+
+void VellumarProcessor::updateIRParameters()
+{
+    const std::lock_guard<std::mutex> lock (irMutex);
+
+    if (irBufferA.getNumSamples() == 0)
+        return;
+
+    const float decay = apvts.getRawParameterValue (ids::decay)->load();
+
+    if (irName == loadedIrName && decay == loadedDecay)
+        return;
+
+    loadedIrName = irName;
+    loadedDecay = decay;
+
+    // Before any preparation there is no processing rate yet; the responses' own rate stands in, so a selection
+    // made then does not cut the responses to nothing.
+    const double rate = processSpec.sampleRate > 0.0 ? processSpec.sampleRate : 44100.0;
+    const int length = (int) ((double) decay * rate);
+
+    const float x = (decay - 2.0f) / 7.0f;
+    const float fade = x < 0.0f ? 1.0f : 1.0f - std::min (1.0f, x);
+    const int fadeLength = std::min ((int) ((float) length * fade), length);
+
+    irWorkA.makeCopyOf (irBufferA);
+    irWorkB.makeCopyOf (irBufferB);
+    trimWithFade (irWorkA, length, fadeLength);
+    trimWithFade (irWorkB, length, fadeLength);
+
+    using Conv = juce::dsp::Convolution;
+
+    if (irWorkA.getNumChannels() == 4)
+    {
+        juce::AudioBuffer<float> folded (2, irWorkA.getNumSamples());
+        for (int c = 0; c < 2; ++c)
+        {
+            folded.copyFrom (c, 0, irWorkA, c, 0, irWorkA.getNumSamples());
+            folded.addFrom (c, 0, irWorkA, c + 2, 0, irWorkA.getNumSamples());
+        }
+        convolutionPair[0].loadImpulseResponse (std::move (folded), 44100.0, Conv::Stereo::yes, Conv::Trim::yes, Conv::Normalise::yes);
+    }
+    else
+    {
+        convolutionPair[0].loadImpulseResponse (std::move (irWorkA), 44100.0, Conv::Stereo::yes, Conv::Trim::yes, Conv::Normalise::yes);
+    }
+
+    if (irWorkB.getNumSamples() > 0)
+        convolutionPair[1].loadImpulseResponse (std::move (irWorkB), 44100.0, Conv::Stereo::yes, Conv::Trim::yes, Conv::Normalise::yes);
+}

@@ -1,0 +1,187 @@
+#include "TestHelpers.h"
+
+#include "host/Render.h"
+
+#include <juce_audio_formats/juce_audio_formats.h>
+
+#include <gtest/gtest.h>
+
+using namespace testing_helpers;
+
+namespace
+{
+struct Run
+{
+    int exitCode;
+    juce::String output;
+};
+
+// Runs the built vellumar-render with the arguments; standard output and error together.
+Run runRender (const juce::StringArray& args)
+{
+    juce::StringArray command { VELLUMAR_RENDER_PATH };
+    command.addArray (args);
+    juce::ChildProcess process;
+    if (! process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
+        return { -1, "could not start " + command.joinIntoString (" ") };
+    const auto output = process.readAllProcessOutput();
+    process.waitForProcessToFinish (120000);
+    return { (int) process.getExitCode(), output };
+}
+
+class RenderTool : public ::testing::Test
+{
+protected:
+    juce::TemporaryFile folderFile;
+    juce::File folder;
+
+    void SetUp() override
+    {
+        folder = folderFile.getFile();
+        folder.createDirectory();
+    }
+
+    void TearDown() override { folder.deleteRecursively(); }
+
+    juce::File writeWav (const juce::String& name, int channels, double rate, int length, float level = 0.3f)
+    {
+        juce::AudioBuffer<float> audio (channels, length);
+        juce::Random random (17);
+        fillNoise (audio, random, level);
+        // Leave some silence at the end so the tail can be told from the input.
+        audio.clear (0, length / 2, length - length / 2);
+        auto file = folder.getChildFile (name);
+        juce::WavAudioFormat wav;
+        std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (file.createOutputStream().release(), rate, (unsigned) channels, 24, {}, 0));
+        writer->writeFromAudioSampleBuffer (audio, 0, length);
+        return file;
+    }
+
+    static juce::AudioBuffer<float> readWav (const juce::File& file, double& rate, unsigned int& bits)
+    {
+        juce::AudioFormatManager formats;
+        formats.registerBasicFormats();
+        std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
+        if (reader == nullptr)
+            return {};
+        rate = reader->sampleRate;
+        bits = reader->bitsPerSample;
+        juce::AudioBuffer<float> audio ((int) reader->numChannels, (int) reader->lengthInSamples);
+        reader->read (&audio, 0, audio.getNumSamples(), 0, true, true);
+        return audio;
+    }
+};
+} // namespace
+
+TEST_F (RenderTool, RendersInputPlusTailIntoAFloatWavAndIsRepeatable)
+{
+    const auto input = writeWav ("in.wav", 1, 48000.0, 24000);
+    const auto out1 = folder.getChildFile ("out1.wav"), out2 = folder.getChildFile ("out2.wav");
+
+    const auto first = runRender ({ input.getFullPathName(), out1.getFullPathName(), "--set", "Decay=1.5", "--set", "Mix=50" });
+    ASSERT_EQ (first.exitCode, 0) << first.output;
+    EXPECT_TRUE (first.output.contains ("Realtime factor")) << first.output;
+
+    const auto second = runRender ({ input.getFullPathName(), out2.getFullPathName(), "--set", "Decay=1.5", "--set", "Mix=50", "--variable-blocks", "--block", "700" });
+    ASSERT_EQ (second.exitCode, 0) << second.output;
+
+    double rate = 0;
+    unsigned int bits = 0;
+    const auto a = readWav (out1, rate, bits);
+    EXPECT_EQ (rate, 48000.0);
+    EXPECT_EQ (bits, 32u);
+    ASSERT_EQ (a.getNumChannels(), 2); // a mono track through a stereo reverb
+    // The input, then Decay + pre-delay + half a second of tail.
+    EXPECT_EQ (a.getNumSamples(), 24000 + (int) std::ceil ((1.5 + 0.02 + 0.5) * 48000.0));
+    EXPECT_TRUE (allFiniteAndNormal (a));
+    EXPECT_GT (a.getMagnitude (0, 13000, 4000), 0.001f); // the reverb rings on after the input stops
+
+    // Another block pattern gives the same audio: the engines run the selected pair from the first sample.
+    const auto b = readWav (out2, rate, bits);
+    ASSERT_EQ (b.getNumSamples(), a.getNumSamples());
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < a.getNumSamples(); ++i)
+            ASSERT_NEAR (a.getSample (c, i), b.getSample (c, i), 1.0e-5f) << c << " " << i;
+}
+
+TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
+{
+    const auto input = writeWav ("in.wav", 2, 44100.0, 4410);
+    const auto out = folder.getChildFile ("out.wav").getFullPathName();
+    const auto in = input.getFullPathName();
+
+    const std::pair<juce::StringArray, const char*> cases[] {
+        { { in, out, "--set", "Shine=3" }, "unknown parameter ID \"Shine\"" },
+        { { in, out, "--set", "Decay=99" }, "outside its range" },
+        { { in, out, "--set", "Decay=long" }, "not a number" },
+        { { in, out, "--set", "3Type=Bell" }, "none of: Low Cut" },
+        { { in, out, "--set", "onButton=maybe" }, "must be On or Off" },
+        { { in, out, "--set", "Decay" }, "--set needs ID=VALUE" },
+        { { folder.getChildFile ("missing.wav").getFullPathName(), out }, "input file not found" },
+        { { in, out, "--sidechain", folder.getChildFile ("nokey.wav").getFullPathName() }, "side-chain file not found" },
+        { { in, out, "--preset", folder.getChildFile ("nothing.rev").getFullPathName() }, "preset file not found" },
+        { { in, out, "--block", "0" }, "--block needs a whole number" },
+        { { in, out, "--frobnicate" }, "unknown option --frobnicate" },
+        { { in }, "an input and an output file are needed" },
+    };
+
+    for (const auto& [args, message] : cases)
+    {
+        const auto run = runRender (args);
+        EXPECT_NE (run.exitCode, 0) << args.joinIntoString (" ");
+        EXPECT_TRUE (run.output.contains (message)) << args.joinIntoString (" ") << "\n" << run.output;
+    }
+
+    // Not audio at all.
+    const auto text = folder.getChildFile ("text.wav");
+    text.replaceWithText ("hello");
+    const auto run = runRender ({ text.getFullPathName(), out });
+    EXPECT_NE (run.exitCode, 0);
+    EXPECT_TRUE (run.output.contains ("not a readable audio file")) << run.output;
+}
+
+TEST_F (RenderTool, AcceptsTextsUnitsAKeyInputAndAPreset)
+{
+    const auto input = writeWav ("in.wav", 2, 44100.0, 8820);
+    const auto key = writeWav ("key.wav", 1, 44100.0, 8820, 0.9f);
+    const auto out = folder.getChildFile ("out.wav");
+
+    VellumarProcessor source;
+    setParameter (source, "Mix", 80.0f);
+    juce::MemoryBlock preset;
+    source.getStateInformation (preset);
+    const auto presetFile = folder.getChildFile ("preset.rev");
+    presetFile.replaceWithData (preset.getData(), preset.getSize());
+
+    const auto run = runRender ({ input.getFullPathName(), out.getFullPathName(), "--sidechain", key.getFullPathName(),
+                                  "--preset", presetFile.getFullPathName(), "--set", "3Type=high cut", "--set", "onEqButton=Off",
+                                  "--set", "2Freq=2.5 kHz", "--set", "PreDelay=120 ms", "--set", "SideChain=40", "--tail", "0.25", "--quiet" });
+    ASSERT_EQ (run.exitCode, 0) << run.output;
+    EXPECT_TRUE (run.output.isEmpty()) << run.output;
+
+    double rate = 0;
+    unsigned int bits = 0;
+    const auto audio = readWav (out, rate, bits);
+    EXPECT_EQ (audio.getNumSamples(), 8820 + (int) std::ceil (0.25 * 44100.0));
+    EXPECT_TRUE (allFiniteAndNormal (audio));
+
+    VellumarProcessor check;
+    juce::String error;
+    EXPECT_TRUE (applySetting (check, "2Freq", "2.5 kHz", error)) << error;
+    EXPECT_NEAR (getParameter (check, "2Freq"), 2500.0f, 1.0f);
+    EXPECT_TRUE (applySetting (check, "3Type", "High Cut", error));
+    EXPECT_EQ (getParameter (check, "3Type"), 4.0f);
+    EXPECT_FALSE (applySetting (check, "Mix", "nan", error));
+}
+
+TEST_F (RenderTool, ListsEveryParameter)
+{
+    const auto run = runRender ({ "--list-params" });
+    ASSERT_EQ (run.exitCode, 0);
+    juce::StringArray lines;
+    lines.addLines (run.output.trim());
+    EXPECT_EQ (lines.size(), 58); // header and 57 parameters
+    EXPECT_TRUE (run.output.contains ("SideChain\tSideChain\t0 to 100"));
+    EXPECT_TRUE (run.output.contains ("(not automatable)"));
+    EXPECT_TRUE (run.output.contains ("1Freq\tBand1 Freq\t20 to 20000\t40.0 Hz"));
+}
