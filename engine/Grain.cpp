@@ -74,7 +74,7 @@ SampleType (*const Grain<SampleType>::curveFunctions[numWaves]) (SampleType) = {
 template <typename SampleType>
 SampleType Grain<SampleType>::curve (int wave, SampleType x) noexcept
 {
-    return curveFunctions[juce::isPositiveAndBelow (wave, numWaves) ? wave : 0](x);
+    return curveFunctions[juce::isPositiveAndBelow (wave, numWaves) ? wave : 0] (x);
 }
 
 template <typename SampleType>

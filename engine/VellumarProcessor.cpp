@@ -197,6 +197,8 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     highCutFilter.prepare (processSpec);
     updateInputEq();
 
+    grain.prepare (processSpec);
+
     effectFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
 
     widthSmoother.reset (sampleRate, 0.05);
@@ -274,6 +276,10 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     effectOffDisplay = value (ids::onButton) < 0.5f;
     eqOffDisplay = value (ids::onEqButton) < 0.5f;
 
+    // A DriveType that is not a whole curve number in range (5 or more, negative, NaN) asks for curve 0.
+    if (const int driveType = Grain<float>::waveFromValue (value (ids::driveType)); driveType != grain.driveTypeIndex)
+        grain.driveTypeIndex = driveType;
+
     captureSidechain (buffer);
 
     // A mono input feeds both output channels.
@@ -308,6 +314,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
         convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (ids::character) * 0.01));
         convolutionPair.process (context);
+
+        grain.process (context, value (ids::drive));
 
         feedAnalyser (block);
 

@@ -4,6 +4,7 @@
 #include <juce_dsp/juce_dsp.h>
 
 #include "engine/ConvolutionPair.h"
+#include "engine/Grain.h"
 #include "engine/SectionFade.h"
 
 #include <atomic>
@@ -104,6 +105,10 @@ public:
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
     juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
+
+    // The drive stage; its `driveTypeIndex` is the requested curve, rewritten from "DriveType" at every chunk
+    // and set directly by the editor.
+    Grain<float> grain;
 
 private:
     static BusesProperties makeBuses();

@@ -332,3 +332,56 @@ TEST (DriveRobustness, CurveChangesEveryChunkDoNotAllocate)
     EXPECT_EQ (&stage.previousPolynomial[0], previousStorage);
     EXPECT_EQ (&stage.currentPolynomial[0], currentStorage);
 }
+
+//==============================================================================
+TEST (DriveInProcessor, PreparationResetsTheFadeForTheRate)
+{
+    auto processor = testing_helpers::makeProcessor();
+    testing_helpers::prepare (*processor, 44100.0, 256);
+    EXPECT_EQ (processor->grain.fadeLength, 882);
+
+    juce::AudioBuffer<float> audio (2, 256);
+    juce::MidiBuffer midi;
+    audio.clear();
+    processor->processBlock (audio, midi);
+    testing_helpers::setParameter (*processor, "DriveType", 2.0f);
+    processor->processBlock (audio, midi);
+    EXPECT_EQ (processor->grain.fadePosition, 0);
+
+    testing_helpers::prepare (*processor, 48000.0, 256);
+    EXPECT_EQ (processor->grain.fadeLength, 960);
+    EXPECT_EQ (processor->grain.fadePosition, -1);
+    EXPECT_FALSE (processor->grain.fadeEnabled);
+}
+
+TEST (DriveInProcessor, EveryChunkTakesTheCurveFromDriveType)
+{
+    auto processor = testing_helpers::makeProcessor();
+    testing_helpers::prepare (*processor, 44100.0, 256);
+    auto* driveType = processor->apvts.getRawParameterValue ("DriveType");
+    juce::AudioBuffer<float> audio (2, 256);
+    juce::MidiBuffer midi;
+    audio.clear();
+
+    // The first chunk after preparation switches at once; later changes start a fade.
+    driveType->store (3.0f);
+    processor->processBlock (audio, midi);
+    EXPECT_EQ (processor->grain.currentWave, 3);
+    EXPECT_EQ (processor->grain.fadePosition, -1);
+
+    const std::pair<float, int> steps[] = { { 4.9f, 4 }, { 5.0f, 0 }, { 1.0f, 1 }, { notANumber, 0 }, { -2.0f, 0 }, { 2.0f, 2 } };
+    for (const auto& [value, wave] : steps)
+    {
+        driveType->store (value);
+        processor->processBlock (audio, midi);
+        EXPECT_EQ (processor->grain.driveTypeIndex, wave) << value;
+        EXPECT_EQ (processor->grain.currentWave, wave) << value;
+    }
+    EXPECT_EQ (processor->grain.fadePosition, 0);
+
+    // A value the editor wrote gives way to the parameter at the next chunk.
+    processor->grain.driveTypeIndex = 4;
+    processor->processBlock (audio, midi);
+    EXPECT_EQ (processor->grain.driveTypeIndex, 2);
+    EXPECT_EQ (processor->grain.currentWave, 2);
+}

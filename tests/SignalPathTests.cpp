@@ -8,7 +8,8 @@ using namespace testing_helpers;
 
 namespace
 {
-// A processor whose engines hold unit impulses, so the wet path is the input scaled by 1/8 and delayed 1024 samples.
+// A processor whose engines hold unit impulses and whose drive is linear, so the wet path is the input scaled by
+// `unitPairGain` and delayed 1024 samples.
 std::unique_ptr<VellumarProcessor> transparentProcessor (int inputs = 2, int outputs = 2, int keys = 0, double rate = 44100.0, int block = 256)
 {
     auto processor = makeProcessor (inputs, outputs, keys);
@@ -17,6 +18,7 @@ std::unique_ptr<VellumarProcessor> transparentProcessor (int inputs = 2, int out
     setParameter (*processor, "Mix", 100.0f);
     setParameter (*processor, "PreDelay", 0.0f);
     prepareForRender (*processor, rate, block);
+    makeDriveLinear (*processor);
     return processor;
 }
 
@@ -148,6 +150,7 @@ TEST (SignalPath, FlipSetBeforeTheFirstChunkTakesEffectAtOnce)
     setParameter (*processor, "PreDelay", 0.0f);
     setParameter (*processor, "lrFlipButton", 1.0f);
     prepareForRender (*processor, 44100.0, 256);
+    makeDriveLinear (*processor);
 
     auto audio = constantStereo (1.0f, 0.0f, 2048);
     processInBlocks (*processor, audio, 256);
@@ -167,6 +170,7 @@ TEST (SignalPath, WidthGivesMonoUnchangedOrWiderImage)
         setParameter (*processor, "Mix", 100.0f);
         setParameter (*processor, "Width", width);
         prepareForRender (*processor, 44100.0, 256);
+        makeDriveLinear (*processor);
 
         auto audio = constantStereo (1.0f, 0.0f, 4096);
         processInBlocks (*processor, audio, 256);
