@@ -32,6 +32,14 @@ void processAll (Stage& stage, juce::AudioBuffer<float>& buffer, int chunk, floa
         processChunk (stage, buffer, start, std::min (chunk, buffer.getNumSamples() - start), drive);
 }
 
+juce::AudioBuffer<float> noise (int numSamples, float level, int seed)
+{
+    juce::AudioBuffer<float> buffer (2, numSamples);
+    juce::Random random (seed);
+    testing_helpers::fillNoise (buffer, random, level);
+    return buffer;
+}
+
 juce::AudioBuffer<float> constant (float value, int numSamples, int channels = 2)
 {
     juce::AudioBuffer<float> buffer (channels, numSamples);
@@ -69,23 +77,12 @@ TEST (DriveCurves, MeetTheirNormalisationPointsAndAsymmetry)
             EXPECT_LE (std::abs (Stage::curve (wave, x)), 2.2f) << "wave " << wave << " x " << x;
 }
 
-TEST (DriveCurves, DriveTypeValuesSelectACurve)
-{
-    const std::pair<float, int> cases[] = { { 0.0f, 0 }, { 3.99f, 3 }, { 4.0f, 4 }, { 4.9f, 4 }, { 5.0f, 0 },
-                                            { 7.0f, 0 }, { 1e20f, 0 }, { -0.5f, 0 }, { -3.0f, 0 }, { notANumber, 0 },
-                                            { infinity, 0 }, { -infinity, 0 } };
-    for (const auto& [value, wave] : cases)
-        EXPECT_EQ (Stage::waveFromValue (value), wave) << value;
-}
-
 //==============================================================================
 TEST (DriveLevels, DriveZeroIsThePlainPlus17dBGain)
 {
     Stage stage;
     prepareStage (stage, 44100.0, 512);
-    juce::Random random (3);
-    juce::AudioBuffer<float> buffer (2, 8192);
-    testing_helpers::fillNoise (buffer, random, 0.9f);
+    auto buffer = noise (8192, 0.9f, 3);
     juce::AudioBuffer<float> input (buffer);
 
     processAll (stage, buffer, 512, 0.0f);
@@ -100,7 +97,6 @@ TEST (DriveLevels, FullDriveOnWaveZeroPassesTheStatedValues)
 {
     Stage stage;
     EXPECT_NEAR (stage.currentPolynomial (0.1f), 0.091001f, 1e-6f);
-    EXPECT_NEAR (0.091001f * juce::Decibels::decibelsToGain (30.0f), 2.8777f, 1e-4f);
     EXPECT_NEAR (Stage::curve (0, 2.8777f), 0.99964f, 1e-5f);
 
     const float beforeFilter = 0.99964f * juce::Decibels::decibelsToGain (-22.0f);
@@ -172,9 +168,7 @@ TEST (DriveCrossfade, ActsAfterItsChunkAndEndsOnTheNewCurve)
         prepareStage (*stage, 48000.0, 256);
     direct.driveTypeIndex = 3;
 
-    juce::Random random (7);
-    juce::AudioBuffer<float> input (2, 256 * 12);
-    testing_helpers::fillNoise (input, random, 0.4f);
+    auto input = noise (256 * 12, 0.4f, 7);
     juce::AudioBuffer<float> a (input), b (input), c (input);
 
     for (int chunk = 0; chunk < 12; ++chunk)
@@ -275,9 +269,7 @@ TEST (DriveRobustness, RecoversAfterABurstOfNaNAndInfinity)
         Stage stage;
         stage.driveTypeIndex = wave;
         prepareStage (stage, 44100.0, 256);
-        juce::Random random (5);
-        juce::AudioBuffer<float> buffer (2, 256 * 8);
-        testing_helpers::fillNoise (buffer, random, 0.5f);
+        auto buffer = noise (256 * 8, 0.5f, 5);
 
         for (int i = 1024 + 10; i < 1024 + 20; ++i)
             buffer.setSample (0, i, notANumber);
@@ -296,9 +288,7 @@ TEST (DriveRobustness, LongAndEmptyChunksAreSafe)
     constexpr int length = 1 << 21;
     Stage stage;
     prepareStage (stage, 44100.0, length);
-    juce::Random random (2);
-    juce::AudioBuffer<float> buffer (2, length);
-    testing_helpers::fillNoise (buffer, random, 0.5f);
+    auto buffer = noise (length, 0.5f, 2);
     processAll (stage, buffer, length, 100.0f);
     EXPECT_TRUE (testing_helpers::allFiniteAndNormal (buffer));
 
@@ -314,9 +304,7 @@ TEST (DriveRobustness, CurveChangesEveryChunkDoNotAllocate)
 {
     Stage stage;
     prepareStage (stage, 48000.0, 128);
-    juce::Random random (9);
-    juce::AudioBuffer<float> buffer (2, 128);
-    testing_helpers::fillNoise (buffer, random, 0.5f);
+    auto buffer = noise (128, 0.5f, 9);
 
     // The polynomials keep their storage (JUCE's containers allocate with malloc, which the counter cannot see).
     const float* previousStorage = &stage.previousPolynomial[0];
@@ -369,7 +357,9 @@ TEST (DriveInProcessor, EveryChunkTakesTheCurveFromDriveType)
     EXPECT_EQ (processor->grain.currentWave, 3);
     EXPECT_EQ (processor->grain.fadePosition, -1);
 
-    const std::pair<float, int> steps[] = { { 4.9f, 4 }, { 5.0f, 0 }, { 1.0f, 1 }, { notANumber, 0 }, { -2.0f, 0 }, { 2.0f, 2 } };
+    const std::pair<float, int> steps[] = { { 4.9f, 4 }, { 5.0f, 0 }, { 1.0f, 1 }, { notANumber, 0 }, { 3.99f, 3 },
+                                            { -2.0f, 0 }, { 4.0f, 4 }, { 1e20f, 0 }, { 1.0f, 1 }, { -infinity, 0 },
+                                            { 1.0f, 1 }, { infinity, 0 }, { -0.5f, 0 }, { 2.0f, 2 } };
     for (const auto& [value, wave] : steps)
     {
         driveType->store (value);
