@@ -27,8 +27,16 @@ bool decodeResource (juce::AudioFormatManager& formats, const char* resourceName
     return true;
 }
 
-// Fades the last `fadeLength` samples before `length` and cuts the buffer there; a buffer no longer than `length`
-// stays whole.
+} // namespace
+
+IRTrim irTrimFor (float decay, double rate) noexcept
+{
+    const int length = (int) ((double) decay * rate);
+    const float x = (decay - 2.0f) / 7.0f;
+    const float fade = x < 0.0f ? 1.0f : 1.0f - std::min (1.0f, x);
+    return { length, std::min ((int) ((float) length * fade), length) };
+}
+
 void trimWithFade (juce::AudioBuffer<float>& buffer, int length, int fadeLength)
 {
     const int kept = std::min (length, buffer.getNumSamples());
@@ -42,7 +50,6 @@ void trimWithFade (juce::AudioBuffer<float>& buffer, int length, int fadeLength)
 
     buffer.setSize (buffer.getNumChannels(), kept, true);
 }
-} // namespace
 
 void VellumarProcessor::decodeIRPair()
 {
@@ -83,17 +90,12 @@ void VellumarProcessor::updateIRParameters()
 
     // Before any preparation there is no processing rate yet; the responses' own rate stands in, so a selection
     // made then does not cut the responses to nothing.
-    const double rate = processSpec.sampleRate > 0.0 ? processSpec.sampleRate : 44100.0;
-    const int length = (int) ((double) decay * rate);
-
-    const float x = (decay - 2.0f) / 7.0f;
-    const float fade = x < 0.0f ? 1.0f : 1.0f - std::min (1.0f, x);
-    const int fadeLength = std::min ((int) ((float) length * fade), length);
+    const auto trim = irTrimFor (decay, processSpec.sampleRate > 0.0 ? processSpec.sampleRate : 44100.0);
 
     irWorkA.makeCopyOf (irBufferA);
     irWorkB.makeCopyOf (irBufferB);
-    trimWithFade (irWorkA, length, fadeLength);
-    trimWithFade (irWorkB, length, fadeLength);
+    trimWithFade (irWorkA, trim.length, trim.fadeLength);
+    trimWithFade (irWorkB, trim.length, trim.fadeLength);
 
     using Conv = juce::dsp::Convolution;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <juce_audio_basics/juce_audio_basics.h>
+
 #include <array>
 #include <string>
 
@@ -27,3 +29,17 @@ const IRPair* findIRPair (const std::string& name) noexcept;
 
 /** The bytes of an embedded resource, or nullptr with size 0 when the program holds no such resource. */
 const void* getIRResource (const char* resourceName, int& size) noexcept;
+
+/** How much of a response a Decay keeps at a processing rate, and how long its fade-out is: the whole kept part
+    fades up to 2 s, the fade shrinks to nothing between 2 s and 9 s. */
+struct IRTrim
+{
+    int length;
+    int fadeLength;
+};
+
+IRTrim irTrimFor (float decaySeconds, double sampleRate) noexcept;
+
+/** Fades the `fadeLength` samples before `length` out and cuts the buffer there; a buffer no longer than
+    `length` stays whole. */
+void trimWithFade (juce::AudioBuffer<float>& buffer, int length, int fadeLength);

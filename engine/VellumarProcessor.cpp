@@ -175,6 +175,9 @@ void VellumarProcessor::updateInputEq()
 //==============================================================================
 void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 {
+    // The editor's selection loads the engines at this rate, on the message thread, while a host may prepare on the
+    // audio thread: the rate and the engines change only under the pair's lock.
+    std::unique_lock<std::mutex> irLock (irMutex);
     const auto numOutputs = (juce::uint32) getTotalNumOutputChannels();
     processSpec = { sampleRate, (juce::uint32) samplesPerBlock, numOutputs };
 
@@ -190,12 +193,15 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     preDelaySmoother.setCurrentAndTargetValue (preDelayMs);
 
     convolutionPair.prepare (processSpec);
+    irLock.unlock();
 
     sidechainBuffer.setSize (2, samplesPerBlock);
 
     lowCutFilter.prepare (processSpec);
     highCutFilter.prepare (processSpec);
     updateInputEq();
+
+    prepareModulation (sampleRate);
 
     grain.prepare (processSpec);
 
@@ -275,6 +281,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
     effectOffDisplay = value (ids::onButton) < 0.5f;
     eqOffDisplay = value (ids::onEqButton) < 0.5f;
+    tremoloOn = value (ids::tremolo) >= 0.5f;
+    lfoSyncOn = value (ids::lfoSync) >= 0.5f;
 
     // A DriveType that is not a whole curve number in range (5 or more, negative, NaN) asks for curve 0.
     if (const int driveType = Grain<float>::waveFromValue (value (ids::driveType)); driveType != grain.driveTypeIndex)
@@ -314,6 +322,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
         convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (ids::character) * 0.01));
         convolutionPair.process (context);
+
+        processModulation (block, value (ids::lfoSpeed), value (ids::lfoDepth));
 
         grain.process (context, value (ids::drive));
 

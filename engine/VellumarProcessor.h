@@ -7,6 +7,7 @@
 #include "engine/Grain.h"
 #include "engine/SectionFade.h"
 
+#include <array>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -17,6 +18,7 @@ class VellumarProcessor : public juce::AudioProcessor,
 {
 public:
     using CutFilter = juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>>;
+    using LinearSmoother = juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear>;
 
     VellumarProcessor();
     ~VellumarProcessor() override;
@@ -48,6 +50,14 @@ public:
     void updateInputEq();
     void loadPreset (juce::File file);
 
+    /** Brings the modulation stage to a sample rate: clears its delay line, restarts the LFO and lets rate and depth
+        glide in from their previous values over one second. */
+    void prepareModulation (double sampleRate);
+
+    /** Vibrato, or tremolo while `tremoloOn` is set, in place on the first two channels of the block. The rate is in
+        hertz, the depth in percent. */
+    void processModulation (juce::dsp::AudioBlock<float>& block, float lfoSpeed, float lfoDepth);
+
     /** Decodes the pair named by `irTypeIndex` and `irNumber` into `irBufferA` and `irBufferB`. */
     void decodeIRPair();
 
@@ -68,7 +78,7 @@ public:
     float hostBpm = 120.0f;
     int mainInputChannels = 0;
     int outputChannels = 0;
-    bool irLoaded = false;
+    std::atomic<bool> irLoaded { false };
     std::string irName;
     std::string loadedIrName;
     float loadedDecay = -1.0f;
@@ -105,6 +115,21 @@ public:
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
     juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
+    bool tremoloOn = false;
+    bool lfoSyncOn = false;
+    std::array<std::array<LinearSmoother, 2>, 2> lfoSmoothers; // per channel: rate (Hz), then depth (%)
+    std::array<LinearSmoother, 2> scaleSmoothers;              // channel 0, then every other channel
+    bool scaleStarted = false;
+    bool rateSettling = true;
+    float modeGain = 0.0f;
+    bool modeStarted = false;
+    float lfoSampleRate = 0.0f;
+    juce::AudioBuffer<float> vibratoBuffer;
+    int vibratoLength = 0;
+    int writeIndex = 0;
+    float lfoPhase = 0.0f;
+    float inverseSampleRate = 0.0f;
+    float vibratoTimeScale = 0.01f;
 
     // The drive stage; its `driveTypeIndex` is the requested curve, rewritten from "DriveType" at every chunk
     // and set directly by the editor.

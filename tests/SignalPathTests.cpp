@@ -8,8 +8,8 @@ using namespace testing_helpers;
 
 namespace
 {
-// A processor whose engines hold unit impulses and whose drive is linear, so the wet path is the input scaled by
-// `unitPairGain` and delayed 1024 samples.
+// A processor whose engines hold unit impulses, whose modulation is transparent and whose drive is linear, so
+// the wet path is the input scaled by `unitPairGain` and delayed 1024 samples.
 std::unique_ptr<VellumarProcessor> transparentProcessor (int inputs = 2, int outputs = 2, int keys = 0, double rate = 44100.0, int block = 256)
 {
     auto processor = makeProcessor (inputs, outputs, keys);
@@ -17,6 +17,7 @@ std::unique_ptr<VellumarProcessor> transparentProcessor (int inputs = 2, int out
     setParameter (*processor, "Character", 0.0f); // engine A alone
     setParameter (*processor, "Mix", 100.0f);
     setParameter (*processor, "PreDelay", 0.0f);
+    setParameter (*processor, "Tremolo", 1.0f); // at depth 0 the tremolo passes the signal untouched, the vibrato delays it
     prepareForRender (*processor, rate, block);
     makeDriveLinear (*processor);
     return processor;

@@ -1,0 +1,207 @@
+#include "engine/VellumarProcessor.h"
+
+#include <cmath>
+
+// The modulation stage: a sine LFO that either moves the read position of a short delay line (vibrato) or the
+// gain (tremolo). The delay line is written in both modes, so that a switch to vibrato always finds recent audio,
+// and a switch between the modes is crossfaded over 20 ms.
+
+namespace
+{
+// Slow rates get a wide delay swing so that the vibrato stays audible; fast rates a narrow one so that the pitch
+// wobble stays musical.
+float vibratoDepthScale (float rate) noexcept
+{
+    if (rate < 0.5f)
+        return 8.0f;
+
+    if (rate < 0.8f)
+        return 4.0f;
+
+    if (rate < 1.0f)
+        return 1.0f;
+
+    if (rate < 3.0f)
+        return 0.3f;
+
+    return 0.2f;
+}
+
+// The phase is carried in single precision; the angle is formed in double so that it loses nothing more.
+float lfoSine (float phase) noexcept
+{
+    return std::sin ((float) (juce::MathConstants<double>::twoPi * (double) phase));
+}
+
+// The knobs cannot produce values outside their ranges, but a caller can: a depth above 100 % would move the read
+// position out of the delay line, and a rate that is not a number would leave the LFO stuck on NaN for good.
+// A value that is not a number keeps the setting already in force.
+float sanitise (float value, float lower, float upper, float current) noexcept
+{
+    return std::isfinite (value) ? juce::jlimit (lower, upper, value) : current;
+}
+} // namespace
+
+//==============================================================================
+void VellumarProcessor::prepareModulation (double sampleRate)
+{
+    vibratoTimeScale = 0.01f;
+    lfoPhase = 0.0f;
+    writeIndex = 0;
+    lfoSampleRate = (float) sampleRate;
+    inverseSampleRate = 1.0f / lfoSampleRate;
+
+    // 50 ms of line, plus the three samples by which every read sits further back than the delay time.
+    vibratoLength = (int) (lfoSampleRate * 0.05f) + 3;
+    vibratoBuffer.setSize (2, vibratoLength);
+    vibratoBuffer.clear();
+
+    // Rate and depth glide over one second. After a first preparation they rise from 0 to the knob values; after a
+    // later one the glide toward 0 started here is redirected to the knob values by the next chunk.
+    for (auto& channel : lfoSmoothers)
+    {
+        for (auto& smoother : channel)
+        {
+            smoother.reset ((int) std::floor (sampleRate));
+            smoother.setCurrentAndTargetValue (smoother.getTargetValue());
+            smoother.setTargetValue (0.0f);
+        }
+    }
+
+    for (auto& smoother : scaleSmoothers)
+    {
+        smoother.reset ((int) std::floor (0.05 * sampleRate));
+        smoother.setCurrentAndTargetValue (smoother.getTargetValue());
+    }
+
+    scaleStarted = false;
+    rateSettling = true;
+    modeStarted = false;
+}
+
+void VellumarProcessor::processModulation (juce::dsp::AudioBlock<float>& block, float lfoSpeed, float lfoDepth)
+{
+    // Before the first preparation there is no delay line to work in; the block passes unchanged.
+    if (vibratoLength <= 0)
+        return;
+
+    const int numSamples = (int) block.getNumSamples();
+    const int numChannels = juce::jmin (2, (int) block.getNumChannels());
+
+    const float speed = sanitise (lfoSpeed, 0.1f, 20.0f, lfoSmoothers[0][0].getTargetValue());
+    const float depth = sanitise (lfoDepth, 0.0f, 100.0f, lfoSmoothers[0][1].getTargetValue());
+
+    // Both channels always follow the same targets, so that they run the same LFO.
+    if (lfoSmoothers[0][0].getTargetValue() != speed)
+        for (auto& channel : lfoSmoothers)
+            channel[0].setTargetValue (speed);
+
+    if (lfoSmoothers[0][1].getTargetValue() != depth)
+        for (auto& channel : lfoSmoothers)
+            channel[1].setTargetValue (depth);
+
+    // While the rate is still gliding in after a preparation, the depth scale follows it without ramping.
+    if (rateSettling && ! lfoSmoothers[0][0].isSmoothing() && ! lfoSmoothers[1][0].isSmoothing())
+        rateSettling = false;
+
+    const float modeTarget = tremoloOn ? 1.0f : 0.0f;
+
+    if (! modeStarted)
+    {
+        modeGain = modeTarget;
+        modeStarted = true;
+    }
+
+    const float fadeLength = juce::jmax (1.0f, 0.02f * lfoSampleRate);
+    const float modeStep = (modeTarget > modeGain ? 1.0f : -1.0f) / fadeLength;
+    const bool crossfading = modeGain != modeTarget;
+    const bool runTremolo = tremoloOn || crossfading;
+    const bool runVibrato = ! tremoloOn || crossfading;
+
+    const float length = (float) vibratoLength;
+    const float delayScale = lfoSampleRate * vibratoTimeScale;
+    float phase = lfoPhase;
+    int write = writeIndex;
+
+    for (int c = 0; c < numChannels; ++c)
+    {
+        // Every channel starts from the same LFO phase and delay position.
+        phase = lfoPhase;
+        write = writeIndex;
+
+        auto& rateSmoother = lfoSmoothers[(size_t) c][0];
+        auto& depthSmoother = lfoSmoothers[(size_t) c][1];
+        auto& scaleSmoother = scaleSmoothers[c == 0 ? 0 : 1];
+        auto* samples = block.getChannelPointer ((size_t) c);
+        auto* delayLine = vibratoBuffer.getWritePointer (c);
+
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const float x = samples[i];
+            const float rate = rateSmoother.getNextValue();
+            const float amount = depthSmoother.getNextValue();
+            const float sine = lfoSine (phase);
+            float tremolo = 0.0f;
+            float vibrato = 0.0f;
+
+            if (runTremolo)
+            {
+                const float d = amount * 0.01f;
+                tremolo = x * ((0.5f + 0.5f * sine) * d + (1.0f - d));
+            }
+
+            if (runVibrato)
+            {
+                const float scale = vibratoDepthScale (rate);
+
+                if (! scaleStarted || rateSettling)
+                {
+                    for (auto& smoother : scaleSmoothers)
+                        smoother.setCurrentAndTargetValue (scale);
+
+                    scaleStarted = true;
+                }
+
+                if (scaleSmoother.getTargetValue() != scale)
+                    scaleSmoother.setTargetValue (scale);
+
+                const float sc = scaleSmoother.isSmoothing() ? scaleSmoother.getNextValue() : scale;
+                const float delay = delayScale * (0.5f + 0.005f * sc * 0.5f * amount * sine);
+
+                // With the widest scales the delay turns negative for part of the cycle; the read position then
+                // passes the write position and wraps, which the modulo keeps inside the line.
+                const float readPosition = std::fmod ((float) write - delay + length - 3.0f, length);
+                const int i0 = juce::jlimit (0, vibratoLength - 1, (int) readPosition);
+                const int i1 = i0 + 1 == vibratoLength ? 0 : i0 + 1;
+                const float f = readPosition - (float) i0;
+                vibrato = (1.0f - f) * delayLine[i0] + f * delayLine[i1];
+            }
+
+            delayLine[write] = x;
+
+            if (++write == vibratoLength)
+                write = 0;
+
+            if (! crossfading)
+            {
+                samples[i] = tremoloOn ? tremolo : vibrato;
+            }
+            else
+            {
+                const float g = juce::jlimit (0.0f, 1.0f, modeGain + (float) (i + 1) * modeStep);
+                samples[i] = vibrato * (1.0f - g) + tremolo * g;
+            }
+
+            phase += rate * inverseSampleRate;
+
+            if (phase >= 1.0f)
+                phase -= 1.0f;
+        }
+    }
+
+    if (crossfading)
+        modeGain = juce::jlimit (0.0f, 1.0f, modeGain + (float) numSamples * modeStep);
+
+    lfoPhase = phase;
+    writeIndex = write;
+}

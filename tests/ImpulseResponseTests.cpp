@@ -1,0 +1,251 @@
+#include "TestHelpers.h"
+
+#include "engine/ImpulseResponses.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace testing_helpers;
+
+namespace
+{
+// Engine A hears an impulse at once, engine B eight samples later, so their shares in the blend can be told apart.
+void useDistinctPair (VellumarProcessor& processor)
+{
+    juce::AudioBuffer<float> a (2, 16), b (2, 16);
+    a.clear();
+    b.clear();
+    for (int c = 0; c < 2; ++c)
+    {
+        a.setSample (c, 0, 1.0f);
+        b.setSample (c, 0, 0.001f); // keeps the trimmed start at sample 0
+        b.setSample (c, 8, 1.0f);
+    }
+    processor.irBufferA = a;
+    processor.irBufferB = b;
+    processor.irName = "distinct pair";
+    processor.irLoaded = true;
+}
+
+juce::AudioBuffer<float> impulseThrough (float character)
+{
+    auto processor = makeProcessor();
+    useDistinctPair (*processor);
+    setParameter (*processor, "Character", character);
+    setParameter (*processor, "Tremolo", 1.0f); // transparent at depth 0, unlike the vibrato's fixed delay
+    setParameter (*processor, "Mix", 100.0f);
+    setParameter (*processor, "PreDelay", 0.0f);
+    prepareForRender (*processor, 44100.0, 256);
+    makeDriveLinear (*processor);
+
+    juce::AudioBuffer<float> audio (2, 2048);
+    audio.clear();
+    audio.setSample (0, 0, 1.0f);
+    audio.setSample (1, 0, 1.0f);
+    processInBlocks (*processor, audio, 256);
+    return audio;
+}
+
+float normalisedGain (float peak) { return unitPairGain / std::sqrt (1.0f + peak * peak); }
+} // namespace
+
+TEST (ConvolutionPair, CharacterBlendsEngineAAloneUpToBWithAThirdOfA)
+{
+    // Each engine normalises its response to the same energy.
+    const float gainA = unitPairGain, gainB = normalisedGain (0.001f);
+
+    const auto none = impulseThrough (0.0f);
+    EXPECT_NEAR (none.getSample (0, engineLatency), gainA, 1.0e-4f);
+    EXPECT_NEAR (none.getSample (0, engineLatency + 8), 0.0f, 1.0e-5f);
+
+    const auto full = impulseThrough (100.0f);
+    EXPECT_NEAR (full.getSample (0, engineLatency + 8), gainB, 1.0e-4f);
+    EXPECT_NEAR (full.getSample (0, engineLatency), 0.3f * gainA + gainB * 0.001f, 1.0e-4f);
+
+    const auto preset = impulseThrough (15.0f); // the default: 0.15 B + 0.895 A
+    EXPECT_NEAR (preset.getSample (1, engineLatency), 0.895f * gainA + 0.15f * gainB * 0.001f, 1.0e-4f);
+    EXPECT_NEAR (preset.getSample (1, engineLatency + 8), 0.15f * gainB, 1.0e-4f);
+}
+
+TEST (ConvolutionPair, ACharacterChangeGlidesOverFiftyMilliseconds)
+{
+    auto processor = makeProcessor();
+    useDistinctPair (*processor);
+    setParameter (*processor, "Character", 0.0f);
+    setParameter (*processor, "Mix", 100.0f);
+    setParameter (*processor, "PreDelay", 0.0f);
+    prepareForRender (*processor, 44100.0, 256);
+
+    // A steady tone, then Character jumps to 100 %: the output moves without a jump.
+    juce::AudioBuffer<float> audio (2, 44100);
+    for (int i = 0; i < audio.getNumSamples(); ++i)
+        for (int c = 0; c < 2; ++c)
+            audio.setSample (c, i, 0.5f * std::sin (0.01f * (float) i));
+    auto first = juce::AudioBuffer<float> (audio.getArrayOfWritePointers(), 2, 0, 22050);
+    processInBlocks (*processor, first, 256);
+    setParameter (*processor, "Character", 100.0f);
+    auto second = juce::AudioBuffer<float> (audio.getArrayOfWritePointers(), 2, 22050, 22050);
+    processInBlocks (*processor, second, 256);
+
+    EXPECT_LT (largestStep (audio, 0, 4000), 0.01f);
+}
+
+TEST (ImpulseResponseTrim, DecayKeepsAndFadesTheStatedLengths)
+{
+    const auto two = irTrimFor (2.0f, 44100.0);
+    EXPECT_EQ (two.length, 88200);
+    EXPECT_EQ (two.fadeLength, 88200); // the whole kept part fades
+    const auto seven = irTrimFor (7.0f, 48000.0);
+    EXPECT_EQ (seven.length, 336000);
+    EXPECT_EQ (seven.fadeLength, (int) (336000.0f * (1.0f - 5.0f / 7.0f)));
+    const auto nine = irTrimFor (9.0f, 44100.0);
+    EXPECT_EQ (nine.fadeLength, 0);
+    EXPECT_EQ (irTrimFor (10.0f, 44100.0).fadeLength, 0);
+
+    juce::AudioBuffer<float> response (2, 1000);
+    for (int c = 0; c < 2; ++c)
+        juce::FloatVectorOperations::fill (response.getWritePointer (c), 1.0f, 1000);
+    trimWithFade (response, 600, 200);
+    ASSERT_EQ (response.getNumSamples(), 600);
+    EXPECT_EQ (response.getSample (1, 399), 1.0f);
+    EXPECT_EQ (response.getSample (1, 400), 1.0f);   // the fade starts at gain 1
+    EXPECT_NEAR (response.getSample (1, 599), 1.0f / 200.0f, 1.0e-6f);
+
+    juce::AudioBuffer<float> shortOne (2, 300);
+    shortOne.clear();
+    trimWithFade (shortOne, 600, 600);
+    EXPECT_EQ (shortOne.getNumSamples(), 300); // shorter than the Decay: left whole
+}
+
+TEST (ImpulseResponseTrim, TheEnginesHearTheTrimmedResponse)
+{
+    for (const float decay : { 0.5f, 2.0f })
+    {
+        auto processor = makeProcessor();
+        juce::AudioBuffer<float> longTail (2, 44100 * 3);
+        for (int c = 0; c < 2; ++c)
+            juce::FloatVectorOperations::fill (longTail.getWritePointer (c), 0.5f, longTail.getNumSamples());
+        processor->irBufferA = longTail;
+        processor->irBufferB = longTail;
+        processor->irName = "flat tail";
+        processor->irLoaded = true;
+        setParameter (*processor, "Decay", decay);
+        setParameter (*processor, "Tremolo", 1.0f);
+        setParameter (*processor, "Mix", 100.0f);
+        setParameter (*processor, "PreDelay", 0.0f);
+        prepareForRender (*processor, 44100.0, 512);
+        makeDriveLinear (*processor);
+
+        juce::AudioBuffer<float> audio (2, 44100 * 3);
+        audio.clear();
+        audio.setSample (0, 0, 1.0f);
+        processInBlocks (*processor, audio, 512);
+
+        const int kept = (int) (decay * 44100.0f);
+        EXPECT_GT (audio.getSample (0, engineLatency + kept / 2), 0.0f) << decay;
+        EXPECT_NEAR (audio.getMagnitude (0, engineLatency + kept + 64, 4096), 0.0f, 1.0e-6f) << decay;
+        // The whole kept part fades: halfway it is at about half its start.
+        const float start = audio.getSample (0, engineLatency + 1), middle = audio.getSample (0, engineLatency + kept / 2);
+        EXPECT_NEAR (middle / start, 0.5f, 0.01f) << decay;
+    }
+}
+
+TEST (ImpulseResponseSelection, FirstPreparationFollowsTheSwitchesRoomBeforePlate)
+{
+    auto processor = makeProcessor();
+    setParameter (*processor, "RoomButton", 1.0f);
+    setParameter (*processor, "SpaceButton", 1.0f);
+    setParameter (*processor, "OneButton", 0.0f);
+    setParameter (*processor, "ThreeButton", 1.0f);
+    prepare (*processor, 44100.0, 512);
+    EXPECT_TRUE (processor->irLoaded);
+    EXPECT_EQ (processor->irTypeIndex, 1);
+    EXPECT_EQ (processor->irNumber, 3);
+    EXPECT_EQ (processor->irName, "Room3");
+
+    auto none = makeProcessor();
+    setParameter (*none, "PlateButton", 0.0f);
+    setParameter (*none, "OneButton", 0.0f);
+    prepare (*none, 44100.0, 512);
+    EXPECT_EQ (none->irTypeIndex, 0);
+    EXPECT_EQ (none->irNumber, 1);
+    EXPECT_EQ (none->irName, "Plate1");
+}
+
+TEST (ImpulseResponseSelection, LaterPreparationsKeepThePairAndReloadItAtTheNewRate)
+{
+    auto processor = makeProcessor();
+    prepare (*processor, 44100.0, 512);
+    const auto samples = processor->irBufferA.getNumSamples();
+
+    setParameter (*processor, "PlateButton", 0.0f);
+    setParameter (*processor, "SpringButton", 1.0f);
+    prepare (*processor, 96000.0, 256);
+    EXPECT_EQ (processor->irName, "Plate1");
+    EXPECT_EQ (processor->irBufferA.getNumSamples(), samples);
+    if (samples > 0)
+        EXPECT_EQ (processor->loadedIrName, "Plate1"); // reloaded, though Decay did not change
+}
+
+TEST (ImpulseResponseSelection, ANameWithoutAPairKeepsThePreviousResponses)
+{
+    auto processor = makeProcessor();
+    useDistinctPair (*processor);
+    prepare (*processor, 44100.0, 512);
+    const auto before = processor->irBufferA;
+
+    processor->irNumber = 6;
+    processor->decodeIRPair();
+    EXPECT_EQ (processor->irName, "Plate6");
+    ASSERT_EQ (processor->irBufferA.getNumSamples(), before.getNumSamples());
+    EXPECT_EQ (processor->irBufferA.getSample (0, 0), before.getSample (0, 0));
+
+    processor->updateIRParameters(); // reloads the kept pair under the new name
+    EXPECT_EQ (processor->loadedIrName, "Plate6");
+
+    processor->irTypeIndex = 42; // out of range reads as Plate
+    processor->irNumber = 1;
+    processor->decodeIRPair();
+    EXPECT_EQ (processor->irName, "Plate1");
+}
+
+// The editor selects a pair on the message thread while the host prepares again on the audio thread (a block
+// longer than any before). Run under ThreadSanitizer in CI: no data race, no half-swapped pair.
+TEST (ImpulseResponseConcurrency, SelectionAndPreparationOnTwoThreads)
+{
+    auto processor = makeProcessor();
+    prepare (*processor, 44100.0, 256);
+
+    std::atomic<bool> done { false };
+    std::thread audioThread ([&] {
+        juce::AudioBuffer<float> audio (2, 64);
+        juce::MidiBuffer midi;
+        for (int round = 0; round < 12; ++round)
+        {
+            processor->prepareToPlay (round % 2 == 0 ? 48000.0 : 44100.0, 128 + 64 * round);
+            audio.clear();
+            processor->processBlock (audio, midi);
+        }
+        done = true;
+    });
+
+    int selections = 0;
+    while (! done || selections < 4)
+    {
+        processor->irTypeIndex = selections % 5;
+        processor->irNumber = 1 + selections % 5;
+        processor->irLoaded = true;
+        processor->decodeIRPair();
+        processor->updateIRParameters();
+
+        // The held pair is always one pair: A and B decoded together.
+        {
+            const std::lock_guard<std::mutex> lock (processor->irMutex);
+            if (const auto* pair = findIRPair (processor->irName); pair != nullptr && processor->irBufferA.getNumSamples() > 0)
+                EXPECT_NEAR (processor->irBufferA.getNumSamples(), pair->framesA * 1152, 2 * 1152) << processor->irName;
+        }
+        ++selections;
+    }
+    audioThread.join();
+}
