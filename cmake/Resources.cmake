@@ -21,3 +21,25 @@ else()
     set(VELLUMAR_RESOURCE_TARGETS "")
     set(VELLUMAR_RESOURCE_DEFINITIONS VELLUMAR_HAS_IMPULSE_RESPONSES=0)
 endif()
+
+# The editor's images and typeface. The images are drawn by tools/artwork (target vellumar-artwork-update
+# regenerates them in place); the typeface is League Spartan Medium under the SIL Open Font License.
+set(VELLUMAR_EDITOR_IMAGE_NAMES
+    title.png texture.jpg
+    knob.png knob_hover.png slider_thumb.png
+    pill_off.png pill_on.png round_off.png round_on.png slice_off.png slice_on.png
+    power_off.png power_on.png
+    low_cut_off.png low_cut_on.png low_shelf_off.png low_shelf_on.png peak_off.png peak_on.png
+    high_shelf_off.png high_shelf_on.png high_cut_off.png high_cut_on.png)
+
+set(VELLUMAR_EDITOR_RESOURCE_FILES "${CMAKE_SOURCE_DIR}/resources/fonts/LeagueSpartan-Medium.otf")
+foreach(name IN LISTS VELLUMAR_EDITOR_IMAGE_NAMES)
+    list(APPEND VELLUMAR_EDITOR_RESOURCE_FILES "${CMAKE_SOURCE_DIR}/resources/images/${name}")
+endforeach()
+
+juce_add_binary_data(VellumarEditorData
+    NAMESPACE EditorData
+    HEADER_NAME VellumarEditorData.h
+    SOURCES ${VELLUMAR_EDITOR_RESOURCE_FILES})
+set_target_properties(VellumarEditorData PROPERTIES POSITION_INDEPENDENT_CODE ON)
+list(APPEND VELLUMAR_RESOURCE_TARGETS VellumarEditorData)

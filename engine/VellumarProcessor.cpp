@@ -195,12 +195,15 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     convolutionPair.prepare (processSpec);
     irLock.unlock();
 
+    prepareDucking (sampleRate);
+
     sidechainBuffer.setSize (2, samplesPerBlock);
 
     lowCutFilter.prepare (processSpec);
     highCutFilter.prepare (processSpec);
     updateInputEq();
 
+    preVerb.prepare (sampleRate);
     prepareModulation (sampleRate);
 
     grain.prepare (processSpec);
@@ -283,6 +286,14 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     eqOffDisplay = value (ids::onEqButton) < 0.5f;
     tremoloOn = value (ids::tremolo) >= 0.5f;
     lfoSyncOn = value (ids::lfoSync) >= 0.5f;
+    compressorOn = value (ids::compressor) >= 0.5f;
+
+    // Shimmer rebuilds the early reverb's delays, so it is switched only when the state changes.
+    if (const bool shimmer = value (ids::shimmer) >= 0.5f; shimmer != shimmerOn)
+    {
+        preVerb.applyShimmerSwitch (shimmer);
+        shimmerOn = shimmer;
+    }
 
     // A DriveType that is not a whole curve number in range (5 or more, negative, NaN) asks for curve 0.
     if (const int driveType = Grain<float>::waveFromValue (value (ids::driveType)); driveType != grain.driveTypeIndex)
@@ -323,9 +334,19 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
         convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (ids::character) * 0.01));
         convolutionPair.process (context);
 
+        // Early reflections shaped by the impulse-response type (a new type is heard once the level refreshes
+        // the settings).
+        preVerb.applyTypeSettings (irTypeIndex.load());
+        preVerb.setEarlyMix (value (ids::preVerb));
+        preVerb.process (block);
+
         processModulation (block, value (ids::lfoSpeed), value (ids::lfoDepth));
 
         grain.process (context, value (ids::drive));
+
+        // Ducking, keyed by the side-chain while the host has one connected.
+        const auto* keyBus = getBus (true, 1);
+        processDucking (block, value (ids::sideChain), keyBus != nullptr && keyBus->isEnabled());
 
         feedAnalyser (block);
 

@@ -5,6 +5,8 @@
 
 #include "engine/ConvolutionPair.h"
 #include "engine/Grain.h"
+#include "engine/PeakLevelDetector.h"
+#include "engine/PreVerb.h"
 #include "engine/SectionFade.h"
 
 #include <array>
@@ -63,6 +65,11 @@ public:
 
     /** Trims the held pair to the current Decay, fades its end and hands it to the two convolution engines. */
     void updateIRParameters();
+
+    /** Ducking stage, in place on the wet block. The key is the side-chain while one is connected and the
+        Compressor switch is off, the wet block itself otherwise. */
+    void prepareDucking (double sampleRate);
+    void processDucking (juce::dsp::AudioBlock<float>& block, float sideChainPercent, bool sidechainConnected);
 
     /** The IDs of all published parameters, in layout order. */
     juce::StringArray getParameterIds() const;
@@ -130,10 +137,24 @@ public:
     float lfoPhase = 0.0f;
     float inverseSampleRate = 0.0f;
     float vibratoTimeScale = 0.01f;
+    PreVerb preVerb;
 
     // The drive stage; its `driveTypeIndex` is the requested curve, rewritten from "DriveType" at every chunk
     // and set directly by the editor.
     Grain<float> grain;
+
+    // Ducking stage.
+    float duckActivity = 0.0f;
+    float duckThresholdDb = 0.0f;
+    juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> amountSmoother { 0.0f };
+    bool amountStarted = false;
+    float duckRatio = 4.0f;
+    float duckSampleRate = 44100.0f;
+    bool compressorOn = false;
+    float duckAttackTime = 0.005f, duckReleaseTime = 0.06f;
+    std::array<Sidechain::PeakLevelDetector, 2> keyDetectors;
+    float reductionDb = 0.0f;
+    std::array<double, 2> smoothingCoefficients {};
 
 private:
     static BusesProperties makeBuses();
@@ -141,6 +162,7 @@ private:
     void installParameterTree (juce::ValueTree tree);
     void captureSidechain (const juce::AudioBuffer<float>& buffer);
     void processPreDelay (juce::dsp::AudioBlock<float>& block, float preDelayMs);
+    void updateDuckThreshold (float amount) noexcept;
     void feedAnalyser (const juce::dsp::AudioBlock<float>& block);
     void processFlipAndWidth (juce::dsp::AudioBlock<float>& block, float flipTarget);
 

@@ -1,0 +1,119 @@
+#include "engine/VellumarProcessor.h"
+
+#include <algorithm>
+#include <cmath>
+
+// The ducking stage lowers the wet signal while the key is loud, so that the reverb makes room for the source.
+// A peak detector per key channel feeds a gain computer (ratio `duckRatio`, with a 3 dB step at the threshold),
+// whose reduction is smoothed with separate attack and release times. A quarter of the threshold's depth is given
+// back as make-up gain, so a silent key lifts the wet signal a little while a loud one pushes it well down.
+
+//==============================================================================
+void VellumarProcessor::prepareDucking (double sampleRate)
+{
+    duckSampleRate = (float) sampleRate;
+    reductionDb = 0.0f;
+
+    smoothingCoefficients[0] = 1.0 - (double) std::exp (-1.0f / (duckAttackTime * duckSampleRate));
+    smoothingCoefficients[1] = 1.0 - (double) std::exp (-1.0f / (duckReleaseTime * duckSampleRate));
+
+    for (auto& detector : keyDetectors)
+    {
+        detector.releaseTime = duckReleaseTime;
+        detector.setDetector (duckSampleRate);
+    }
+
+    duckRatio = 12.0f;
+
+    // The first chunk after a preparation takes the amount as it stands; later changes glide.
+    amountSmoother.reset (sampleRate, 0.05);
+    amountSmoother.setCurrentAndTargetValue (amountSmoother.getTargetValue());
+    amountStarted = false;
+}
+
+// The stage only acts above 1 %; from there the threshold falls with the amount: 50 % puts it at -6 dB, 90 % at
+// -20 dB and 100 % at the floor of -100 dB.
+void VellumarProcessor::updateDuckThreshold (float amount) noexcept
+{
+    duckActivity = std::max (0.0f, amount - 1.0f);
+
+    const float v = juce::jlimit (0.0f, 5.0f, (100.0f - amount) * 0.01f);
+    duckThresholdDb = v > 0.00001f ? 20.0f * std::log10 (v) : -100.0f;
+}
+
+//==============================================================================
+void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, float sideChainPercent,
+                                        bool sidechainConnected)
+{
+    const auto numSamples = (int) block.getNumSamples();
+    const auto numChannels = block.getNumChannels();
+
+    // An amount that is not a number counts as 0 % (the stage glides off) instead of poisoning the amount glide.
+    const float amount = std::isfinite (sideChainPercent) ? sideChainPercent : 0.0f;
+    updateDuckThreshold (amount);
+
+    // The external key always has two channels, whatever the main layout; the wet block keys itself with as many
+    // channels as it has (one or two). A side-chain buffer too short for this chunk is never read.
+    const float* keyLeft = nullptr;
+    const float* keyRight = nullptr;
+
+    if (! compressorOn && sidechainConnected && sidechainBuffer.getNumChannels() >= 2
+        && sidechainBuffer.getNumSamples() >= numSamples)
+    {
+        keyLeft = sidechainBuffer.getReadPointer (0);
+        keyRight = sidechainBuffer.getReadPointer (1);
+    }
+    else if (numChannels > 0)
+    {
+        keyLeft = block.getChannelPointer (0);
+        keyRight = numChannels > 1 ? block.getChannelPointer (1) : nullptr;
+    }
+
+    amountSmoother.setTargetValue (amount);
+    bool ramping = false;
+
+    if (amountStarted)
+    {
+        ramping = amountSmoother.isSmoothing();
+    }
+    else
+    {
+        amountSmoother.setCurrentAndTargetValue (amount);
+        amountStarted = true;
+    }
+
+    if (keyLeft == nullptr)
+        return;
+
+    const float slope = -2.0f * (1.0f - 1.0f / duckRatio);
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        if (ramping)
+            updateDuckThreshold (amountSmoother.getNextValue());
+
+        float envelope = keyDetectors[0].tick (keyLeft[i]);
+
+        if (keyRight != nullptr)
+            envelope = 0.5f * (envelope + keyDetectors[1].tick (keyRight[i]));
+
+        const float levelDb = envelope > 0.00001f ? 20.0f * std::log10 (envelope) : -100.0f;
+        const float targetDb = duckThresholdDb > levelDb ? 0.0f : slope * (levelDb - duckThresholdDb) - 3.0f;
+
+        // More reduction wanted moves at the attack rate, less at the release rate.
+        const double k = reductionDb > targetDb ? smoothingCoefficients[0] : smoothingCoefficients[1];
+        reductionDb = (float) ((double) reductionDb + ((double) targetDb - (double) reductionDb) * k);
+
+        const double gain = std::pow (10.0, ((double) reductionDb - 0.25 * (double) duckThresholdDb) / 20.0);
+
+        if (duckActivity > 0.0f)
+            for (size_t c = 0; c < numChannels; ++c)
+            {
+                auto* samples = block.getChannelPointer (c);
+                samples[i] = (float) (samples[i] * gain);
+            }
+    }
+
+    if (ramping && ! amountSmoother.isSmoothing())
+        updateDuckThreshold (amount);
+}
