@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-double measureDriveCost (float drive, double seconds)
+double benchmarkDriveStage (float drive, int secondsOfAudio)
 {
     constexpr double rate = 44100.0;
     constexpr int chunk = 512;
@@ -21,7 +21,7 @@ double measureDriveCost (float drive, double seconds)
 
     juce::AudioBuffer<float> work (2, chunk);
     juce::ScopedNoDenormals noDenormals;
-    const int chunks = (int) (seconds * rate / chunk);
+    const int chunks = (int) (secondsOfAudio * rate / chunk);
     std::chrono::steady_clock::duration spent {};
 
     for (int k = 0; k < chunks; ++k)
