@@ -228,6 +228,8 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     preVerb.prepare (sampleRate);
     prepareModulation (sampleRate);
 
+    grain.prepare (processSpec);
+
     for (auto& band : bands)
         band.prepare (processSpec);
 
@@ -323,6 +325,10 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
         shimmerOn = shimmer;
     }
 
+    // A DriveType that is not a whole curve number in range (5 or more, negative, NaN) asks for curve 0.
+    if (const int driveType = Grain<float>::waveFromValue (value (ids::driveType)); driveType != grain.driveTypeIndex)
+        grain.driveTypeIndex = driveType;
+
     captureSidechain (buffer);
 
     // A mono input feeds both output channels.
@@ -373,6 +379,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
         preVerb.process (block);
 
         processModulation (block, value (ids::lfoSpeed), value (ids::lfoDepth));
+
+        grain.process (context, value (ids::drive));
 
         // Ducking, keyed by the side-chain while the host has one connected.
         const auto* keyBus = getBus (true, 1);

@@ -6,6 +6,7 @@
 #include "engine/BandSmoother.h"
 #include "engine/ConvolutionPair.h"
 #include "engine/CutSmoother.h"
+#include "engine/Grain.h"
 #include "engine/PeakLevelDetector.h"
 #include "engine/PreVerb.h"
 #include "engine/SectionFade.h"
@@ -182,6 +183,10 @@ public:
     float inverseSampleRate = 0.0f;
     float vibratoTimeScale = 0.01f;
     PreVerb preVerb;
+
+    // The drive stage; its `driveTypeIndex` is the requested curve, rewritten from "DriveType" at every chunk
+    // and set directly by the editor.
+    Grain<float> grain;
 
     // Ducking stage.
     float duckActivity = 0.0f;

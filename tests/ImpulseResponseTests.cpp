@@ -41,6 +41,7 @@ juce::AudioBuffer<float> impulseThrough (float character)
     setParameter (*processor, "onEqButton", 0.0f); // the input cuts would shape the response
     setParameter (*processor, "Tremolo", 1.0f); // the vibrato would delay the impulse
     prepareForRender (*processor, 44100.0, 256);
+    makeDriveLinear (*processor);
 
     juce::AudioBuffer<float> audio (2, 2048);
     audio.clear();
@@ -50,13 +51,13 @@ juce::AudioBuffer<float> impulseThrough (float character)
     return audio;
 }
 
-float normalisedGain (float peak) { return 0.125f / std::sqrt (1.0f + peak * peak); }
+float normalisedGain (float peak) { return unitPairGain / std::sqrt (1.0f + peak * peak); }
 } // namespace
 
 TEST (ConvolutionPair, CharacterBlendsEngineAAloneUpToBWithAThirdOfA)
 {
     // Each engine normalises its response to the same energy.
-    const float gainA = 0.125f, gainB = normalisedGain (0.001f);
+    const float gainA = unitPairGain, gainB = normalisedGain (0.001f);
 
     const auto none = impulseThrough (0.0f);
     EXPECT_NEAR (none.getSample (0, engineLatency), gainA, 1.0e-4f);
@@ -140,6 +141,7 @@ TEST (ImpulseResponseTrim, TheEnginesHearTheTrimmedResponse)
         setParameter (*processor, "onEqButton", 0.0f); // the input cuts would shape the response
         setParameter (*processor, "Tremolo", 1.0f); // the vibrato would delay the tail
         prepareForRender (*processor, 44100.0, 512);
+        makeDriveLinear (*processor);
 
         juce::AudioBuffer<float> audio (2, 44100 * 3);
         audio.clear();

@@ -47,6 +47,7 @@ TEST (ModulationInProcessor, WithTremoloOffTheWetPathLagsAFurtherFiveMillisecond
     setParameter (*processor, ids::preDelay, 0.0f);
     setParameter (*processor, ids::onEqButton, 0.0f); // the input cuts would shape the impulse
     prepareForRender (*processor, 44100.0, 256);
+    makeDriveLinear (*processor);
 
     juce::AudioBuffer<float> audio (2, 4096);
     audio.clear();

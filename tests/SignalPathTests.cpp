@@ -8,9 +8,9 @@ using namespace testing_helpers;
 
 namespace
 {
-// A processor whose engines hold unit impulses and whose modulation is transparent, so the wet path is the input
-// scaled by 1/8 and delayed 1024 samples. The equaliser is off, since its input cuts would shape the test signals
-// (its own tests cover it).
+// A processor whose engines hold unit impulses, whose modulation is transparent and whose drive is linear, so
+// the wet path is the input scaled by `unitPairGain` and delayed 1024 samples. The equaliser is off, since its
+// input cuts would shape the test signals (its own tests cover it).
 std::unique_ptr<VellumarProcessor> transparentProcessor (int inputs = 2, int outputs = 2, int keys = 0, double rate = 44100.0, int block = 256)
 {
     auto processor = makeProcessor (inputs, outputs, keys);
@@ -21,6 +21,7 @@ std::unique_ptr<VellumarProcessor> transparentProcessor (int inputs = 2, int out
     setParameter (*processor, "PreDelay", 0.0f);
     setParameter (*processor, "Tremolo", 1.0f); // at depth 0 the tremolo passes the signal untouched, the vibrato delays it
     prepareForRender (*processor, rate, block);
+    makeDriveLinear (*processor);
     return processor;
 }
 
@@ -153,6 +154,7 @@ TEST (SignalPath, FlipSetBeforeTheFirstChunkTakesEffectAtOnce)
     setParameter (*processor, "lrFlipButton", 1.0f);
     setParameter (*processor, "onEqButton", 0.0f);
     prepareForRender (*processor, 44100.0, 256);
+    makeDriveLinear (*processor);
 
     auto audio = constantStereo (1.0f, 0.0f, 2048);
     processInBlocks (*processor, audio, 256);
@@ -173,6 +175,7 @@ TEST (SignalPath, WidthGivesMonoUnchangedOrWiderImage)
         setParameter (*processor, "Width", width);
         setParameter (*processor, "onEqButton", 0.0f);
         prepareForRender (*processor, 44100.0, 256);
+        makeDriveLinear (*processor);
 
         auto audio = constantStereo (1.0f, 0.0f, 4096);
         processInBlocks (*processor, audio, 256);

@@ -57,7 +57,19 @@ inline void useUnitImpulsePair (VellumarProcessor& processor)
 }
 
 constexpr int engineLatency = 1024;
-constexpr float unitPairGain = 0.125f;
+
+/** The wet gain of a linear path: the engines' normalisation (1/8) and the drive stage's fixed +17 dB. */
+inline const float unitPairGain = 0.125f * juce::Decibels::decibelsToGain (17.0f);
+
+/** The drive stage has no switch; at Drive 0 it is the plain +17 dB gain. Sets Drive 0 and starts the stage's own
+    mixer there rather than gliding from fully driven over 50 ms, so the wet path is linear from the first sample.
+    Call after preparing. */
+inline void makeDriveLinear (VellumarProcessor& processor)
+{
+    setParameter (processor, "Drive", 0.0f);
+    processor.grain.grainMixer.setWetMixProportion (0.0f);
+    processor.grain.grainMixer.reset();
+}
 
 /** Prepares and waits until the engines run their responses, as an offline render does. */
 inline void prepareForRender (VellumarProcessor& processor, double sampleRate, int blockSize)

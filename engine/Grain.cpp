@@ -1,0 +1,294 @@
+#include "engine/Grain.h"
+
+#include <cmath>
+
+namespace
+{
+constexpr double cutoffs[] = { 10000.0, 11000.0, 7000.0, 6000.0, 4000.0 };
+
+// Ascending powers, c0 to c8, one row per curve.
+constexpr double coefficients[][9] = {
+    { 0.0, 0.7, 2.0, 0.6, 4.0, 0.0, 1.0, 0.0, 1.0 },
+    { 0.0, 0.7, 2.3, 0.0, 3.1, 0.0, 1.4, 0.0, 0.6 },
+    { 0.0, 0.7, 4.5, 0.3, 6.0, 0.0, 1.4, 0.0, 0.9 },
+    { 0.0, 0.7, 2.0, 8.0, 4.0, 7.0, 2.0, 3.0, 1.5 },
+    { 0.0, 0.5, 0.0, 0.5, 0.0, 5.0, 1.0, 3.0, 6.0 },
+};
+
+// The curve before this one has been left is run with a darker tone than its own.
+constexpr double initialCutoff = 8000.0;
+
+// The low-pass is kept this far below half the sample rate: at or above it the filter turns silent or unstable.
+constexpr double highestCutoffRatio = 0.499;
+
+// The framework's gain keeps one value per sample on the stack, so long chunks pass through it in slices.
+constexpr size_t gainSliceLength = 4096;
+} // namespace
+
+//==============================================================================
+// Curves 1 to 3 are normalised to reach 1 at x = 1 (curve 1 at x = 1 / 1.1); the divisors are those values
+// in single precision. Only the first curve is evaluated in double precision.
+template <typename SampleType>
+SampleType Grain<SampleType>::driveCurve (SampleType x)
+{
+    return (SampleType) std::tanh (1.5 * (double) x);
+}
+
+template <typename SampleType>
+SampleType Grain<SampleType>::softCurve (SampleType x)
+{
+    const auto limited = juce::jlimit ((SampleType) -10, (SampleType) 10, x);
+    const auto e = std::exp ((SampleType) 1.1 * limited);
+    return ((e - 1) / (e + 1)) * ((SampleType) 3.7182817 / (SampleType) 1.7182817);
+}
+
+template <typename SampleType>
+SampleType Grain<SampleType>::tubeCurve (SampleType x)
+{
+    return std::atan ((SampleType) 1.4 * x) / (SampleType) 0.95054686;
+}
+
+// The sign is taken by comparison rather than as x / |x|: the same for every finite x other than 0, where the
+// curve wants +1, and still a sign for an infinite input.
+template <typename SampleType>
+SampleType Grain<SampleType>::tapeCurve (SampleType x)
+{
+    const SampleType sign = x < 0 ? (SampleType) -1 : (SampleType) 1;
+    return sign * (1 - std::exp ((SampleType) -4 * std::abs (x))) / (SampleType) 0.98168439;
+}
+
+template <typename SampleType>
+SampleType Grain<SampleType>::fuzzCurve (SampleType x)
+{
+    if (x < 0)
+        return std::exp ((SampleType) 4 * x) - 1;
+
+    return 1 - std::exp ((SampleType) -10 * x);
+}
+
+template <typename SampleType>
+SampleType (*const Grain<SampleType>::curveFunctions[numWaves]) (SampleType) = {
+    &Grain::driveCurve, &Grain::softCurve, &Grain::tubeCurve, &Grain::tapeCurve, &Grain::fuzzCurve
+};
+
+template <typename SampleType>
+SampleType Grain<SampleType>::curve (int wave, SampleType x) noexcept
+{
+    return curveFunctions[juce::isPositiveAndBelow (wave, numWaves) ? wave : 0] (x);
+}
+
+template <typename SampleType>
+SampleType Grain<SampleType>::curveCutoff (int wave) noexcept
+{
+    return (SampleType) cutoffs[juce::isPositiveAndBelow (wave, numWaves) ? wave : 0];
+}
+
+template <typename SampleType>
+SampleType Grain<SampleType>::curveCoefficient (int wave, int power) noexcept
+{
+    jassert (juce::isPositiveAndBelow (power, numCoefficients));
+    return (SampleType) coefficients[juce::isPositiveAndBelow (wave, numWaves) ? wave : 0][power];
+}
+
+template <typename SampleType>
+int Grain<SampleType>::waveFromValue (float value) noexcept
+{
+    return (value > -1.0f && value < (float) numWaves) ? (int) value : 0;
+}
+
+template <typename SampleType>
+juce::dsp::Polynomial<SampleType> Grain<SampleType>::zeroPolynomial()
+{
+    const SampleType zeros[numCoefficients] = {};
+    return juce::dsp::Polynomial<SampleType> (zeros, numCoefficients);
+}
+
+//==============================================================================
+template <typename SampleType>
+Grain<SampleType>::Grain()
+{
+    setWave();
+
+    toneCutoff = (SampleType) initialCutoff;
+    applyToneCutoff();
+    std::get<toneFilter> (chain).setType (juce::dsp::FirstOrderTPTFilterType::lowpass);
+}
+
+template <typename SampleType>
+void Grain<SampleType>::prepare (const juce::dsp::ProcessSpec& spec)
+{
+    sampleRate = spec.sampleRate;
+    fadeLength = juce::jmax (1, (int) (0.02 * spec.sampleRate));
+    fadePosition = -1;
+    fadeEnabled = false;
+
+    std::get<preGain> (chain).prepare (spec);
+    std::get<postGain> (chain).prepare (spec);
+    outputGain.prepare (spec);
+
+    std::get<toneFilter> (chain).prepare (spec);
+    applyToneCutoff();
+
+    grainMixer.prepare (spec);
+    grainMixer.reset();
+
+    std::apply ([] (auto&... processor) { (processor.reset(), ...); }, chain);
+}
+
+template <typename SampleType>
+SampleType Grain<SampleType>::fadeWeight (int sample) const noexcept
+{
+    return juce::jmin ((SampleType) 1, (SampleType) (fadePosition + sample + 1) / (SampleType) fadeLength);
+}
+
+template <typename SampleType>
+void Grain<SampleType>::setWave() noexcept
+{
+    // Read once: the editor may write the request from another thread. A stray value selects the first curve.
+    const int requested = driveTypeIndex;
+    const int wave = juce::isPositiveAndBelow (requested, numWaves) ? requested : 0;
+
+    if (wave == currentWave)
+        return;
+
+    auto& shape = std::get<shaper> (chain);
+
+    if (fadeEnabled && fadeLength >= 1)
+    {
+        previousShape = shape.functionToUse;
+
+        for (int power = 0; power < numCoefficients; ++power)
+            previousPolynomial[power] = currentPolynomial[power];
+
+        fadePosition = 0;
+    }
+
+    shape.functionToUse = curveFunctions[wave];
+    toneCutoff = curveCutoff (wave);
+    applyToneCutoff();
+
+    for (int power = 0; power < numCoefficients; ++power)
+        currentPolynomial[power] = curveCoefficient (wave, power);
+
+    currentWave = wave;
+}
+
+template <typename SampleType>
+void Grain<SampleType>::applyToneCutoff() noexcept
+{
+    const auto highest = (SampleType) (highestCutoffRatio * sampleRate);
+    std::get<toneFilter> (chain).setCutoffFrequency (juce::jmin (toneCutoff, highest));
+}
+
+//==============================================================================
+template <typename SampleType>
+void Grain<SampleType>::process (const juce::dsp::ProcessContextReplacing<SampleType>& context,
+                                 SampleType drive) noexcept
+{
+    auto block = context.getOutputBlock();
+    const auto numChannels = block.getNumChannels();
+    const int numSamples = (int) block.getNumSamples();
+    const bool fading = fadePosition >= 0;
+
+    // A non-finite Drive would make the mixer's gains NaN for good; it counts as no drive.
+    const auto wet = std::isfinite (drive) ? juce::jlimit ((SampleType) 0, (SampleType) 1, drive / 100) : (SampleType) 0;
+    grainMixer.setWetMixProportion (wet);
+    grainMixer.pushDrySamples (block);
+
+    for (size_t channel = 0; channel < numChannels; ++channel)
+    {
+        auto* samples = block.getChannelPointer (channel);
+
+        if (fading)
+        {
+            for (int i = 0; i < numSamples; ++i)
+            {
+                const auto w = fadeWeight (i);
+                samples[i] = currentPolynomial (samples[i]) * w + previousPolynomial (samples[i]) * (1 - w);
+            }
+        }
+        else
+        {
+            for (int i = 0; i < numSamples; ++i)
+                samples[i] = currentPolynomial (samples[i]);
+        }
+    }
+
+    std::get<preGain> (chain).setGainDecibels ((SampleType) 30);
+    std::get<postGain> (chain).setGainDecibels ((SampleType) -22);
+
+    applyGain (std::get<preGain> (chain), block);
+
+    if (fading)
+    {
+        const auto& shape = std::get<shaper> (chain).functionToUse;
+
+        for (size_t channel = 0; channel < numChannels; ++channel)
+        {
+            auto* samples = block.getChannelPointer (channel);
+
+            for (int i = 0; i < numSamples; ++i)
+            {
+                const auto w = fadeWeight (i);
+                samples[i] = shape (samples[i]) * w + previousShape (samples[i]) * (1 - w);
+            }
+        }
+
+        fadePosition += numSamples;
+
+        if (fadePosition >= fadeLength)
+            fadePosition = -1;
+    }
+    else
+    {
+        std::get<shaper> (chain).process (context);
+    }
+
+    applyGain (std::get<postGain> (chain), block);
+    std::get<toneFilter> (chain).process (context);
+    recoverToneFilter (block);
+
+    grainMixer.mixWetSamples (block);
+
+    outputGain.setGainDecibels ((SampleType) 17);
+    applyGain (outputGain, block);
+
+    setWave();
+    fadeEnabled = true;
+}
+
+// A NaN input sample leaves the low-pass memory NaN, and every later output would be NaN too (the framework's
+// snap-to-zero happens to clear it, but only in builds for Intel processors). Everything else reaching the filter
+// is bounded by the curves, so its memory is non-finite exactly when the chunk's last output is: one test per
+// channel and chunk finds it, and clearing the memory lets the output recover from the next chunk on.
+template <typename SampleType>
+void Grain<SampleType>::recoverToneFilter (const juce::dsp::AudioBlock<SampleType>& block) noexcept
+{
+    const auto numSamples = block.getNumSamples();
+
+    if (numSamples == 0)
+        return;
+
+    for (size_t channel = 0; channel < block.getNumChannels(); ++channel)
+    {
+        if (! std::isfinite (block.getSample ((int) channel, (int) numSamples - 1)))
+        {
+            std::get<toneFilter> (chain).reset();
+            return;
+        }
+    }
+}
+
+template <typename SampleType>
+void Grain<SampleType>::applyGain (juce::dsp::Gain<SampleType>& gain, juce::dsp::AudioBlock<SampleType>& block) noexcept
+{
+    const auto numSamples = block.getNumSamples();
+
+    for (size_t start = 0; start < numSamples; start += gainSliceLength)
+    {
+        auto slice = block.getSubBlock (start, juce::jmin (gainSliceLength, numSamples - start));
+        gain.process (juce::dsp::ProcessContextReplacing<SampleType> (slice));
+    }
+}
+
+template class Grain<float>;
