@@ -7,9 +7,29 @@
 #include <cmath>
 #include <cstdio>
 
+#if JUCE_DSP_USE_STATIC_FFTW
+extern "C" void fftwf_make_planner_thread_safe (void);
+#endif
+
+namespace
+{
+// JUCE plans its FFTW transforms under a lock of its own, but other plug-ins in the same host may plan with the
+// same FFTW library at the same time; FFTW's planner is only safe across threads once it is told so.
+void makeFftPlannerThreadSafe()
+{
+#if JUCE_DSP_USE_STATIC_FFTW
+    static const bool done = [] { fftwf_make_planner_thread_safe(); return true; }();
+    juce::ignoreUnused (done);
+#endif
+}
+} // namespace
+
 //==============================================================================
 VellumarProcessor::BusesProperties VellumarProcessor::makeBuses()
 {
+    // This runs first in every construction, before any engine could plan a transform.
+    makeFftPlannerThreadSafe();
+
     // JUCE's LV2 wrapper reads every input port it declared without checking that the host connected it, and it
     // declares the ports of a bus that is off by default as optional. An LV2 host that leaves the key unconnected
     // would crash the plug-in, so there the side-chain is a required port: on from the start.
