@@ -28,8 +28,7 @@ set(VELLUMAR_COMMON_DEFINITIONS
     JUCE_MODAL_LOOPS_PERMITTED=0
     JUCE_SILENCE_XCODE_15_LINKER_WARNING=1)
 
-# The FFT behind juce::dsp::Convolution: FFTW when chosen (measured faster on the plug-in's own load, see
-# bench/), else JUCE's own.
+# The FFT behind juce::dsp::Convolution: JUCE's own, or FFTW when asked for (see the option's note).
 if(VELLUMAR_FFTW)
     pkg_check_modules(VELLUMAR_FFTW3F REQUIRED IMPORTED_TARGET fftw3f)
     find_library(VELLUMAR_FFTW3F_THREADS fftw3f_threads REQUIRED)
