@@ -367,6 +367,17 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
     dryWetMixer.pushDrySamples (block);
 
+    // A NaN or infinite input sample would stay in the filters, delay lines and engines of the wet path for good
+    // (or for the length of the response); the wet path hears silence in its place instead. The dry signal carries
+    // it only while it lasts.
+    for (size_t c = 0; c < block.getNumChannels(); ++c)
+    {
+        auto* samples = block.getChannelPointer (c);
+        for (size_t i = 0; i < block.getNumSamples(); ++i)
+            if (! std::isfinite (samples[i]))
+                samples[i] = 0.0f;
+    }
+
     const float widthTarget = value (ids::width) / 100.0f;
     widthSmoother.setTargetValue (widthTarget);
 
