@@ -1,11 +1,14 @@
 #include "engine/VellumarProcessor.h"
 
+#include "editor/VellumarProcessorEditor.h"
+
 #include "engine/ChunkLoop.h"
 #include "engine/ParameterIds.h"
 #include "engine/StateData.h"
 
 #include <cmath>
 #include <cstdio>
+#include <thread>
 
 #if JUCE_DSP_USE_STATIC_FFTW
 extern "C" void fftwf_make_planner_thread_safe (void);
@@ -81,7 +84,7 @@ double VellumarProcessor::getTailLengthSeconds() const { return 0.0; }
 bool VellumarProcessor::acceptsMidi() const { return false; }
 bool VellumarProcessor::producesMidi() const { return false; }
 bool VellumarProcessor::isMidiEffect() const { return false; }
-juce::AudioProcessorEditor* VellumarProcessor::createEditor() { return new juce::GenericAudioProcessorEditor (*this); }
+juce::AudioProcessorEditor* VellumarProcessor::createEditor() { return new VellumarProcessorEditor (*this, apvts); }
 bool VellumarProcessor::hasEditor() const { return true; }
 int VellumarProcessor::getNumPrograms() { return 1; }
 int VellumarProcessor::getCurrentProgram() { return 0; }
@@ -92,11 +95,28 @@ void VellumarProcessor::changeProgramName (int, const juce::String&) {}
 //==============================================================================
 // Hosts other than AAX keep only what the state block holds, so it carries the parameter tree in the same binary
 // form as a preset file. Data that is not such a tree (empty, damaged, from another plug-in) changes nothing.
+//
+// The Hall type has no switch parameter, so the selected pair (type and number) travels as two properties of the
+// root, "irType" and "irNumber": the selection playing, or the one a restore is still waiting to load. A processor
+// that has never selected a pair writes neither, and its restore follows the switches as before.
 void VellumarProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
     destData.reset();
     juce::MemoryOutputStream stream (destData, false);
-    apvts.copyState().writeToStream (stream);
+    auto state = apvts.copyState();
+
+    if (const int restored = restoredIrSelection.load(); restored >= 0)
+    {
+        state.setProperty ("irType", restored >> 8, nullptr);
+        state.setProperty ("irNumber", restored & 0xff, nullptr);
+    }
+    else if (irLoaded)
+    {
+        state.setProperty ("irType", irTypeIndex.load(), nullptr);
+        state.setProperty ("irNumber", irNumber.load(), nullptr);
+    }
+
+    state.writeToStream (stream);
 }
 
 void VellumarProcessor::setStateInformation (const void* data, int sizeInBytes)
@@ -110,6 +130,38 @@ void VellumarProcessor::setStateInformation (const void* data, int sizeInBytes)
         return;
 
     installParameterTree (statedata::keepKnownParameters (read.tree, apvts.state.getType(), getParameterIds()));
+    restoreIrSelection (read.tree);
+}
+
+// A processor that already plays a pair changes to the restored one at once; otherwise the first preparation
+// loads it in place of the one the switches name. A selection out of range is ignored.
+void VellumarProcessor::restoreIrSelection (const juce::ValueTree& state)
+{
+    const auto& type = state.getProperty ("irType");
+    const auto& number = state.getProperty ("irNumber");
+
+    if (! (type.isInt() || type.isInt64()) || ! (number.isInt() || number.isInt64()))
+        return;
+
+    const auto typeIndex = (juce::int64) type;
+    const auto variant = (juce::int64) number;
+
+    if (typeIndex < 0 || typeIndex > 4 || variant < 1 || variant > 5)
+        return;
+
+    if (irLoaded)
+        loadIrSelection ((int) typeIndex, (int) variant);
+    else
+        restoredIrSelection = (int) (typeIndex << 8 | variant);
+}
+
+void VellumarProcessor::loadIrSelection (int typeIndex, int number)
+{
+    irLoaded = true;
+    irTypeIndex = typeIndex;
+    irNumber = number;
+    decodeIRPair();
+    updateIRParameters();
 }
 
 juce::StringArray VellumarProcessor::getParameterIds() const
@@ -273,6 +325,12 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     {
         const std::lock_guard<std::mutex> lock (irMutex);
         loadedIrName.clear();
+    }
+
+    if (const int restored = restoredIrSelection.exchange (-1); restored >= 0)
+    {
+        loadIrSelection (restored >> 8, restored & 0xff);
+        return;
     }
 
     if (irLoaded)
@@ -487,10 +545,23 @@ void VellumarProcessor::feedAnalyser (const juce::dsp::AudioBlock<float>& block)
     if (! analyserEnabled.load())
         return;
 
+    // An editor that opens checks this flag before it resizes the FIFO; checking the enabled flag once more after
+    // raising it keeps this thread out of a FIFO that a closed editor has just handed back.
+    analyserWriting = true;
+
+    if (! analyserEnabled.load())
+    {
+        analyserWriting = false;
+        return;
+    }
+
     const int n = (int) block.getNumSamples();
 
     if (analyserFifo.getFreeSpace() < n)
+    {
+        analyserWriting = false;
         return;
+    }
 
     int start1, size1, start2, size2;
     analyserFifo.prepareToWrite (n, start1, size1, start2, size2);
@@ -508,6 +579,14 @@ void VellumarProcessor::feedAnalyser (const juce::dsp::AudioBlock<float>& block)
 
     analyserFifo.finishedWrite (size1 + size2);
     analyserDataReady.exchange (true);
+    analyserWriting = false;
+}
+
+void VellumarProcessor::waitUntilAnalyserIsIdle() const
+{
+    // One chunk's copy at most: microseconds.
+    while (analyserWriting.load())
+        std::this_thread::yield();
 }
 
 void VellumarProcessor::processFlipAndWidth (juce::dsp::AudioBlock<float>& block, float flipTarget)

@@ -73,6 +73,10 @@ public:
     void prepareDucking (double sampleRate);
     void processDucking (juce::dsp::AudioBlock<float>& block, float sideChainPercent, bool sidechainConnected);
 
+    /** Returns once the audio thread is not writing into the analyser FIFO. While `analyserEnabled` is clear it then
+        stays out of the FIFO, so the editor may resize it. Message thread. */
+    void waitUntilAnalyserIsIdle() const;
+
     /** The IDs of all published parameters, in layout order. */
     juce::StringArray getParameterIds() const;
 
@@ -137,6 +141,7 @@ public:
     std::atomic<bool> analyserEnabled { false };
     juce::AbstractFifo analyserFifo { 1 };
     juce::AudioBuffer<float> analyserBuffer;
+    std::atomic<bool> analyserWriting { false }; // set by the audio thread while it writes into the FIFO
     CutFilter lowCutFilter { new juce::dsp::IIR::Coefficients<float> (juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (44100.0, 10.0f, 0.6f)) };
     CutFilter highCutFilter { new juce::dsp::IIR::Coefficients<float> (juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (44100.0, 22000.0f, 0.7f)) };
     juce::dsp::IIR::Coefficients<float>::Ptr lowCutCoefficients { new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f) };
@@ -164,6 +169,10 @@ public:
     // Guards the decoded pair, its name and the engines' loading: the editor selects on the message thread while
     // the host may re-prepare on the audio thread. The chunk path never takes it.
     std::mutex irMutex;
+
+    // The pair selection a restored session asked for, as (type << 8) | number, until a preparation loads it;
+    // -1 when there is none.
+    std::atomic<int> restoredIrSelection { -1 };
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
     juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
@@ -206,6 +215,8 @@ private:
     static juce::String bandParameterId (int bandNumber, const char* suffix);
 
     void installParameterTree (juce::ValueTree tree);
+    void restoreIrSelection (const juce::ValueTree& state);
+    void loadIrSelection (int typeIndex, int number);
     void captureSidechain (const juce::AudioBuffer<float>& buffer);
     void processPreDelay (juce::dsp::AudioBlock<float>& block, float preDelayMs);
     void updateDuckThreshold (float amount) noexcept;

@@ -1,0 +1,174 @@
+#include "VellumarProcessorEditor.h"
+
+#include "Palette.h"
+#include "engine/VellumarProcessor.h"
+
+// What the editor adds on top of its parameter attachments: captions relabelled by the mode switches, switch
+// states copied into the processor at once (so the response curve greys out before the next audio chunk, and
+// while no audio runs), and the five equaliser bands edited through one shared set of controls.
+//
+// The hidden controls (mode switches, drive type, the bands' Gain sliders) react to every change, so the captions
+// follow presets and automation. Visible controls act only on the user's own clicks and drags.
+
+namespace
+{
+/** DRIVE caption by drive type; type 0 is the knob's plain caption. */
+const char* driveCaption (int type)
+{
+    switch (type)
+    {
+        case 1: return "SOFT";
+        case 2: return "TUBE";
+        case 3: return "TAPE";
+        case 4: return "FUZZ";
+        default: return "DRIVE";
+    }
+}
+} // namespace
+
+void VellumarProcessorEditor::setCaption (juce::Label& label, const juce::String& text, bool alternativeMode)
+{
+    label.setColour (juce::Label::textColourId, alternativeMode ? blueLightQuelt : greyWhiteQuelt);
+    label.setText (text, juce::dontSendNotification);
+    label.setJustificationType (juce::Justification::centredTop);
+}
+
+//==============================================================================
+void VellumarProcessorEditor::assignBandCallbacks()
+{
+    for (int k = 0; k < (int) bandEditors.size(); ++k)
+        bandEditors[(size_t) k].gainSlider.onValueChange = [this, k] { showBand (k); };
+
+    // The shared knobs write to the selected band's hidden slider, whose attachment sets the band parameter.
+    const auto copyToSelectedBand = [this] (juce::Slider& shared, juce::Slider BandEditor::*bandSlider)
+    {
+        shared.onValueChange = [this, &shared, bandSlider]
+        {
+            const int selected = xyPad.selectedHandle;
+
+            if (isUnderUserControl (shared) && selected >= 0 && selected < (int) bandEditors.size())
+                (bandEditors[(size_t) selected].*bandSlider).setValue (shared.getValue(), juce::sendNotificationAsync);
+        };
+    };
+
+    copyToSelectedBand (gainSlider, &BandEditor::gainSlider);
+    copyToSelectedBand (freqSlider, &BandEditor::freqSlider);
+    copyToSelectedBand (qSlider, &BandEditor::qSlider);
+
+    bandOnButton.onClick = [this]
+    {
+        const int selected = xyPad.selectedHandle;
+
+        if (isUnderUserControl (bandOnButton) && selected >= 0 && selected < (int) bandEditors.size())
+            bandEditors[(size_t) selected].onToggle.setToggleState (bandOnButton.getToggleState(), juce::sendNotification);
+    };
+
+    juce::ImageButton* const typeButtons[] { &lowCutTypeButton, &lowShelfTypeButton, &peakTypeButton,
+                                             &highShelfTypeButton, &highCutTypeButton };
+
+    for (int i = 0; i < 5; ++i)
+    {
+        auto& button = *typeButtons[i];
+        button.onClick = [this, &button, i]
+        {
+            const int selected = xyPad.selectedHandle;
+
+            if (isUnderUserControl (button) && button.getToggleState() && selected >= 0
+                && selected < (int) bandEditors.size())
+                bandEditors[(size_t) selected].typeBox.setSelectedItemIndex (i, juce::sendNotification);
+        };
+    }
+
+    onEqButton.onClick = [this]
+    {
+        if (isUnderUserControl (onEqButton))
+            audioProcessor.eqOffDisplay = ! onEqButton.getToggleState();
+    };
+
+    onButton.onClick = [this]
+    {
+        if (isUnderUserControl (onButton))
+            audioProcessor.effectOffDisplay = ! onButton.getToggleState();
+    };
+}
+
+// The shared controls show band k (whichever band is selected): its values, its switch and its type; a cut
+// filter, or a band that is off, has no gain to edit.
+void VellumarProcessorEditor::showBand (int k)
+{
+    auto& band = bandEditors[(size_t) k];
+
+    gainSlider.setValue (band.gainSlider.getValue(), juce::dontSendNotification);
+    freqSlider.setValue (band.freqSlider.getValue(), juce::dontSendNotification);
+    qSlider.setValue (band.qSlider.getValue(), juce::dontSendNotification);
+    bandOnButton.setToggleState (band.onToggle.getToggleState(), juce::dontSendNotification);
+
+    const int typeId = band.typeBox.getSelectedId();
+    selectFilterType (typeId);
+    gainSlider.setEnabled (band.onToggle.getToggleState() && typeId != 1 && typeId != 5);
+}
+
+void VellumarProcessorEditor::selectFilterType (int typeId)
+{
+    juce::ImageButton* const buttons[] { &lowCutTypeButton, &lowShelfTypeButton, &peakTypeButton,
+                                         &highShelfTypeButton, &highCutTypeButton };
+
+    for (auto* button : buttons)
+        button->setToggleState (false, juce::dontSendNotification);
+
+    const bool known = typeId >= 1 && typeId <= 5;
+    buttons[known ? typeId - 1 : 2]->setToggleState (true, juce::dontSendNotification);
+}
+
+//==============================================================================
+void VellumarProcessorEditor::assignModeCallbacks()
+{
+    lrFlipButton.onClick = [this]
+    {
+        const bool on = lrFlipButton.getToggleState();
+        widthSlider.setTextValueSuffix (on ? " % FLIP" : " %");
+        setCaption (widthLabel, on ? "LR FLIP" : "WIDTH", on);
+    };
+
+    tremoloButton.onClick = [this]
+    {
+        audioProcessor.tremoloOn = tremoloButton.getToggleState();
+        showLfoCaptions();
+    };
+
+    assignSyncCallbacks();
+
+    compressorButton.onClick = [this]
+    {
+        const bool on = compressorButton.getToggleState();
+        audioProcessor.compressorOn = on;
+        setCaption (sideChainLabel, on ? "COMPRESSOR" : "SIDECHAIN", on);
+    };
+
+    shimmerButton.onClick = [this]
+    {
+        const bool on = shimmerButton.getToggleState();
+        setCaption (preVerbLabel, on ? "SHIMMER" : "PREVERB", on);
+    };
+
+    driveTypeSlider.onValueChange = [this]
+    {
+        auto type = (int) driveTypeSlider.getValue();
+
+        if (type >= 5)
+            type = 0;
+
+        audioProcessor.grain.driveTypeIndex = type;
+        setCaption (driveLabel, driveCaption (type), type != 0);
+    };
+}
+
+// LFO DEPTH names the mode, LFO SPEED the mode and whether it follows the tempo.
+void VellumarProcessorEditor::showLfoCaptions()
+{
+    const bool tremolo = audioProcessor.tremoloOn;
+    const bool sync = audioProcessor.lfoSyncOn;
+
+    setCaption (lfoDepthLabel, tremolo ? "TREMOLO" : "LFO DEPTH", tremolo);
+    setCaption (lfoSpeedLabel, juce::String (tremolo ? "TREM" : "LFO") + (sync ? " SYNC" : " SPEED"), sync);
+}

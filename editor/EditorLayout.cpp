@@ -1,0 +1,238 @@
+#include "VellumarProcessorEditor.h"
+
+#include "Palette.h"
+#include "engine/VellumarProcessor.h"
+
+// Every position is a fraction of the window's size, so the whole face scales with the window. Geometry is worked
+// out in double precision and truncated to whole pixels where it becomes a bound.
+
+namespace
+{
+/** Truncation toward zero, as every bound below is taken. */
+int toInt (double v) { return (int) v; }
+int right (const juce::Component& c) { return c.getRight(); }
+int bottom (const juce::Component& c) { return c.getBottom(); }
+} // namespace
+
+void VellumarProcessorEditor::resized()
+{
+    const int W = getWidth();
+    const int H = getHeight();
+
+    // The next window opens at this size.
+    audioProcessor.editorWidth = W;
+    audioProcessor.editorHeight = H;
+
+    look.fontHeight = 0.013f * (float) W;
+
+    accentGradient = juce::ColourGradient (juce::Colour (0xFF98F7FE), (float) (0.25 * W), (float) (0.06 * H),
+                                           blueTransChord, (float) (0.85 * W), (float) (0.99 * H), true);
+    panelGradient = juce::ColourGradient (juce::Colour (0xFFAAABAC), (float) (0.3 * W), (float) (0.15 * H),
+                                          blackUltraQuelt, (float) (0.75 * W), (float) (1.1 * H), true);
+
+    const double knobUnit = 0.8 * (W / 8);               // a standard knob; W / 8 in whole pixels
+    const double knobGap = (W - 8.0 * knobUnit) / 9.0;  // eight knobs and nine gaps fill the width
+    const int rowTop = toInt (0.139 * H);
+    const int typeButtonWidth = toInt (0.08 * W);
+    const int smallButton = toInt (0.37 * knobUnit);
+    const double eqButton = 0.9 * smallButton;
+    const double eqKnob = 0.75 * knobUnit;
+    const int knob = toInt (knobUnit);
+
+    // Preset stepper and the effect's power switch along the top.
+    presetsButton.setBounds (toInt (0.375 * W), toInt (0.08 * rowTop - 0.1 * smallButton), toInt (0.25 * W),
+                             toInt (1.2 * smallButton));
+    previousPresetButton.setBounds (toInt (presetsButton.getX() - 1.106 * smallButton), toInt (0.08 * rowTop),
+                                    toInt (1.06 * smallButton), smallButton);
+    nextPresetButton.setBounds (toInt (right (presetsButton) + 0.106 * smallButton), toInt (0.08 * rowTop),
+                                toInt (1.06 * smallButton), smallButton);
+    onButton.setBounds (toInt (0.93 * W), toInt (0.08 * rowTop), smallButton, smallButton);
+
+    // The knobs; placing PREDELAY also places its caption, whose top the rest of the layout hangs from.
+    preDelaySlider.setBounds (toInt (knobGap), rowTop, knob, knob);
+    const int captionY = preDelayLabel.getY();
+
+    preVerbSlider.setBounds (toInt (right (preDelaySlider) + knobGap), preDelaySlider.getY(), knob, knob);
+    decaySlider.setBounds (toInt (right (preVerbSlider) + knobGap), toInt (captionY + 0.65 * knobUnit),
+                           toInt (2.0 * knobUnit), toInt (2.0 * knobUnit));
+    characterSlider.setBounds (toInt (right (decaySlider) + 3.0 * knobGap), decaySlider.getY(),
+                               toInt (2.0 * knobUnit), toInt (2.0 * knobUnit));
+    driveSlider.setBounds (toInt (right (characterSlider) + knobGap), preDelaySlider.getY(), knob, knob);
+    widthSlider.setBounds (toInt (right (driveSlider) + knobGap), preDelaySlider.getY(), knob, knob);
+    lfoSpeedSlider.setBounds (preDelaySlider.getX(), toInt (bottom (preDelaySlider) + 2.0 * knobGap), knob, knob);
+    lfoDepthSlider.setBounds (toInt (right (lfoSpeedSlider) + knobGap), lfoSpeedSlider.getY(), knob, knob);
+    sideChainSlider.setBounds (driveSlider.getX(), lfoSpeedSlider.getY(), knob, knob);
+    mixSlider.setBounds (toInt (right (sideChainSlider) + knobGap), lfoSpeedSlider.getY(), knob, knob);
+
+    // Impulse-response type row, and the numbers hanging below it in the middle.
+    const int typeY = toInt (captionY - 0.1 * knobUnit);
+    const int typeHeight = toInt (0.5 * typeButtonWidth);
+    roomButton.setBounds (toInt (0.5 * W - 2.7 * typeButtonWidth), typeY, typeButtonWidth, typeHeight);
+    hallButton.setBounds (toInt (0.5 * W - 1.6 * typeButtonWidth), typeY, typeButtonWidth, typeHeight);
+    plateButton.setBounds (toInt (0.5 * W - 0.5 * typeButtonWidth), typeY, typeButtonWidth, typeHeight);
+    springButton.setBounds (toInt (0.5 * W + 0.6 * typeButtonWidth), typeY, typeButtonWidth, typeHeight);
+    spaceButton.setBounds (toInt (0.5 * W + 1.7 * typeButtonWidth), typeY, typeButtonWidth, typeHeight);
+
+    const int numberX = toInt (0.5 * W - 0.5 * smallButton);
+    oneButton.setBounds (numberX, toInt (bottom (roomButton) + 0.2 * smallButton), smallButton, smallButton);
+    twoButton.setBounds (numberX, toInt (bottom (oneButton) + 0.15 * smallButton), smallButton, smallButton);
+    threeButton.setBounds (numberX, toInt (bottom (twoButton) + 0.15 * smallButton), smallButton, smallButton);
+    fourButton.setBounds (numberX, toInt (bottom (threeButton) + 0.15 * smallButton), smallButton, smallButton);
+    fiveButton.setBounds (numberX, toInt (bottom (fourButton) + 0.15 * smallButton), smallButton, smallButton);
+
+    versionLabel.setBounds (toInt (W - 2.25 * knobUnit), 0, toInt (2.0 * knobUnit), toInt (0.8 * captionY));
+    textureLabel.setBounds (toInt (0.5 * W - 2.0 * smallButton), toInt (bottom (fiveButton) + 0.1 * smallButton),
+                            4 * smallButton, toInt (0.7 * smallButton));
+
+    // The display frame and the equaliser strips on either side of it.
+    const int eqTop = toInt (0.033 * W + bottom (mixSlider));
+    frame.setBounds (toInt (preVerbSlider.getX() + 0.5 * knobUnit), toInt (eqTop + 0.15 * knobUnit),
+                     driveSlider.getX() - preVerbSlider.getX(),
+                     toInt (bottom (mixSlider) - captionY - 0.15 * knobUnit));
+
+    for (auto* display : std::initializer_list<juce::Component*> { &spectrumAnalyzer, &frequencyCurve, &xyPad })
+        display->setBounds (0, 0, frame.getWidth(), frame.getHeight());
+
+    const int leftCentre = toInt (preDelaySlider.getX() + 0.5 * (frame.getX() - preDelaySlider.getX()));
+    const int rightCentre = toInt (right (frame) + 0.5 * toInt (right (mixSlider) - right (frame) + 0.2 * mixSlider.getWidth()));
+    const int eqSide = toInt (eqButton);
+    const int eqKnobSide = toInt (eqKnob);
+
+    onEqButton.setBounds (preDelaySlider.getX(), eqTop, eqSide, eqSide);
+    preEqLabel.setBounds (toInt (leftCentre - 0.5 * knobUnit), eqTop, knob, eqSide);
+    lowCutSlider.setBounds (preEqLabel.getX(), toInt (bottom (preEqLabel) + 0.15 * knobUnit), knob, knob);
+    highCutSlider.setBounds (preEqLabel.getX(), toInt (bottom (lowCutSlider) + 0.25 * knobUnit), knob, knob);
+
+    postEqLabel.setBounds (toInt (rightCentre - 0.5 * eqKnob), eqTop, eqKnobSide, eqSide);
+    gainSlider.setBounds (toInt (rightCentre - 1.2 * eqKnob), toInt (bottom (postEqLabel) + 0.2 * eqKnob), eqKnobSide, eqKnobSide);
+    freqSlider.setBounds (toInt (rightCentre - 0.5 * knobUnit), toInt (bottom (postEqLabel) + 0.95 * knobUnit), knob, knob);
+    qSlider.setBounds (toInt (rightCentre + 0.2 * eqKnob), gainSlider.getY(), eqKnobSide, eqKnobSide);
+    bandOnButton.setBounds (toInt (rightCentre - 0.5 * eqButton), toInt (gainSlider.getY() + 0.1 * eqKnob), eqSide, eqSide);
+
+    lowCutTypeButton.setBounds (toInt (rightCentre - 2.3 * eqButton), toInt (bottom (freqSlider) + 0.15 * eqButton), eqSide, eqSide);
+    lowShelfTypeButton.setBounds (toInt (right (lowCutTypeButton) - 0.05 * eqButton), lowCutTypeButton.getY(), eqSide, eqSide);
+    peakTypeButton.setBounds (toInt (right (lowShelfTypeButton) - 0.1 * eqButton), lowShelfTypeButton.getY(), eqSide, eqSide);
+    highShelfTypeButton.setBounds (toInt (right (peakTypeButton) - 0.1 * eqButton), peakTypeButton.getY(), eqSide, eqSide);
+    highCutTypeButton.setBounds (toInt (right (highShelfTypeButton) - 0.1 * eqButton), highShelfTypeButton.getY(), eqSide, eqSide);
+
+    // Value boxes: read-only once laid out (the construction's editable boxes are replaced here).
+    const auto textBox = [] (juce::Slider& slider, double w, double h)
+    { slider.setTextBoxStyle (juce::Slider::TextBoxBelow, true, toInt (w), toInt (h)); };
+
+    for (auto* slider : { &preVerbSlider, &preDelaySlider, &lfoSpeedSlider, &lfoDepthSlider, &driveSlider,
+                          &sideChainSlider, &mixSlider, &widthSlider })
+        textBox (*slider, 0.7 * knobUnit, 0.2 * knobUnit);
+
+    textBox (decaySlider, 0.85 * knobUnit, 0.4 * knobUnit);
+    textBox (characterSlider, 0.85 * knobUnit, 0.4 * knobUnit);
+    textBox (lowCutSlider, 0.7 * knobUnit, 0.21 * knobUnit);
+    textBox (highCutSlider, 0.7 * knobUnit, 0.21 * knobUnit);
+    textBox (gainSlider, 0.5 * knobUnit, 0.2 * eqKnob);
+    textBox (qSlider, 0.5 * knobUnit, 0.2 * eqKnob);
+    textBox (freqSlider, 0.8 * knobUnit, 0.28 * eqKnob);
+}
+
+//==============================================================================
+void VellumarProcessorEditor::paint (juce::Graphics& g)
+{
+    const int W = getWidth();
+    const int H = getHeight();
+    const int inset = toInt (0.45 * preDelaySlider.getX());
+    const int cx = preDelayLabel.getX();
+    const int cy = preDelayLabel.getY();
+
+    g.setImageResamplingQuality (juce::Graphics::highResamplingQuality);
+
+    g.setGradientFill (accentGradient);
+    g.fillAll();
+
+    // Two panels, upper behind the knob rows and lower behind the equaliser, the same size.
+    const int panelX = cx - inset;
+    const int panelW = right (mixSlider) + inset - panelX;
+    const int panelH = bottom (mixSlider) + inset - (cy - 2 * inset);
+    const juce::Rectangle<float> upper ((float) panelX, (float) (cy - 2 * inset), (float) panelW, (float) panelH);
+    const auto lower = upper.withY ((float) (toInt (0.042 * W + bottom (mixSlider)) - 2 * inset));
+
+    g.setGradientFill (panelGradient);
+    g.fillRoundedRectangle (upper, 25.0f);
+    g.fillRoundedRectangle (lower, 25.0f);
+
+    const auto upperInner = upper.withTrimmedLeft (3.0f).withTrimmedTop (3.0f);
+    const auto lowerInner = lower.withTrimmedLeft (3.0f).withTrimmedTop (3.0f);
+
+    g.setTiledImageFill (textureImage, 0, 0, 0.5f);
+    g.fillRoundedRectangle (upperInner, 25.0f);
+    g.fillRoundedRectangle (lowerInner, 25.0f);
+
+    g.setColour (blackQuelt);
+    g.drawRoundedRectangle (upperInner, 25.0f, 3.0f);
+    g.drawRoundedRectangle (lowerInner, 25.0f, 3.0f);
+
+    g.setColour (blackUltraQuelt);
+    g.drawRoundedRectangle (upper.translated (1.0f, 1.0f), 25.0f, 2.0f);
+    g.drawRoundedRectangle (lower.translated (1.0f, 1.0f), 25.0f, 2.0f);
+
+    // The number buttons hang on one thread that ends at the TEXTURE caption.
+    g.setColour (greyTextBoxQuelt);
+    const auto threadX = (float) toInt (oneButton.getX() + 0.5 * oneButton.getWidth());
+    const juce::TextButton* const numbers[] { &oneButton, &twoButton, &threeButton, &fourButton, &fiveButton };
+
+    for (int i = 0; i < 4; ++i)
+        g.drawLine (threadX, (float) bottom (*numbers[i]), threadX, (float) numbers[i + 1]->getY(), 2.0f);
+
+    g.drawLine (threadX, (float) bottom (fiveButton), threadX, (float) (textureLabel.getY() + 2), 2.0f);
+
+    // The frame's border; the frame and its displays paint over the fill.
+    const auto frameArea = frame.getBounds().toFloat();
+    g.setColour (blackUltraQuelt);
+    g.drawRoundedRectangle (frameArea, 1.0f, 11.0f);
+    g.setColour (blackQuelt);
+    g.drawRoundedRectangle (frameArea.translated (1.0f, 1.0f), 3.0f, 5.0f);
+    g.setColour (greyQuelt);
+    g.fillRoundedRectangle (frameArea.withWidth (frameArea.getWidth() + 1.0f), 1.0f);
+
+    // The title, at the image's own aspect ratio (1000 / 230).
+    const int T = toInt (0.146 * H);
+    const int titleHeight = toInt (0.4 * T);
+    g.drawImage (titleImage, 3 * inset, toInt (0.07 * T), toInt (4.3478 * titleHeight), titleHeight, 0, 0,
+                 titleImage.getWidth(), titleImage.getHeight());
+}
+
+//==============================================================================
+void VellumarProcessorEditor::mouseDoubleClick (const juce::MouseEvent& e)
+{
+    const auto toggle = [] (juce::Button& b) { b.setToggleState (! b.getToggleState(), juce::sendNotification); };
+    const auto* clicked = e.eventComponent;
+
+    if (clicked == &widthSlider)
+    {
+        toggle (lrFlipButton);
+    }
+    else if (clicked == &driveSlider)
+    {
+        const int t = audioProcessor.grain.driveTypeIndex;
+        const int next = t < 4 ? t + 1 : 0;
+        audioProcessor.grain.driveTypeIndex = next;
+        driveTypeSlider.setValue (next, juce::sendNotification);
+    }
+    else if (clicked == &preVerbSlider)
+    {
+        toggle (shimmerButton);
+    }
+    else if (clicked == &preDelaySlider)
+    {
+        toggle (preDelaySyncButton);
+    }
+    else if (clicked == &decaySlider)
+    {
+        toggle (decaySyncButton);
+    }
+    else if (clicked == &lfoDepthSlider)
+    {
+        toggle (tremoloButton);
+    }
+    else if (clicked == &lfoSpeedSlider)
+    {
+        toggle (lfoSyncButton);
+    }
+}

@@ -1,0 +1,160 @@
+#include "VellumarProcessorEditor.h"
+
+#include "engine/FactoryPresets.h"
+#include "engine/VellumarProcessor.h"
+
+// The factory presets: files ending in ".rev" in the plug-in's preset folder. "<" and ">" step through them with
+// wrap-around, PRESETS opens a menu of all of them. A preset never changes the dry/wet mix: the MIX knob is put
+// back after every load, so a user's balance survives browsing.
+
+namespace
+{
+/** A preset's name without its two-character ordering prefix ("03Cathedral.rev" shows as "Cathedral"). */
+juce::String displayName (const juce::File& file)
+{
+    return file.getFileNameWithoutExtension().substring (2);
+}
+
+struct CaseInsensitivePathOrder
+{
+    static int compareElements (const juce::File& a, const juce::File& b)
+    {
+        return a.getFullPathName().compareIgnoreCase (b.getFullPathName());
+    }
+};
+} // namespace
+
+juce::File VellumarProcessorEditor::getPresetFolder() const
+{
+    return factorypresets::getFactoryPresetFolder();
+}
+
+void VellumarProcessorEditor::loadPresetFiles()
+{
+    presetFiles.clearQuick();
+    presetFiles.minimiseStorageOverheads();
+
+    for (const auto& entry : juce::RangedDirectoryIterator (getPresetFolder(), false, "*.rev",
+                                                            juce::File::findFilesAndDirectories
+                                                                | juce::File::ignoreHiddenFiles))
+        presetFiles.add (entry.getFile());
+
+    if (presetFiles.size() >= 2)
+    {
+        CaseInsensitivePathOrder order;
+        presetFiles.sort (order);
+    }
+}
+
+void VellumarProcessorEditor::loadPresetKeepingMix (int index, const juce::File& file, const juce::String& name)
+{
+    presetIndex = index;
+    const double mix = mixSlider.getValue();
+
+    audioProcessor.loadPreset (file);
+    presetsButton.setButtonText (name);
+
+    // The preset has just set Mix; the knob goes back to the user's value and takes the parameter with it.
+    mixSlider.setValue ((int) mix, juce::sendNotificationAsync);
+}
+
+void VellumarProcessorEditor::stepPreset (int step)
+{
+    const int n = presetFiles.size();
+
+    if (n == 0)
+        return;
+
+    int i = presetIndex + step;
+
+    if (i <= 0)
+        i = n;
+
+    if (i > n)
+        i = 1;
+
+    loadPresetKeepingMix (i, presetFiles[i - 1], displayName (presetFiles[i - 1]));
+}
+
+void VellumarProcessorEditor::assignPresetCallbacks()
+{
+    presetsButton.onClick = [this] { openPresetMenu(); };
+
+    previousPresetButton.onClick = [this]
+    {
+        if (presetFiles.isEmpty())
+            loadPresetFiles();
+
+        stepPreset (-1);
+    };
+
+    nextPresetButton.onClick = [this]
+    {
+        if (presetFiles.isEmpty())
+            loadPresetFiles();
+
+        stepPreset (+1);
+    };
+}
+
+void VellumarProcessorEditor::openPresetMenu()
+{
+    if (! isUnderUserControl (presetsButton) || ! presetsButton.getToggleState())
+    {
+        presetMenu.clear();
+        return;
+    }
+
+    const int W = getWidth();
+    const int H = getHeight();
+
+    // The folder is read anew each time the menu opens.
+    loadPresetFiles();
+    const auto files = presetFiles;
+    const int n = files.size();
+
+    presetMenu.addSectionHeader ("FACTORY");
+
+    for (int i = 1; i <= n; ++i)
+        presetMenu.addItem (i, displayName (files[i - 1]), true, false);
+
+    presetMenu.addSectionHeader ("Version: " + juce::String (VELLUMAR_VERSION));
+
+    // The menu opens under an anchor that moves left by a tenth of the width for every full 25 presets, so a
+    // menu of several columns stays centred under the PRESETS button. The anchor must outlive the menu (a menu
+    // whose target goes away closes itself), so the result handler keeps it. It is transparent and lets clicks
+    // through to the PRESETS button under it.
+    auto anchor = std::make_shared<juce::TextButton>();
+    anchor->setAlpha (0.0f);
+    anchor->setInterceptsMouseClicks (false, false);
+    addAndMakeVisible (*anchor);
+    anchor->setBounds ((int) (presetsButton.getX() - 0.5 * (n / 25) * (0.2 * W)), presetsButton.getY(),
+                       presetsButton.getWidth(), presetsButton.getHeight());
+
+    const auto options = juce::PopupMenu::Options()
+                             .withTargetComponent (anchor.get())
+                             .withMinimumWidth (presetsButton.getWidth())
+                             .withMinimumNumColumns (n / 25 + 1)
+                             .withStandardItemHeight ((int) (0.035 * H));
+
+    juce::Component::SafePointer<VellumarProcessorEditor> editor (this);
+
+    showPresetMenu (options, [editor, files, anchor] (int result) mutable
+    {
+        if (editor != nullptr)
+        {
+            editor->presetMenu.clear();
+            editor->presetsButton.setToggleState (false, juce::dontSendNotification);
+
+            if (result > 0 && result <= files.size())
+                editor->loadPresetKeepingMix (result, files[result - 1], displayName (editor->presetFiles[result - 1]));
+        }
+
+        anchor.reset();
+    });
+}
+
+void VellumarProcessorEditor::showPresetMenu (const juce::PopupMenu::Options& options, std::function<void (int)> onResult)
+{
+    presetMenu.showMenuAsync (options, std::move (onResult));
+}

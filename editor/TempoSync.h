@@ -1,0 +1,39 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+/** Tempo-synchronised knob ranges.
+
+    While a sync switch is on, its knob's legal values are the doublings of a shortest note length derived from
+    the host tempo, `syncBase`, and the value box names them as note values ("1/4 T"). Everything is computed once
+    when the switch turns on; the knob's parameter attachment still converts between the knob and the parameter,
+    so the parameter receives the synchronised value in its own unit.
+*/
+namespace temposync
+{
+enum class Knob
+{
+    lfoSpeed, ///< LFO SPEED under LFO SYNC, in Hz
+    preDelay, ///< PREDELAY under PREDELAY SYNC, in ms
+    decay     ///< DECAY under DECAY SYNC, in s
+};
+
+/** The shortest synchronised value at a tempo in beats per minute. A tempo of 1 BPM or less leaves the LFO at
+    0.1 Hz; a tempo the host cannot have meant (0 or less, infinite, NaN) counts as 120 BPM. */
+float syncBase (Knob knob, float bpm);
+
+/** The knob's range while synchronised: logarithmic (LFO) or logarithmic in value + 1 (pre-delay, decay) between
+    the knob's ends, snapping every value to the nearest doubling of `base`. */
+juce::NormalisableRange<double> makeSyncRange (Knob knob, float base);
+
+/** The plain range a knob gets back when its switch turns off. */
+juce::NormalisableRange<double> makePlainRange (Knob knob);
+
+/** The doubling of `base` nearest to `value` among those up to `end` (always `base` itself at least); a value
+    exactly between two doublings goes to the smaller. */
+double snapToDoubling (float base, double end, double value);
+
+/** The note name of a value that is exactly `base` times a power of two the knob names, otherwise the value with
+    one decimal and the knob's unit. */
+juce::String textForValue (Knob knob, float base, double value);
+} // namespace temposync

@@ -1,0 +1,170 @@
+#include "ProcessorEditorTestHelpers.h"
+
+#include "editor/TempoSync.h"
+
+using namespace editor_testing;
+using temposync::Knob;
+
+namespace
+{
+/** Every value the knob's snapping can give, found by snapping a fine sweep of its range. */
+std::vector<double> legalValues (const juce::NormalisableRange<double>& range)
+{
+    std::vector<double> values;
+
+    for (int i = 0; i <= 20000; ++i)
+    {
+        const auto v = range.snapToLegalValue (range.convertFrom0to1 (i / 20000.0));
+        if (values.empty() || values.back() != v)
+            values.push_back (v);
+    }
+
+    return values;
+}
+} // namespace
+
+TEST (TempoSync, At120BpmTheLegalValuesAreTheDoublingsOfTheShortestNote)
+{
+    EXPECT_FLOAT_EQ (temposync::syncBase (Knob::lfoSpeed, 120.0f), 0.125f);
+    EXPECT_FLOAT_EQ (temposync::syncBase (Knob::preDelay, 120.0f), 1.953125f);
+    EXPECT_FLOAT_EQ (temposync::syncBase (Knob::decay, 120.0f), 0.25f);
+
+    const auto lfo = legalValues (temposync::makeSyncRange (Knob::lfoSpeed, 0.125f));
+    EXPECT_EQ (lfo, (std::vector<double> { 0.125, 0.25, 0.5, 1, 2, 4, 8, 16 }));
+
+    const auto preDelay = legalValues (temposync::makeSyncRange (Knob::preDelay, 1.953125f));
+    ASSERT_FALSE (preDelay.empty());
+    EXPECT_EQ (preDelay.front(), 1.953125);
+    EXPECT_EQ (preDelay.back(), 250.0);
+    EXPECT_EQ (preDelay.size(), 8u);
+
+    const auto decay = legalValues (temposync::makeSyncRange (Knob::decay, 0.25f));
+    EXPECT_EQ (decay, (std::vector<double> { 0.25, 0.5, 1, 2, 4, 8 }));
+}
+
+TEST (TempoSync, NoteNamesForExactDoublingsAndNumbersForTheRest)
+{
+    EXPECT_EQ (temposync::textForValue (Knob::lfoSpeed, 0.125f, 0.125), "8 T");
+    EXPECT_EQ (temposync::textForValue (Knob::lfoSpeed, 0.125f, 2.0), "1/2 T");
+    EXPECT_EQ (temposync::textForValue (Knob::lfoSpeed, 0.125f, 16.0), "1/16 T");
+    EXPECT_EQ (temposync::textForValue (Knob::lfoSpeed, 0.125f, 0.4), "0.4 Hz");
+    EXPECT_EQ (temposync::textForValue (Knob::preDelay, 1.953125f, 1.953125), "1/256 T");
+    EXPECT_EQ (temposync::textForValue (Knob::preDelay, 1.953125f, 250.0), "1/2 T");
+    EXPECT_EQ (temposync::textForValue (Knob::preDelay, 1.953125f, 500.0), "T");
+    EXPECT_EQ (temposync::textForValue (Knob::preDelay, 1.953125f, 20.0), "20.0 ms");
+    EXPECT_EQ (temposync::textForValue (Knob::decay, 0.25f, 2.0), "T");
+    EXPECT_EQ (temposync::textForValue (Knob::decay, 0.25f, 8.0), "4T");
+    EXPECT_EQ (temposync::textForValue (Knob::decay, 0.25f, 3.0), "3.0 s");
+    EXPECT_EQ (temposync::textForValue (Knob::decay, 0.25f, 64.0), "64.0 s"); // beyond the named multiples
+}
+
+TEST (TempoSync, SnapsToTheNearestDoublingAndTiesGoToTheSmaller)
+{
+    EXPECT_EQ (temposync::snapToDoubling (0.125f, 20.0, 3.0), 2.0);  // 3 lies between 2 and 4: a tie
+    EXPECT_EQ (temposync::snapToDoubling (0.125f, 20.0, 3.01), 4.0);
+    EXPECT_EQ (temposync::snapToDoubling (0.125f, 20.0, 0.0), 0.125);
+    EXPECT_EQ (temposync::snapToDoubling (0.125f, 20.0, 100.0), 16.0);
+
+    // A base above the end is still the one legal value.
+    EXPECT_EQ (temposync::snapToDoubling (40.0f, 20.0, 3.0), 40.0);
+}
+
+TEST (TempoSync, SlowOrMissingTempiGiveFiniteRanges)
+{
+    EXPECT_FLOAT_EQ (temposync::syncBase (Knob::lfoSpeed, 1.0f), 0.1f);
+    EXPECT_FLOAT_EQ (temposync::syncBase (Knob::lfoSpeed, 0.0f), 0.1f);
+
+    for (float bpm : { 0.0f, -10.0f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN() })
+        for (auto knob : { Knob::lfoSpeed, Knob::preDelay, Knob::decay })
+        {
+            const auto base = temposync::syncBase (knob, bpm);
+            ASSERT_TRUE (std::isfinite (base) && base > 0.0f) << bpm;
+            const auto range = temposync::makeSyncRange (knob, base);
+
+            for (double p : { 0.0, 0.5, 1.0 })
+                EXPECT_TRUE (std::isfinite (range.snapToLegalValue (range.convertFrom0to1 (p))));
+        }
+}
+
+TEST (TempoSync, LogarithmicMappingsMeetTheRangeEnds)
+{
+    const auto lfo = temposync::makeSyncRange (Knob::lfoSpeed, 0.125f);
+    EXPECT_NEAR (lfo.convertFrom0to1 (0.0), 0.1, 1.0e-6);
+    EXPECT_NEAR (lfo.convertFrom0to1 (1.0), 20.0, 1.0e-4);
+    EXPECT_NEAR (lfo.convertFrom0to1 (0.5), std::sqrt (0.1 * 20.0), 1.0e-4);
+    EXPECT_NEAR (lfo.convertTo0to1 (std::sqrt (2.0)), 0.5, 1.0e-5);
+
+    // Pre-delay maps log (value + 1), so 0 ms is reachable.
+    const auto preDelay = temposync::makeSyncRange (Knob::preDelay, 1.953125f);
+    EXPECT_NEAR (preDelay.convertFrom0to1 (0.5), std::sqrt (1.001 * 301.0) - 1.0, 1.0e-3);
+    EXPECT_NEAR (preDelay.convertTo0to1 (300.0), 1.0, 1.0e-5);
+}
+
+TEST_F (EditorTest, SyncSwitchesTurnTheirKnobsIntoNoteValuesOfTheHostTempo)
+{
+    processor.hostBpm = 120.0f;
+    auto& e = open();
+
+    e.doubleClick (e.lfoSpeedSlider);
+    ASSERT_TRUE (processor.lfoSyncOn);
+    EXPECT_EQ (e.lfoSpeedLabel.getText(), "LFO SYNC");
+    EXPECT_EQ (e.lfoSpeedLabel.findColour (juce::Label::textColourId), blueLightQuelt);
+    EXPECT_EQ (e.lfoSpeedSlider.getTextValueSuffix(), "");
+
+    e.userSetValue (e.lfoSpeedSlider, 0.9);
+    EXPECT_EQ (e.lfoSpeedSlider.getValue(), 1.0);
+    EXPECT_EQ (e.lfoSpeedSlider.getTextFromValue (e.lfoSpeedSlider.getValue()), "1 T");
+    EXPECT_NEAR (parameter ("LfoSpeed"), 1.0f, 0.011f); // in the parameter's own steps of 0.02 Hz
+
+    e.doubleClick (e.preDelaySlider);
+    e.userSetValue (e.preDelaySlider, 240.0);
+    EXPECT_EQ (e.preDelaySlider.getValue(), 250.0);
+    EXPECT_EQ (e.preDelaySlider.getTextFromValue (250.0), "1/2 T");
+    EXPECT_EQ (e.preDelayLabel.getText(), "SYNC DELAY");
+
+    e.doubleClick (e.decaySlider);
+    e.userSetValue (e.decaySlider, 9.5);
+    EXPECT_EQ (e.decaySlider.getValue(), 8.0);
+    EXPECT_EQ (e.decaySlider.getTextFromValue (8.0), "4T");
+    EXPECT_EQ (e.decayLabel.getText(), "SYNC DECAY");
+
+    // A later tempo change does not move the legal values until the switch turns on again.
+    processor.hostBpm = 60.0f;
+    e.userSetValue (e.decaySlider, 0.3);
+    EXPECT_EQ (e.decaySlider.getValue(), 0.25);
+}
+
+TEST_F (EditorTest, SwitchingSyncOffGivesAPlainRangeAndKeepsTheOneDecimalText)
+{
+    processor.hostBpm = 120.0f;
+    auto& e = open();
+    e.doubleClick (e.lfoSpeedSlider);
+    e.doubleClick (e.lfoSpeedSlider);
+
+    EXPECT_FALSE (processor.lfoSyncOn);
+    EXPECT_EQ (e.lfoSpeedLabel.getText(), "LFO SPEED");
+    EXPECT_EQ (e.lfoSpeedLabel.getJustificationType(), juce::Justification::centredTop);
+
+    // Linear over 0.1 .. 20 Hz now (the parameter itself is skewed).
+    EXPECT_NEAR (e.lfoSpeedSlider.proportionOfLengthToValue (0.5), 10.05, 0.011);
+    EXPECT_EQ (e.lfoSpeedSlider.getTextFromValue (3.0), "3.0 Hz");
+    EXPECT_EQ (e.lfoSpeedSlider.getTextFromValue (0.5), "2 T"); // still names an exact doubling of the last base
+
+    e.doubleClick (e.preDelaySlider);
+    e.doubleClick (e.preDelaySlider);
+    EXPECT_NEAR (e.preDelaySlider.proportionOfLengthToValue (0.5), 75.0, 1.0e-9);
+    EXPECT_EQ (e.preDelaySlider.getInterval(), 1.0);
+}
+
+TEST_F (EditorTest, AnEditorOpenedWithSyncOnShowsThePlainKnobUntilTheSwitchChanges)
+{
+    setParameter ("DecaySync", 1.0f);
+    auto& e = open();
+    EXPECT_EQ (e.decayLabel.getText(), "DECAY");
+    EXPECT_EQ (e.decaySlider.getTextFromValue (3.0), "3.00 s");
+
+    // The switch follows its parameter (a preset, automation) and then the knob syncs.
+    setParameter ("DecaySync", 0.0f);
+    setParameter ("DecaySync", 1.0f);
+    EXPECT_EQ (e.decayLabel.getText(), "SYNC DECAY");
+}

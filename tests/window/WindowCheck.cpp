@@ -1,0 +1,275 @@
+// vellumar-window-check: the real-window side of the editor tests, run on an X server of the test's own (Xvfb).
+//
+//   vellumar-window-check vst3 BUNDLE CYCLES   hosts the built VST3 through JUCE's hosting classes, as a DAW does,
+//                                               with audio running on a thread of its own, and CYCLES times opens
+//                                               the editor in a window, resizes it, works its controls with the
+//                                               mouse and from the host, and closes it
+//   vellumar-window-check prepare-display      creates the atoms a desktop's window manager would have made
+//   vellumar-window-check find-window NAME MS   waits up to MS ms for a mapped top-level window called NAME
+//   vellumar-window-check close-window NAME     asks the window called NAME to close, as a window manager would
+//
+// Exit status 0 when everything held, 1 with a message on stderr otherwise.
+
+#include "WindowCheckX11.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <atomic>
+#include <cmath>
+#include <iostream>
+#include <thread>
+
+namespace juce
+{
+// Dispatches pending events and messages of the Linux run loop: the host's message loop, driven by hand.
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+} // namespace juce
+
+namespace
+{
+int failures = 0;
+
+void check (bool condition, const juce::String& what)
+{
+    if (! condition)
+    {
+        std::cerr << "FAILED: " << what << std::endl;
+        ++failures;
+    }
+}
+
+/** Runs the host's message loop (and so the plug-in's, which lives on it) for a while. */
+void pump (int milliseconds)
+{
+    const auto until = juce::Time::getMillisecondCounter() + (juce::uint32) milliseconds;
+
+    do
+    {
+        for (int i = 0; i < 200 && juce::dispatchNextMessageOnSystemQueue (true); ++i)
+        {
+        }
+
+        std::this_thread::sleep_for (std::chrono::milliseconds (1));
+    } while (juce::Time::getMillisecondCounter() < until);
+}
+
+juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& instance, const juce::String& name)
+{
+    for (auto* p : instance.getParameters())
+        if (p->getName (100) == name)
+            return p;
+
+    return nullptr;
+}
+
+/** Where the editor's layout puts a knob's centre, in window pixels, for a window of width W and height H. */
+struct KnobCentres
+{
+    explicit KnobCentres (int W, int H)
+    {
+        const double knobUnit = 0.8 * (W / 8);
+        const double knobGap = (W - 8.0 * knobUnit) / 9.0;
+        const int rowTop = (int) (0.139 * H);
+        const int knob = (int) knobUnit;
+        preDelay = { (int) knobGap + knob / 2, rowTop + knob / 2 - knob / 8 };
+        const int preVerbX = (int) (preDelay.x + knob / 2 + knobGap);
+        decay = { (int) (preVerbX + knob + knobGap + knobUnit), rowTop + knob };
+    }
+
+    juce::Point<int> preDelay, decay;
+};
+
+/** Plays noise through the plug-in on a thread of its own, as a host's audio callback does. */
+class AudioThread
+{
+public:
+    explicit AudioThread (juce::AudioPluginInstance& p) : plugin (p)
+    {
+        thread = std::thread ([this] { run(); });
+    }
+
+    ~AudioThread()
+    {
+        stop = true;
+        thread.join();
+    }
+
+    int blocks() const { return processed.load(); }
+    bool allFinite() const { return finite.load(); }
+
+private:
+    void run()
+    {
+        const int channels = std::max (plugin.getTotalNumInputChannels(), plugin.getTotalNumOutputChannels());
+        juce::AudioBuffer<float> buffer (channels, 512);
+        juce::MidiBuffer midi;
+        juce::Random random (3);
+
+        while (! stop.load())
+        {
+            for (int c = 0; c < channels; ++c)
+                for (int i = 0; i < buffer.getNumSamples(); ++i)
+                    buffer.setSample (c, i, random.nextFloat() * 0.4f - 0.2f);
+
+            plugin.processBlock (buffer, midi);
+
+            for (int c = 0; c < plugin.getTotalNumOutputChannels(); ++c)
+                for (int i = 0; i < buffer.getNumSamples(); ++i)
+                    if (! std::isfinite (buffer.getSample (c, i)))
+                        finite = false;
+
+            ++processed;
+            std::this_thread::sleep_for (std::chrono::milliseconds (3));
+        }
+    }
+
+    juce::AudioPluginInstance& plugin;
+    std::atomic<bool> stop { false }, finite { true };
+    std::atomic<int> processed { 0 };
+    std::thread thread;
+};
+
+int hostVst3 (const juce::String& bundle, int cycles)
+{
+    juce::VST3PluginFormat format;
+    juce::OwnedArray<juce::PluginDescription> types;
+    format.findAllTypesForFile (types, bundle);
+
+    if (types.size() != 1)
+    {
+        std::cerr << "no plug-in in " << bundle << std::endl;
+        return 1;
+    }
+
+    juce::String error;
+    auto instance = format.createInstanceFromDescription (*types[0], 44100.0, 512, error);
+
+    if (instance == nullptr)
+    {
+        std::cerr << "cannot create the plug-in: " << error << std::endl;
+        return 1;
+    }
+
+    auto* decay = findParameter (*instance, "Decay");
+    auto* preDelaySync = findParameter (*instance, "Pre Decay Sync");
+    auto* room = findParameter (*instance, "Room");
+    auto* plate = findParameter (*instance, "Plate");
+    auto* lfoSync = findParameter (*instance, "LFO Sync");
+    auto* gain3 = findParameter (*instance, "Band3 Gain");
+
+    if (decay == nullptr || preDelaySync == nullptr || room == nullptr || plate == nullptr || lfoSync == nullptr
+        || gain3 == nullptr)
+    {
+        std::cerr << "the plug-in does not publish the expected parameters" << std::endl;
+        return 1;
+    }
+
+    XSession x;
+    instance->prepareToPlay (44100.0, 512);
+    AudioThread audio (*instance);
+
+    const std::pair<int, int> sizes[] { { 900, 600 }, { 450, 300 }, { 1800, 1200 }, { 1200, 800 },
+                                        { 2400, 1000 }, { 200, 700 }, { 999, 600 } };
+    int editorsShown = 0;
+
+    for (int cycle = 0; cycle < cycles; ++cycle)
+    {
+        std::unique_ptr<juce::AudioProcessorEditor> editor (instance->createEditorIfNeeded());
+        check (editor != nullptr, "the plug-in has an editor");
+
+        if (editor == nullptr)
+            break;
+
+        // A host window at the screen's top left, as the editor asks to be.
+        editor->setTopLeftPosition (0, 0);
+        editor->addToDesktop (juce::ComponentPeer::windowIsResizable);
+        editor->setVisible (true);
+        pump (cycle == 0 ? 600 : 150);
+
+        // The first window opens at 900 x 600, later ones at the last size of the one before.
+        if (cycle == 0)
+            check (editor->getWidth() == 900 && editor->getHeight() == 600,
+                   "first editor opens at 900 x 600, not " + editor->getBounds().toString());
+
+        if (cycle == 0 || cycle == cycles - 1)
+        {
+            const auto area = editor->getScreenBounds();
+            const auto lit = x.fractionNotBlack (area.getX(), area.getY(), area.getWidth(), area.getHeight());
+            check (lit > 0.9, "the editor paints its window (" + juce::String (lit, 3) + " of the pixels lit)");
+            editorsShown += lit > 0.9 ? 1 : 0;
+        }
+
+        // Resizes within the limits keep the size asked for; others are pulled in at aspect 1.5.
+        const auto [w, h] = sizes[(size_t) cycle % std::size (sizes)];
+        editor->setSize (w, h);
+        pump (60);
+        const int W = editor->getWidth();
+        const int H = editor->getHeight();
+        check (W >= 450 && W <= 1800 && H >= 300 && H <= 1200,
+               "a resize to " + juce::String (w) + " x " + juce::String (h) + " stays in the limits: " + juce::String (W) + " x " + juce::String (H));
+        check (std::abs ((double) W / H - 1.5) < 0.01, "the aspect ratio stays 1.5 at " + juce::String (W) + " x " + juce::String (H));
+
+        // Work the controls with the mouse: drag DECAY up, and double-click PREDELAY to toggle its sync switch.
+        const auto origin = editor->getScreenPosition();
+        const KnobCentres knobs (W, H);
+        const float decayBefore = decay->getValue();
+        const auto from = origin + knobs.decay;
+        x.drag (from.x, from.y, from.x, from.y - 40, pump);
+        pump (40);
+        check (decay->getValue() > decayBefore, "dragging the DECAY knob up raises Decay");
+
+        const float syncBefore = preDelaySync->getValue();
+        const auto target = origin + knobs.preDelay;
+        x.doubleClick (target.x, target.y, pump);
+        pump (60);
+        check (preDelaySync->getValue() != syncBefore, "double-clicking PREDELAY toggles its sync switch");
+
+        // And from the host, as automation or a preset would.
+        room->setValueNotifyingHost (cycle % 2 == 0 ? 1.0f : 0.0f);
+        plate->setValueNotifyingHost (cycle % 2 == 0 ? 0.0f : 1.0f);
+        lfoSync->setValueNotifyingHost (cycle % 3 == 0 ? 1.0f : 0.0f);
+        gain3->setValueNotifyingHost ((float) (cycle % 10) / 10.0f);
+        decay->setValueNotifyingHost (0.3f);
+        pump (60);
+
+        editor.reset();
+        pump (40);
+    }
+
+    check (audio.blocks() > cycles, "the audio thread kept running");
+    check (audio.allFinite(), "the output stayed finite");
+    check (editorsShown == std::min (cycles, 2), "the editor was seen on screen");
+
+    std::cout << cycles << " cycles, " << audio.blocks() << " audio blocks, " << XSession::getErrorCount()
+              << " X protocol errors ignored" << std::endl;
+    return failures == 0 ? 0 : 1;
+}
+} // namespace
+
+int main (int argc, char* argv[])
+{
+    const juce::StringArray args (argv + 1, argc - 1);
+
+    if (args.size() >= 1 && args[0] == "prepare-display")
+        return XSession().createWindowManagerAtoms() ? 0 : 1;
+
+    if (args.size() >= 2 && args[0] == "find-window")
+        return XSession().waitForWindow (args[1].toStdString(), args.size() > 2 ? args[2].getIntValue() : 5000) ? 0 : 1;
+
+    if (args.size() >= 2 && args[0] == "close-window")
+        return XSession().requestClose (args[1].toStdString()) ? 0 : 1;
+
+    if (args.size() >= 2 && args[0] == "vst3")
+    {
+        XSession::prepareHostProcess();
+        juce::ScopedJuceInitialiser_GUI juce;
+        const int result = hostVst3 (args[1], args.size() > 2 ? args[2].getIntValue() : 50);
+        juce::DeletedAtShutdown::deleteAll();
+        return result;
+    }
+
+    std::cerr << "usage: vellumar-window-check vst3 BUNDLE CYCLES | prepare-display | find-window NAME MS"
+                 " | close-window NAME\n";
+    return 2;
+}
