@@ -15,6 +15,13 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince (Clock::time_point start) { return std::chrono::duration<double> (Clock::now() - start).count(); }
 
+void fillNoise (juce::AudioBuffer<float>& buffer, juce::Random& random)
+{
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            buffer.setSample (c, i, random.nextFloat() * 0.2f - 0.1f);
+}
+
 void set (VellumarProcessor& p, const char* id, float value)
 {
     auto* param = p.apvts.getParameter (id);
@@ -67,9 +74,7 @@ BlockTimes runBlocks (VellumarProcessor& p, double rate, int block, double secon
 
     for (int b = 0; b < blocks; ++b)
     {
-        for (int c = 0; c < 2; ++c)
-            for (int i = 0; i < block; ++i)
-                buffer.setSample (c, i, random.nextFloat() * 0.2f - 0.1f);
+        fillNoise (buffer, random);
 
         if (moveBands && b % 8 == 0)
             for (int band = 1; band <= 5; ++band)
@@ -124,9 +129,7 @@ double bareEnginePairCost (VellumarProcessor& loaded, double rate, int block, do
 
     for (int n = 0; n < blocks; ++n)
     {
-        for (int c = 0; c < 2; ++c)
-            for (int i = 0; i < block; ++i)
-                input.setSample (c, i, random.nextFloat() * 0.2f - 0.1f);
+        fillNoise (input, random);
 
         const auto start = Clock::now();
         juce::dsp::AudioBlock<float> in (input), out (scratch);
@@ -147,9 +150,7 @@ double ourPairCost (VellumarProcessor& loaded, double rate, int block, double se
 
     for (int n = 0; n < blocks; ++n)
     {
-        for (int c = 0; c < 2; ++c)
-            for (int i = 0; i < block; ++i)
-                input.setSample (c, i, random.nextFloat() * 0.2f - 0.1f);
+        fillNoise (input, random);
 
         const auto start = Clock::now();
         juce::dsp::AudioBlock<float> in (input);
