@@ -282,6 +282,7 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     if (irLoaded)
     {
         updateIRParameters();
+        collectResponses();
         return;
     }
 
@@ -312,6 +313,7 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 
     decodeIRPair();
     updateIRParameters();
+    collectResponses();
 }
 
 //==============================================================================
@@ -327,6 +329,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     // A host that sends audio before preparing gets it back untouched: no stage has its buffers yet.
     if (processSpec.sampleRate <= 0.0)
         return;
+
+    collectResponses();
 
     const int n = buffer.getNumSamples();
     const auto value = [this] (const char* id) { return apvts.getRawParameterValue (id)->load(); };

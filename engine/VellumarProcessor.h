@@ -9,6 +9,7 @@
 #include "engine/Grain.h"
 #include "engine/PeakLevelDetector.h"
 #include "engine/PreVerb.h"
+#include "engine/ResponseMailbox.h"
 #include "engine/SectionFade.h"
 
 #include <array>
@@ -65,8 +66,13 @@ public:
     /** Decodes the pair named by `irTypeIndex` and `irNumber` into `irBufferA` and `irBufferB`. */
     void decodeIRPair();
 
-    /** Trims the held pair to the current Decay, fades its end and hands it to the two convolution engines. */
+    /** Trims the held pair to the current Decay, fades its end and hands it to the two convolution engines (they
+        take it at the next chunk, or at once during a preparation). */
     void updateIRParameters();
+
+    /** Gives the engines a pair that `updateIRParameters` handed over, if there is one. Called by the chunk path,
+        and by a preparation or an offline render while no audio runs. */
+    bool collectResponses();
 
     /** Ducking stage, in place on the wet block. The key is the side-chain while one is connected and the
         Compressor switch is off, the wet block itself otherwise. */
@@ -172,6 +178,7 @@ public:
     // Guards the decoded pair, its name and the engines' loading: the editor selects on the message thread while
     // the host may re-prepare on the audio thread. The chunk path never takes it.
     std::mutex irMutex;
+    ResponseMailbox responseMailbox;
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
     juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
