@@ -1,42 +1,33 @@
+#include "bench/DriveBench.h"
+#include "bench/DuckingBench.h"
+#include "bench/ModulationBench.h"
+#include "bench/PluginBench.h"
+#include "bench/PreVerbBench.h"
 #include "bench/StageBench.h"
-#include "engine/VellumarProcessor.h"
 
-#include <chrono>
+#include <juce_events/juce_events.h>
+
+#include <iomanip>
 #include <iostream>
 
-// Realtime factor of the whole processor at defaults: seconds of audio processed per second of CPU time.
+// Every figure is measured in this one run on this machine and printed as a ratio or a share, so runs on
+// different machines compare by their ratios.
 int main()
 {
     juce::ScopedJuceInitialiser_GUI juce;
+    std::cout << "FFT behind the convolution: " << VELLUMAR_FFT_BACKEND << "\n\n";
 
-    for (const double rate : { 44100.0, 96000.0 })
-    {
-        for (const int block : { 64, 512, 1024 })
-        {
-            VellumarProcessor processor;
-            processor.setRateAndBufferSizeDetails (rate, block);
-            processor.prepareToPlay (rate, block);
+    const double pairCost = runPluginBench (std::cout);
 
-            juce::AudioBuffer<float> buffer (2, block);
-            juce::MidiBuffer midi;
-            juce::Random random (1);
-            const int blocks = (int) (10.0 * rate / block);
-
-            const auto began = std::chrono::steady_clock::now();
-            for (int b = 0; b < blocks; ++b)
-            {
-                for (int c = 0; c < 2; ++c)
-                    for (int i = 0; i < block; ++i)
-                        buffer.setSample (c, i, random.nextFloat() * 0.2f - 0.1f);
-                processor.processBlock (buffer, midi);
-            }
-            const double seconds = std::chrono::duration<double> (std::chrono::steady_clock::now() - began).count();
-
-            std::cout << "rate " << rate << " Hz, block " << block << ": realtime factor "
-                      << (blocks * block / rate) / seconds << "\n";
-        }
-    }
-
+    std::cout << "\n== Stages other than the convolution (CPU seconds per second of stereo 44.1 kHz audio)\n";
+    runPreVerbBench (std::cout);
+    const double vibrato = benchmarkModulationStage (false), tremolo = benchmarkModulationStage (true);
+    const double drive5 = benchmarkDriveStage (5.0f), drive100 = benchmarkDriveStage (100.0f);
+    const double duckKey = benchmarkDuckingStage (false), duckSelf = benchmarkDuckingStage (true);
+    std::cout << std::setprecision (5) << "  modulation: vibrato " << vibrato << ", tremolo " << tremolo << "\n"
+              << "  drive: at 5 % " << drive5 << ", at 100 % " << drive100 << "\n"
+              << "  ducking: side-chain key " << duckKey << ", self-keyed " << duckSelf << "\n";
     runEqualiserBench();
+    std::cout << "\n  the convolution pair at default Decay: " << std::setprecision (5) << pairCost << "\n";
     return 0;
 }

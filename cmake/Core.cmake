@@ -20,7 +20,8 @@ target_link_libraries(vellumar_core
         juce::juce_recommended_warning_flags
     PUBLIC
         ${VELLUMAR_RESOURCE_TARGETS}
-        PkgConfig::VELLUMAR_IMAGE_LIBS)
+        PkgConfig::VELLUMAR_IMAGE_LIBS
+        ${VELLUMAR_FFT_LIBS})
 
 pkg_check_modules(VELLUMAR_GUI_LIBS REQUIRED IMPORTED_TARGET freetype2 fontconfig alsa)
 target_link_libraries(vellumar_core PUBLIC PkgConfig::VELLUMAR_GUI_LIBS ${CMAKE_DL_LIBS} pthread)

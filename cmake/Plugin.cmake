@@ -38,6 +38,7 @@ target_link_libraries(Vellumar
         ${VELLUMAR_RESOURCE_TARGETS}
         ${VELLUMAR_JUCE_MODULES}
         PkgConfig::VELLUMAR_IMAGE_LIBS
+        ${VELLUMAR_FFT_LIBS}
     PUBLIC
         juce::juce_recommended_config_flags
         juce::juce_recommended_lto_flags

@@ -6,6 +6,9 @@
 
 file(GLOB VELLUMAR_PRESET_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/resources/presets/*.preset")
 
+# Rewritten only when the list of sources changes, so that a deleted or renamed preset rebuilds the set.
+file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/presets/sources.txt" CONTENT "${VELLUMAR_PRESET_SOURCES}")
+
 set(VELLUMAR_PRESET_FOLDER "${CMAKE_BINARY_DIR}/presets/Presets")
 set(VELLUMAR_PRESET_STAMP "${CMAKE_BINARY_DIR}/presets/presets.stamp")
 
@@ -19,7 +22,7 @@ add_custom_command(OUTPUT "${VELLUMAR_PRESET_STAMP}"
     COMMAND vellumar-presets "${CMAKE_SOURCE_DIR}/resources/presets" "${VELLUMAR_PRESET_FOLDER}"
         "${VELLUMAR_VST3_PRESET_FOLDER}" "${VELLUMAR_LV2_PRESET_FOLDER}" "${VELLUMAR_Standalone_PRESET_FOLDER}"
     COMMAND "${CMAKE_COMMAND}" -E touch "${VELLUMAR_PRESET_STAMP}"
-    DEPENDS vellumar-presets ${VELLUMAR_PRESET_SOURCES}
+    DEPENDS vellumar-presets ${VELLUMAR_PRESET_SOURCES} "${CMAKE_BINARY_DIR}/presets/sources.txt"
     COMMENT "Building the factory presets"
     VERBATIM)
 

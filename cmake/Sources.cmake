@@ -28,6 +28,17 @@ set(VELLUMAR_COMMON_DEFINITIONS
     JUCE_MODAL_LOOPS_PERMITTED=0
     JUCE_SILENCE_XCODE_15_LINKER_WARNING=1)
 
+# The FFT behind juce::dsp::Convolution: JUCE's own, or FFTW when asked for (see the option's note).
+if(VELLUMAR_FFTW)
+    pkg_check_modules(VELLUMAR_FFTW3F REQUIRED IMPORTED_TARGET fftw3f)
+    find_library(VELLUMAR_FFTW3F_THREADS fftw3f_threads REQUIRED)
+    list(APPEND VELLUMAR_COMMON_DEFINITIONS JUCE_DSP_USE_STATIC_FFTW=1 VELLUMAR_FFT_BACKEND="FFTW")
+    set(VELLUMAR_FFT_LIBS PkgConfig::VELLUMAR_FFTW3F ${VELLUMAR_FFTW3F_THREADS})
+else()
+    list(APPEND VELLUMAR_COMMON_DEFINITIONS VELLUMAR_FFT_BACKEND="JUCE")
+    set(VELLUMAR_FFT_LIBS "")
+endif()
+
 # Debian's JUCE is debundled: the image codecs come from the system.
 pkg_check_modules(VELLUMAR_IMAGE_LIBS REQUIRED IMPORTED_TARGET libpng libjpeg zlib)
 

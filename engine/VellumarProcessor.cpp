@@ -7,9 +7,29 @@
 #include <cmath>
 #include <cstdio>
 
+#if JUCE_DSP_USE_STATIC_FFTW
+extern "C" void fftwf_make_planner_thread_safe (void);
+#endif
+
+namespace
+{
+// JUCE plans its FFTW transforms under a lock of its own, but other plug-ins in the same host may plan with the
+// same FFTW library at the same time; FFTW's planner is only safe across threads once it is told so.
+void makeFftPlannerThreadSafe()
+{
+#if JUCE_DSP_USE_STATIC_FFTW
+    static const bool done = [] { fftwf_make_planner_thread_safe(); return true; }();
+    juce::ignoreUnused (done);
+#endif
+}
+} // namespace
+
 //==============================================================================
 VellumarProcessor::BusesProperties VellumarProcessor::makeBuses()
 {
+    // This runs first in every construction, before any engine could plan a transform.
+    makeFftPlannerThreadSafe();
+
     // JUCE's LV2 wrapper reads every input port it declared without checking that the host connected it, and it
     // declares the ports of a bus that is off by default as optional. An LV2 host that leaves the key unconnected
     // would crash the plug-in, so there the side-chain is a required port: on from the start.
@@ -346,6 +366,17 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     const juce::dsp::ProcessContextReplacing<float> context (block);
 
     dryWetMixer.pushDrySamples (block);
+
+    // A NaN or infinite input sample would stay in the filters, delay lines and engines of the wet path for good
+    // (or for the length of the response); the wet path hears silence in its place instead. The dry signal carries
+    // it only while it lasts.
+    for (size_t c = 0; c < block.getNumChannels(); ++c)
+    {
+        auto* samples = block.getChannelPointer (c);
+        for (size_t i = 0; i < block.getNumSamples(); ++i)
+            if (! std::isfinite (samples[i]))
+                samples[i] = 0.0f;
+    }
 
     const float widthTarget = value (ids::width) / 100.0f;
     widthSmoother.setTargetValue (widthTarget);

@@ -52,14 +52,23 @@ float rms (const juce::AudioBuffer<float>& audio, int start, int length)
     return (float) std::sqrt (sum / (audio.getNumChannels() * length));
 }
 
-std::string testName (const ::testing::TestParamInfo<juce::File>& info)
+std::string testName (const ::testing::TestParamInfo<std::string>& info)
 {
-    auto name = info.param.getFileNameWithoutExtension().retainCharacters (
+    auto name = juce::File (info.param).getFileNameWithoutExtension().retainCharacters (
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
     return name.isEmpty() ? std::to_string (info.index) : name.toStdString();
 }
 
-class FactoryPresetRender : public ::testing::TestWithParam<juce::File>
+// The presets' full paths; a path prints readably when a test fails.
+std::vector<std::string> factoryPresetPaths()
+{
+    std::vector<std::string> paths;
+    for (const auto& file : factoryPresetFiles())
+        paths.push_back (file.getFullPathName().toStdString());
+    return paths;
+}
+
+class FactoryPresetRender : public ::testing::TestWithParam<std::string>
 {
 };
 } // namespace
@@ -68,7 +77,7 @@ class FactoryPresetRender : public ::testing::TestWithParam<juce::File>
 // has been balanced against the dry signal.
 TEST_P (FactoryPresetRender, StaysFiniteBelowFullScaleAndDiesAway)
 {
-    const auto& preset = GetParam();
+    const juce::File preset (GetParam());
     const auto result = render (preset, 44100.0, std::nullopt);
     const auto& audio = result.audio;
 
@@ -94,7 +103,7 @@ TEST_P (FactoryPresetRender, StaysFiniteBelowFullScaleAndDiesAway)
 // The editor keeps the user's mix across preset loads, so a preset must also behave fully wet.
 TEST_P (FactoryPresetRender, FullyWetStaysFiniteAndWithinAFewDecibelsOfTheInput)
 {
-    const auto result = render (GetParam(), 48000.0, 100.0f);
+    const auto result = render (juce::File (GetParam()), 48000.0, 100.0f);
     ASSERT_TRUE (allFiniteAndNormal (result.audio));
 
     const float peak = result.audio.getMagnitude (0, result.audio.getNumSamples());
@@ -102,4 +111,4 @@ TEST_P (FactoryPresetRender, FullyWetStaysFiniteAndWithinAFewDecibelsOfTheInput)
     EXPECT_GT (peak, 0.05f);
 }
 
-INSTANTIATE_TEST_SUITE_P (Factory, FactoryPresetRender, ::testing::ValuesIn (factoryPresetFiles()), testName);
+INSTANTIATE_TEST_SUITE_P (Factory, FactoryPresetRender, ::testing::ValuesIn (factoryPresetPaths()), testName);

@@ -286,3 +286,38 @@ TEST (SignalPath, PreDelayGlidesOverItsFixedRamp)
         EXPECT_EQ (audio.getMagnitude (0, 0, probe + engineLatency), 0.0f);
     }
 }
+
+TEST (SignalPath, RecoversFromABurstOfNaNAndInfiniteSamples)
+{
+    for (const bool everything : { false, true })
+    {
+        auto processor = makeProcessor();
+        if (everything)
+        {
+            for (const auto& [id, value] : { std::pair { "SideChain", 60.0f }, std::pair { "Shimmer", 1.0f },
+                                             std::pair { "PreVerb", 50.0f }, std::pair { "LfoDepth", 50.0f },
+                                             std::pair { "Drive", 80.0f }, std::pair { "LowCut", 200.0f },
+                                             std::pair { "HighCut", 8000.0f }, std::pair { "2Gain", 9.0f } })
+                setParameter (*processor, id, value);
+        }
+        setParameter (*processor, "Decay", 1.0f);
+        prepareForRender (*processor, 44100.0, 512);
+
+        juce::AudioBuffer<float> audio (2, 44100 * 4);
+        juce::Random random (12);
+        fillNoise (audio, random, 0.3f);
+        for (int i = 20000; i < 20100; ++i)
+        {
+            audio.setSample (0, i, std::numeric_limits<float>::quiet_NaN());
+            audio.setSample (1, i, i % 2 == 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity());
+        }
+        processInBlocks (*processor, audio, 512);
+
+        // The dry share carries the bad samples while they last; from then on everything is finite and audible.
+        juce::AudioBuffer<float> after (audio.getArrayOfWritePointers(), 2, 20100, audio.getNumSamples() - 20100);
+        EXPECT_TRUE (allFiniteAndNormal (after)) << everything;
+        EXPECT_GT (after.getRMSLevel (0, after.getNumSamples() - 44100, 44100), 0.01f) << everything;
+        juce::AudioBuffer<float> before (audio.getArrayOfWritePointers(), 2, 0, 20000);
+        EXPECT_TRUE (allFiniteAndNormal (before));
+    }
+}
