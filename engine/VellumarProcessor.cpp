@@ -210,8 +210,12 @@ void VellumarProcessor::updateInputEq()
     const float lowCut = apvts.getRawParameterValue (ids::lowCut)->load();
     const float highCut = apvts.getRawParameterValue (ids::highCut)->load();
 
-    *lowCutCoefficients = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (rate, limitCutoff (lowCut, rate), 0.6f);
-    *highCutCoefficients = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (rate, limitCutoff (highCut, rate), 0.7f);
+    const auto lowCutSet = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (rate, limitCutoff (lowCut, rate), 0.6f);
+    const auto highCutSet = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (rate, limitCutoff (highCut, rate), 0.7f);
+
+    const std::lock_guard<std::mutex> lock (curveCoefficientMutex);
+    *lowCutCoefficients = lowCutSet;
+    *highCutCoefficients = highCutSet;
 }
 
 //==============================================================================

@@ -100,7 +100,8 @@ public:
         /** Filters one chunk of the wet signal in place with the parameters' current values. */
         void process (juce::dsp::AudioBlock<float>& block);
 
-        bool active = true;
+        // Written by the parameter listener on any thread, read by the audio thread once per chunk.
+        std::atomic<bool> active { true };
         std::atomic<float>* onValue = nullptr;
         std::atomic<float>* typeValue = nullptr;
         std::atomic<float>* freqValue = nullptr;
@@ -141,8 +142,15 @@ public:
     CutFilter highCutFilter { new juce::dsp::IIR::Coefficients<float> (juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (44100.0, 22000.0f, 0.7f)) };
     juce::dsp::IIR::Coefficients<float>::Ptr lowCutCoefficients { new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f) };
     juce::dsp::IIR::Coefficients<float>::Ptr highCutCoefficients { new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f) };
-    bool effectOffDisplay = false;
-    bool eqOffDisplay = false;
+
+    // The response-curve copies above and each band's `curveCoefficients` are rewritten in place on whatever thread
+    // changes a parameter while the editor's curve reads them on another; holding this while writing or reading one
+    // set keeps every set whole. The audio thread never takes it.
+    std::mutex curveCoefficientMutex;
+
+    // Written by the chunk path and by the editor's power switches, read by the editor's response curve.
+    std::atomic<bool> effectOffDisplay { false };
+    std::atomic<bool> eqOffDisplay { false };
     juce::AudioBuffer<float> sidechainBuffer;
     bool shimmerOn = false;
     smootheq::SectionFade effectFade;
