@@ -1,3 +1,4 @@
+#include "bench/DisplayBench.h"
 #include "bench/DriveBench.h"
 #include "bench/DuckingBench.h"
 #include "bench/ModulationBench.h"
@@ -29,5 +30,8 @@ int main()
               << "  ducking: side-chain key " << duckKey << ", self-keyed " << duckSelf << "\n";
     runEqualiserBench();
     std::cout << "\n  the convolution pair at default Decay: " << std::setprecision (5) << pairCost << "\n";
+
+    std::cout << "\n== Editor displays (message thread, per 33 ms frame)\n";
+    runDisplayBench (std::cout);
     return 0;
 }
