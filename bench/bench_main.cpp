@@ -1,3 +1,4 @@
+#include "bench/DisplayBench.h"
 #include "bench/DriveBench.h"
 #include "bench/DuckingBench.h"
 #include "bench/ModulationBench.h"
@@ -28,9 +29,9 @@ int main()
               << "  drive: at 5 % " << drive5 << ", at 100 % " << drive100 << "\n"
               << "  ducking: side-chain key " << duckKey << ", self-keyed " << duckSelf << "\n";
     runEqualiserBench();
+    std::cout << "\n  the convolution pair at default Decay: " << std::setprecision (5) << pairCost << "\n";
 
-    const double stages = vibrato + drive100 + duckKey;
-    std::cout << "\n  modulation + drive + ducking together cost " << std::setprecision (3) << stages / pairCost * 100.0
-              << " % of the convolution pair at default Decay (the early reverb and equaliser are listed above)\n";
+    std::cout << "\n== Editor displays (message thread, per 33 ms frame)\n";
+    runDisplayBench (std::cout);
     return 0;
 }

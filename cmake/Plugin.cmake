@@ -43,3 +43,8 @@ target_link_libraries(Vellumar
         juce::juce_recommended_config_flags
         juce::juce_recommended_lto_flags
         juce::juce_recommended_warning_flags)
+
+add_custom_command(TARGET Vellumar_LV2 POST_BUILD
+    COMMAND "${CMAKE_COMMAND}" -DTTL=$<TARGET_FILE_DIR:Vellumar_LV2>/dsp.ttl -DURI=urn:quelt:vellumar
+            -P "${CMAKE_SOURCE_DIR}/cmake/AddLv2Category.cmake"
+    VERBATIM)

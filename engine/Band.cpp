@@ -39,8 +39,11 @@ void VellumarProcessor::Band::updateFilter() const
     // A parameter can change before the first preparation (a restored session); the construction rate stands in.
     const double rate = processor.processSpec.sampleRate > 0.0 ? processor.processSpec.sampleRate : 44100.0;
 
-    *curveCoefficients = smootheq::makeBand (smootheq::toBandType (typeValue->load()), rate, freqValue->load(),
-                                             qValue->load(), gainValue->load());
+    const auto set = smootheq::makeBand (smootheq::toBandType (typeValue->load()), rate, freqValue->load(),
+                                         qValue->load(), gainValue->load());
+
+    const std::lock_guard<std::mutex> lock (processor.curveCoefficientMutex);
+    *curveCoefficients = set;
 }
 
 void VellumarProcessor::Band::prepare (const juce::dsp::ProcessSpec& spec)

@@ -97,8 +97,6 @@ void VellumarProcessor::updateIRParameters()
     trimWithFade (irWorkA, trim.length, trim.fadeLength);
     trimWithFade (irWorkB, trim.length, trim.fadeLength);
 
-    using Conv = juce::dsp::Convolution;
-
     if (irWorkA.getNumChannels() == 4)
     {
         juce::AudioBuffer<float> folded (2, irWorkA.getNumSamples());
@@ -107,13 +105,19 @@ void VellumarProcessor::updateIRParameters()
             folded.copyFrom (c, 0, irWorkA, c, 0, irWorkA.getNumSamples());
             folded.addFrom (c, 0, irWorkA, c + 2, 0, irWorkA.getNumSamples());
         }
-        convolutionPair[0].loadImpulseResponse (std::move (folded), 44100.0, Conv::Stereo::yes, Conv::Trim::yes, Conv::Normalise::yes);
-    }
-    else
-    {
-        convolutionPair[0].loadImpulseResponse (std::move (irWorkA), 44100.0, Conv::Stereo::yes, Conv::Trim::yes, Conv::Normalise::yes);
+        irWorkA = std::move (folded);
     }
 
-    if (irWorkB.getNumSamples() > 0)
-        convolutionPair[1].loadImpulseResponse (std::move (irWorkB), 44100.0, Conv::Stereo::yes, Conv::Trim::yes, Conv::Normalise::yes);
+    responseMailbox.post (std::move (irWorkA), std::move (irWorkB));
+}
+
+bool VellumarProcessor::collectResponses()
+{
+    return responseMailbox.collect ([this] (juce::AudioBuffer<float>& a, juce::AudioBuffer<float>& b) {
+        using Conv = juce::dsp::Convolution;
+        convolutionPair[0].loadImpulseResponse (std::move (a), 44100.0, Conv::Stereo::yes, Conv::Trim::yes, Conv::Normalise::yes);
+
+        if (b.getNumSamples() > 0)
+            convolutionPair[1].loadImpulseResponse (std::move (b), 44100.0, Conv::Stereo::yes, Conv::Trim::yes, Conv::Normalise::yes);
+    });
 }

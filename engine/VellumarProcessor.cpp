@@ -262,8 +262,12 @@ void VellumarProcessor::updateInputEq()
     const float lowCut = apvts.getRawParameterValue (ids::lowCut)->load();
     const float highCut = apvts.getRawParameterValue (ids::highCut)->load();
 
-    *lowCutCoefficients = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (rate, limitCutoff (lowCut, rate), 0.6f);
-    *highCutCoefficients = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (rate, limitCutoff (highCut, rate), 0.7f);
+    const auto lowCutSet = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (rate, limitCutoff (lowCut, rate), 0.6f);
+    const auto highCutSet = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (rate, limitCutoff (highCut, rate), 0.7f);
+
+    const std::lock_guard<std::mutex> lock (curveCoefficientMutex);
+    *lowCutCoefficients = lowCutSet;
+    *highCutCoefficients = highCutSet;
 }
 
 //==============================================================================
@@ -336,6 +340,7 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     if (irLoaded)
     {
         updateIRParameters();
+        collectResponses();
         return;
     }
 
@@ -366,6 +371,7 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 
     decodeIRPair();
     updateIRParameters();
+    collectResponses();
 }
 
 //==============================================================================
@@ -381,6 +387,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     // A host that sends audio before preparing gets it back untouched: no stage has its buffers yet.
     if (processSpec.sampleRate <= 0.0)
         return;
+
+    collectResponses();
 
     const int n = buffer.getNumSamples();
     const auto value = [this] (const char* id) { return apvts.getRawParameterValue (id)->load(); };

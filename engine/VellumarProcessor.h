@@ -9,6 +9,7 @@
 #include "engine/Grain.h"
 #include "engine/PeakLevelDetector.h"
 #include "engine/PreVerb.h"
+#include "engine/ResponseMailbox.h"
 #include "engine/SectionFade.h"
 
 #include <array>
@@ -65,8 +66,13 @@ public:
     /** Decodes the pair named by `irTypeIndex` and `irNumber` into `irBufferA` and `irBufferB`. */
     void decodeIRPair();
 
-    /** Trims the held pair to the current Decay, fades its end and hands it to the two convolution engines. */
+    /** Trims the held pair to the current Decay, fades its end and hands it to the two convolution engines (they
+        take it at the next chunk, or at once during a preparation). */
     void updateIRParameters();
+
+    /** Gives the engines a pair that `updateIRParameters` handed over, if there is one. Called by the chunk path,
+        and by a preparation or an offline render while no audio runs. */
+    bool collectResponses();
 
     /** Ducking stage, in place on the wet block. The key is the side-chain while one is connected and the
         Compressor switch is off, the wet block itself otherwise. */
@@ -104,7 +110,8 @@ public:
         /** Filters one chunk of the wet signal in place with the parameters' current values. */
         void process (juce::dsp::AudioBlock<float>& block);
 
-        bool active = true;
+        // Written by the parameter listener on any thread, read by the audio thread once per chunk.
+        std::atomic<bool> active { true };
         std::atomic<float>* onValue = nullptr;
         std::atomic<float>* typeValue = nullptr;
         std::atomic<float>* freqValue = nullptr;
@@ -146,8 +153,15 @@ public:
     CutFilter highCutFilter { new juce::dsp::IIR::Coefficients<float> (juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (44100.0, 22000.0f, 0.7f)) };
     juce::dsp::IIR::Coefficients<float>::Ptr lowCutCoefficients { new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f) };
     juce::dsp::IIR::Coefficients<float>::Ptr highCutCoefficients { new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f) };
-    bool effectOffDisplay = false;
-    bool eqOffDisplay = false;
+
+    // The response-curve copies above and each band's `curveCoefficients` are rewritten in place on whatever thread
+    // changes a parameter while the editor's curve reads them on another; holding this while writing or reading one
+    // set keeps every set whole. The audio thread never takes it.
+    std::mutex curveCoefficientMutex;
+
+    // Written by the chunk path and by the editor's power switches, read by the editor's response curve.
+    std::atomic<bool> effectOffDisplay { false };
+    std::atomic<bool> eqOffDisplay { false };
     juce::AudioBuffer<float> sidechainBuffer;
     bool shimmerOn = false;
     smootheq::SectionFade effectFade;
@@ -169,6 +183,7 @@ public:
     // Guards the decoded pair, its name and the engines' loading: the editor selects on the message thread while
     // the host may re-prepare on the audio thread. The chunk path never takes it.
     std::mutex irMutex;
+    ResponseMailbox responseMailbox;
 
     // The pair selection a restored session asked for, as (type << 8) | number, until a preparation loads it;
     // -1 when there is none.

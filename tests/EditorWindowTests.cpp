@@ -65,7 +65,7 @@ TEST (EditorWindows, TheStandaloneShowsItsWindowWithoutAnAudioDeviceAndClosesOnR
     TemporaryHome home;
 
     {
-        process_testing::Child app ({ VELLUMAR_STANDALONE_PATH }, on (display, home.folder));
+        process_testing::Child app ({ VELLUMAR_STANDALONE_BINARY }, on (display, home.folder));
         ASSERT_TRUE (app.started());
 
         juce::String found;
@@ -82,7 +82,7 @@ TEST (EditorWindows, TheStandaloneShowsItsWindowWithoutAnAudioDeviceAndClosesOnR
 
     {
         // SIGTERM ends it without a crash.
-        process_testing::Child app ({ VELLUMAR_STANDALONE_PATH }, on (display, home.folder));
+        process_testing::Child app ({ VELLUMAR_STANDALONE_BINARY }, on (display, home.folder));
         EXPECT_TRUE (process_testing::run ({ windowCheck, "find-window", "Vellumar", "20000" }, on (display), 30000));
         app.signal (SIGTERM);
         EXPECT_TRUE (app.waitForExit (20000));

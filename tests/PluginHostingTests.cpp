@@ -223,5 +223,6 @@ TEST (LV2Bundle, TheSidechainPortsAreRequiredSoNoHostLeavesThemUnconnected)
         }
     }
     EXPECT_GT (sidechainPorts, 0);
+    EXPECT_TRUE (dsp.contains ("a lv2:ReverbPlugin")); // the plug-in's class in LV2's terms
     EXPECT_TRUE (juce::File (VELLUMAR_LV2_PATH).getChildFile ("manifest.ttl").loadFileAsString().contains ("<urn:quelt:vellumar>"));
 }

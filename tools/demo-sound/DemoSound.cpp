@@ -29,9 +29,10 @@ void addPluck (juce::AudioBuffer<float>& out, double sampleRate, double startSec
         s = 0.996f * 0.5f * (current + previous);
         previous = current;
 
-        const float fadeIn = std::min (1.0f, (float) i / 16.0f);
-        out.addSample (0, start + i, current * leftGain * fadeIn);
-        out.addSample (1, start + i, current * rightGain * fadeIn);
+        // Short fades at both ends, so the note neither starts nor stops with a click.
+        const float fade = std::min ({ 1.0f, (float) i / 16.0f, (float) (length - i) / 2048.0f });
+        out.addSample (0, start + i, current * leftGain * fade);
+        out.addSample (1, start + i, current * rightGain * fade);
     }
 }
 

@@ -1,0 +1,258 @@
+#include "FrequencyCurve.h"
+
+#include "Palette.h"
+#include "engine/ParameterIds.h"
+#include "engine/VellumarProcessor.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+// Deeper responses are drawn at this level, far below the bottom edge, so the filled shape covers the height.
+constexpr float floorDb = -100.0f;
+
+// A cut is drawn only once it audibly bites at the edge of the display.
+constexpr double lowCutVisibleBelow = 0.88;
+constexpr double highCutVisibleBelow = 0.79;
+
+using Coefficients = juce::dsp::IIR::Coefficients<float>;
+
+float yForResponse (double response, float h)
+{
+    // A degenerate response (zero, negative or not finite) is drawn like one far below the floor.
+    const float dB = ! (response > 0.0) || ! std::isfinite (response)
+                         ? floorDb
+                         : juce::jmax (20.0f * std::log10 ((float) response), floorDb);
+    return ((dB + 24.0f) / -48.0f + 1.0f) * h;
+}
+} // namespace
+
+FrequencyCurve::FrequencyCurve (VellumarProcessor& processorToShow) : processor (processorToShow)
+{
+    {
+        const std::lock_guard<std::mutex> lock (curveMutex);
+
+        // Sixty points per octave from 20 Hz, up to about 20.2 kHz.
+        frequencies.resize ((size_t) numPoints);
+
+        for (int i = 0; i < numPoints; ++i)
+            frequencies[(size_t) i] = 20.0 * std::pow (2.0, (double) i / (0.1 * numPoints));
+
+        for (auto& magnitudes : bandMagnitudes)
+            magnitudes.assign ((size_t) numPoints, 1.0);
+
+        for (auto& magnitudes : cutMagnitudes)
+            magnitudes.assign ((size_t) numPoints, 1.0);
+
+        bandResponse.assign ((size_t) numPoints, 1.0);
+        cutResponse.assign ((size_t) numPoints, 1.0);
+
+        // A start, a point per frequency, two closing points and the close: no path grows while it is rebuilt.
+        bandPath.preallocateSpace (3 * (numPoints + 3) + 1);
+        cutPath.preallocateSpace (3 * (numPoints + 3) + 1);
+    }
+
+    for (const auto& id : listenedParameterIds())
+        processor.apvts.addParameterListener (id, this);
+}
+
+FrequencyCurve::~FrequencyCurve()
+{
+    // Removal waits for a listener call that is running on another thread, so none outlives the members.
+    for (const auto& id : listenedParameterIds())
+        processor.apvts.removeParameterListener (id, this);
+}
+
+juce::StringArray FrequencyCurve::listenedParameterIds()
+{
+    juce::StringArray result;
+
+    for (int band = 1; band <= ids::numBands; ++band)
+        for (const auto* suffix : { ids::bandOn, ids::bandType, ids::bandFreq, ids::bandGain, ids::bandQ })
+            result.add (juce::String (band) + suffix);
+
+    result.add (ids::lowCut);
+    result.add (ids::highCut);
+    return result;
+}
+
+void FrequencyCurve::parameterChanged (const juce::String& parameterID, float)
+{
+    // The processor's own listeners refresh the display coefficients, but a parameter calls its listeners from the
+    // last registered to the first, so this curve hears of a change before they do. Refreshing the changed set
+    // here first (the raw value is already stored) keeps the curve from always showing the previous state.
+    if (parameterID == ids::lowCut || parameterID == ids::highCut)
+    {
+        processor.updateInputEq();
+    }
+    else
+    {
+        const int band = parameterID.substring (0, 1).getIntValue();
+
+        if (juce::isPositiveAndNotGreaterThan (band, ids::numBands) && band > 0 && parameterID.substring (1) != ids::bandOn)
+            processor.bands[(size_t) band - 1].updateFilter();
+    }
+
+    drawFrequencyCurve();
+}
+
+void FrequencyCurve::resized()
+{
+    const auto w = (float) getWidth();
+    const auto h = (float) getHeight();
+
+    bandGradient = juce::ColourGradient (blueCurveDark, 0.5f * w, 0.5f * h, blueCurve, 0.0f, 0.0f, true);
+    cutGradient = juce::ColourGradient (orangeCurveDark, 0.5f * w, 0.5f * h, orangeCurveLight, 0.0f, 0.0f, true);
+
+    {
+        const std::lock_guard<std::mutex> lock (curveMutex);
+        curveSize = { w, h };
+    }
+
+    drawFrequencyCurve();
+}
+
+//==============================================================================
+void FrequencyCurve::drawFrequencyCurve()
+{
+    const std::lock_guard<std::mutex> lock (curveMutex);
+
+    // Before the first preparation the display coefficients were made at the construction rate.
+    const double sr = processor.processSpec.sampleRate > 0.0 ? processor.processSpec.sampleRate : 44100.0;
+
+    // Above half the sample rate a digital filter has no response of its own (evaluating there would mirror the
+    // curve back), so those points keep the value at half the sample rate. At 40.4 kHz and above all are below.
+    const double nyquist = 0.5 * sr;
+    const auto below = (size_t) (std::upper_bound (frequencies.begin(), frequencies.end(), nyquist) - frequencies.begin());
+
+    const auto evaluate = [&] (const Coefficients& coefficients, std::vector<double>& magnitudes)
+    {
+        coefficients.getMagnitudeForFrequencyArray (frequencies.data(), magnitudes.data(), below, sr);
+
+        if (below < magnitudes.size())
+            std::fill (magnitudes.begin() + (std::ptrdiff_t) below, magnitudes.end(),
+                       coefficients.getMagnitudeForFrequency (nyquist, sr));
+    };
+
+    const auto multiplyInto = [] (std::vector<double>& response, const std::vector<double>& magnitudes)
+    {
+        for (size_t i = 0; i < response.size(); ++i)
+            response[i] *= magnitudes[i];
+    };
+
+    std::fill (bandResponse.begin(), bandResponse.end(), 1.0);
+    std::fill (cutResponse.begin(), cutResponse.end(), 1.0);
+
+    for (size_t b = 0; b < bandMagnitudes.size(); ++b)
+    {
+        auto& band = processor.bands[b];
+
+        if (! (band.onValue->load() > 0.5f))
+            continue;
+
+        {
+            const std::lock_guard<std::mutex> coefficientLock (processor.curveCoefficientMutex);
+            evaluate (*band.curveCoefficients, bandMagnitudes[b]);
+        }
+
+        multiplyInto (bandResponse, bandMagnitudes[b]);
+    }
+
+    {
+        const std::lock_guard<std::mutex> coefficientLock (processor.curveCoefficientMutex);
+        const auto& lowCut = *processor.lowCutCoefficients;
+        const auto& highCut = *processor.highCutCoefficients;
+
+        if (lowCut.getMagnitudeForFrequency (20.0, sr) < lowCutVisibleBelow)
+            evaluate (lowCut, cutMagnitudes[0]);
+        else
+            std::fill (cutMagnitudes[0].begin(), cutMagnitudes[0].end(), 1.0);
+
+        if (highCut.getMagnitudeForFrequency (juce::jmin (20000.0, nyquist), sr) < highCutVisibleBelow)
+            evaluate (highCut, cutMagnitudes[1]);
+        else
+            std::fill (cutMagnitudes[1].begin(), cutMagnitudes[1].end(), 1.0);
+    }
+
+    multiplyInto (cutResponse, cutMagnitudes[0]);
+    multiplyInto (cutResponse, cutMagnitudes[1]);
+
+    const auto w = curveSize.x;
+    const auto h = curveSize.y;
+
+    bandPath.clear();
+    cutPath.clear();
+    bandPath.startNewSubPath (0.0f, 0.5f * h);
+    cutPath.startNewSubPath (0.0f, 0.5f * h);
+
+    for (size_t i = 1; i < frequencies.size(); ++i)
+    {
+        const float x = std::log ((float) frequencies[i] / 20.0f) / 0.6931472f / 10.0f * w;
+        bandPath.lineTo (x, yForResponse (bandResponse[i], h) - 0.5f);
+        cutPath.lineTo (x, yForResponse (cutResponse[i], h) - 0.5f);
+    }
+
+    // Back along the 0 dB line: each shape is the area between its curve and that line.
+    for (auto* path : { &bandPath, &cutPath })
+    {
+        path->lineTo (w, 0.5f * h);
+        path->lineTo (0.0f, 0.5f * h);
+        path->closeSubPath();
+    }
+}
+
+void FrequencyCurve::paint (juce::Graphics& g)
+{
+    const std::lock_guard<std::mutex> lock (curveMutex);
+
+    if (! processor.effectOffDisplay.load() && ! processor.eqOffDisplay.load())
+    {
+        const auto w = (float) getWidth();
+        const auto h = (float) getHeight();
+
+        // Keeps the gradients' centre and stretches the radial fall-off into a wide, flat ellipse.
+        const juce::AffineTransform stretch (2.0f, 0.0f, -0.5f * w, 0.0f, 0.2f, 0.4f * h);
+
+        g.setFillType (juce::FillType (bandGradient).transformed (stretch));
+        g.fillPath (bandPath);
+        g.setFillType (juce::FillType (cutGradient).transformed (stretch));
+        g.fillPath (cutPath);
+        return;
+    }
+
+    g.setColour (lightQuelt2);
+    g.fillPath (bandPath);
+    g.fillPath (cutPath);
+}
+
+//==============================================================================
+std::vector<double> FrequencyCurve::getFrequencies()
+{
+    const std::lock_guard<std::mutex> lock (curveMutex);
+    return frequencies;
+}
+
+std::vector<double> FrequencyCurve::getBandResponse()
+{
+    const std::lock_guard<std::mutex> lock (curveMutex);
+    return bandResponse;
+}
+
+std::vector<double> FrequencyCurve::getCutResponse()
+{
+    const std::lock_guard<std::mutex> lock (curveMutex);
+    return cutResponse;
+}
+
+juce::Path FrequencyCurve::getBandPath()
+{
+    const std::lock_guard<std::mutex> lock (curveMutex);
+    return bandPath;
+}
+
+juce::Path FrequencyCurve::getCutPath()
+{
+    const std::lock_guard<std::mutex> lock (curveMutex);
+    return cutPath;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <array>
+#include <mutex>
+#include <vector>
+
+class VellumarProcessor;
+
+/** The equaliser's response, drawn under the XY pad: the five bands together in blue, the input low and high cut
+    together in orange, each as the area between its curve and the 0 dB line.
+
+    The curves are recomputed from the processor's display coefficients whenever one of the 27 parameters that
+    shape them changes, on whatever thread changed it (host automation included), and on every resize. Painting
+    happens on the message thread; `curveMutex` keeps the two sides from seeing half-built paths. While the effect
+    or the equaliser is switched off both shapes are painted grey.
+*/
+class FrequencyCurve : public juce::Component,
+                       public juce::AudioProcessorValueTreeState::Listener
+{
+public:
+    explicit FrequencyCurve (VellumarProcessor& processorToShow);
+    ~FrequencyCurve() override;
+
+    void paint (juce::Graphics& g) override;
+    void resized() override;
+    void parameterChanged (const juce::String& parameterID, float newValue) override;
+
+    /** Recomputes both responses and rebuilds both paths for the current size. */
+    void drawFrequencyCurve();
+
+    static constexpr int numPoints = 600;
+
+    //==============================================================================
+    // Copies taken under the mutex, for tests and measurements.
+    std::vector<double> getFrequencies();
+    std::vector<double> getBandResponse();
+    std::vector<double> getCutResponse();
+    juce::Path getBandPath();
+    juce::Path getCutPath();
+
+    const juce::ColourGradient& getBandGradient() const noexcept { return bandGradient; }
+    const juce::ColourGradient& getCutGradient() const noexcept { return cutGradient; }
+
+private:
+    /** Each band's five parameter IDs, then "LowCut" and "HighCut": the parameters the curve listens to. */
+    static juce::StringArray listenedParameterIds();
+
+    VellumarProcessor& processor;
+    juce::ColourGradient cutGradient;
+    juce::ColourGradient bandGradient;
+    std::mutex curveMutex;
+    juce::Path bandPath, cutPath;
+    std::vector<double> frequencies;
+    std::array<std::vector<double>, 5> bandMagnitudes;
+    std::array<std::vector<double>, 2> cutMagnitudes;
+    std::vector<double> bandResponse;
+    std::vector<double> cutResponse;
+
+    // The component's size as `resized` last saw it. The paths are also rebuilt on threads that change
+    // parameters, which must not read the bounds the message thread is setting, so this copy is taken under
+    // `curveMutex` instead.
+    juce::Point<float> curveSize;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FrequencyCurve)
+};

@@ -1,0 +1,208 @@
+#include "SpectrumAnalyzer.h"
+
+#include "Palette.h"
+#include "engine/VellumarProcessor.h"
+
+#include <cmath>
+
+namespace
+{
+constexpr int numBins = SpectrumAnalyzer::fftSize / 2;
+
+// The running average holds the last four frames; each enters scaled by 1 / (bins x frames).
+constexpr int averagedFrames = 4;
+constexpr float frameScale = 1.0f / (float) (numBins * averagedFrames);
+
+// Level axis of the display: -84 dB on the bottom edge, +6 dB on the top edge.
+constexpr float floorDb = -84.0f;
+constexpr float rangeDb = 90.0f;
+
+// Each shape's end points lie outside the component at every editor size, so it closes below and to the left.
+constexpr float shapeStartY = 800.0f;
+} // namespace
+
+SpectrumAnalyzer::SpectrumAnalyzer (VellumarProcessor& processorToShow) : processor (processorToShow)
+{
+    // Hann window, normalised so that its values sum to the frame length: a full-scale sine then reads the same
+    // whatever the window costs in level.
+    window.resize (fftSize);
+    float sum = 0.0f;
+
+    for (int i = 0; i < fftSize; ++i)
+    {
+        const float angle = (float) (2 * i) * juce::MathConstants<float>::pi / (float) (fftSize - 1);
+        window.set (i, 0.5f - 0.5f * std::cos (angle));
+        sum += window[i];
+    }
+
+    for (int i = 0; i < fftSize; ++i)
+        window.set (i, window[i] * ((float) fftSize / sum));
+
+    history.clear();
+    fftData.clear();
+    fftPoints.resize ((size_t) numBins);
+
+    {
+        const juce::ScopedLock sl (lock);
+        slowPath.preallocateSpace (4096);
+        fastPath.preallocateSpace (4096);
+    }
+
+    startTimer (33);
+}
+
+SpectrumAnalyzer::~SpectrumAnalyzer() { stopTimer(); }
+
+std::vector<SpectrumAnalyzer::fftPoint> SpectrumAnalyzer::getColumns() const
+{
+    return { fftPoints.begin(), fftPoints.begin() + fftPointCount };
+}
+
+void SpectrumAnalyzer::resized()
+{
+    const auto w = (float) getWidth();
+    const auto h = (float) getHeight();
+
+    rebuildCountdown = 5;
+    fillGradient = juce::ColourGradient (blueSpectre, (float) (0.5 * w), (float) (0.3 * h), blueSpectreDark,
+                                         (float) (0.5 * w), (float) (0.9 * h), false);
+}
+
+//==============================================================================
+void SpectrumAnalyzer::timerCallback()
+{
+    // Without fresh audio nothing moves, not even the countdown: the last picture stays.
+    if (! isVisible() || ! processor.analyserDataReady.load())
+        return;
+
+    // After a resize the width is settled only once the host stops dragging; the table waits a few ticks.
+    if (rebuildCountdown > 0)
+    {
+        if (--rebuildCountdown == 0)
+            rebuildColumns();
+
+        return;
+    }
+
+    drainFrames();
+    processor.analyserDataReady.exchange (false);
+    repaint();
+}
+
+void SpectrumAnalyzer::drainFrames()
+{
+    auto& fifo = processor.analyserFifo;
+
+    while (fifo.getNumReady() >= fftSize)
+    {
+        fftData.clear();
+        float* frame = fftData.getWritePointer (0);
+        const float* source = processor.analyserBuffer.getReadPointer (0);
+
+        int start1, size1, start2, size2;
+        fifo.prepareToRead (fftSize, start1, size1, start2, size2);
+
+        // Copied from the raw samples: the audio thread keeps writing the buffer's other regions meanwhile.
+        juce::FloatVectorOperations::copy (frame, source + start1, size1);
+
+        if (size2 > 0)
+            juce::FloatVectorOperations::copy (frame + size1, source + start2, size2);
+
+        // Only half a frame is released, so the next frame starts half a frame later.
+        fifo.finishedRead ((size1 + size2) / 2);
+
+        juce::FloatVectorOperations::multiply (frame, window.getRawDataPointer(), juce::jmin (window.size(), fftSize));
+        fft.performFrequencyOnlyForwardTransform (frame);
+
+        const juce::ScopedLock sl (lock);
+        history.addFrom (0, 0, history, historySlot, 0, numBins, -1.0f);
+        history.copyFrom (historySlot, 0, frame, numBins, frameScale);
+        history.addFrom (0, 0, history, historySlot, 0, numBins);
+
+        if (++historySlot == averagedFrames + 1)
+            historySlot = 1;
+    }
+}
+
+void SpectrumAnalyzer::rebuildColumns()
+{
+    const float scale = (float) getWidth() / 10.0f;
+    const auto sampleRate = (float) processor.processSpec.sampleRate;
+    int bin = 0, x = 0, count = 0;
+
+    // Consecutive bins whose octave position rounds to the same pixel share a column; everything at or below
+    // 20 Hz lands in the first.
+    while (bin < numBins)
+    {
+        auto& point = fftPoints[(size_t) count];
+        point.firstBin = bin;
+        point.x = x;
+        int xNew = x;
+
+        do
+        {
+            ++bin;
+            const float f = (float) bin * sampleRate / (float) fftSize / 20.0f;
+            const float octaves = std::log (f) / 0.6931472f;
+            xNew = octaves > 0.0f ? juce::roundToInt (scale * octaves + 0.5f) : 0;
+        } while (xNew <= x && bin < numBins);
+
+        point.lastBin = bin - 1;
+        ++count;
+        x = xNew;
+    }
+
+    fftPointCount = count;
+}
+
+//==============================================================================
+void SpectrumAnalyzer::paint (juce::Graphics& g)
+{
+    if (! isVisible() || rebuildCountdown > 0)
+        return;
+
+    const auto w = (float) getWidth();
+    const auto h = (float) getHeight();
+    const juce::ScopedLock sl (lock);
+
+    slowPath.clear();
+    fastPath.clear();
+    slowPath.startNewSubPath (w, shapeStartY);
+    fastPath.startNewSubPath (w, shapeStartY);
+
+    if ((int) slowY.size() != fftPointCount)
+        slowY.assign ((size_t) fftPointCount, 0.0f);
+
+    const float* average = history.getReadPointer (0);
+
+    for (int i = fftPointCount - 1; i >= 0; --i)
+    {
+        const auto& point = fftPoints[(size_t) i];
+        float m = 0.0f;
+
+        for (int bin = point.firstBin; bin <= point.lastBin; ++bin)
+            m = juce::jmax (m, average[bin]);
+
+        const float dB = m <= 0.0f ? floorDb : juce::jmax (20.0f * std::log10 (m), floorDb);
+        const float y = (dB - floorDb) * (-h) / rangeDb + h + 0.5f;
+        auto& slow = slowY[(size_t) i];
+        slow = (2.0f * slow + y) / 3.0f;
+
+        fastPath.lineTo ((float) point.x, y);
+        slowPath.lineTo ((float) point.x, slow);
+    }
+
+    fastPath.lineTo (-w, h);
+    slowPath.lineTo (-w, h);
+
+    outlinePath.clear();
+    outlineStroke.createStrokedPath (outlinePath, fastPath.createPathWithRoundedCorners (70.0f), {}, 1.0f);
+    g.setColour (blueCurveDark);
+    g.fillPath (outlinePath);
+
+    g.setColour (blueSpectreDark);
+    g.fillPath (fastPath.createPathWithRoundedCorners (25.0f));
+
+    g.setGradientFill (fillGradient);
+    g.fillPath (slowPath.createPathWithRoundedCorners (30.0f));
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <juce_dsp/juce_dsp.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <vector>
+
+class VellumarProcessor;
+
+/** The live spectrum of the wet signal, drawn under the response curve and the XY pad.
+
+    The audio thread writes the wet signal into the processor's analyser FIFO. Every 33 ms this component drains it
+    in 4096-sample frames that overlap by half, windows and transforms each frame and keeps the average of the last
+    four magnitude spectra. It paints two filled shapes over a ten-octave axis from 20 Hz: a fast one that shows the
+    newest average, and a slow one whose columns glide towards it from paint to paint.
+
+    Everything here runs on the message thread; `lock` keeps the averaged spectrum and the paths whole between the
+    timer and the paint all the same.
+*/
+class SpectrumAnalyzer : public juce::Component,
+                         private juce::Timer
+{
+public:
+    explicit SpectrumAnalyzer (VellumarProcessor& processorToShow);
+    ~SpectrumAnalyzer() override;
+
+    void paint (juce::Graphics& g) override;
+    void resized() override;
+
+    /** Drains the FIFO (or counts down towards rebuilding the column table after a resize). Public so that a test
+        or a benchmark can tick the analyser without a running message loop. */
+    void timerCallback() override;
+
+    /** One pixel column of the display: the bins `firstBin` .. `lastBin` all fall on column `x`. */
+    struct fftPoint
+    {
+        int firstBin = 0;
+        int lastBin = 0;
+        int x = 0;
+    };
+
+    static constexpr int fftOrder = 12;
+    static constexpr int fftSize = 1 << fftOrder;
+
+    //==============================================================================
+    // Read-only views for tests and measurements; call them on the message thread.
+    const juce::AudioBuffer<float>& getHistory() const noexcept { return history; }
+    int getHistorySlot() const noexcept { return historySlot; }
+    int getRebuildCountdown() const noexcept { return rebuildCountdown; }
+    const juce::Array<float>& getWindow() const noexcept { return window; }
+    std::vector<fftPoint> getColumns() const;
+    const std::vector<float>& getSlowY() const noexcept { return slowY; }
+    const juce::Path& getFastPath() const noexcept { return fastPath; }
+    const juce::Path& getSlowPath() const noexcept { return slowPath; }
+    const juce::ColourGradient& getFillGradient() const noexcept { return fillGradient; }
+
+private:
+    void drainFrames();
+    void rebuildColumns();
+
+    VellumarProcessor& processor;
+    juce::ColourGradient fillGradient;
+    int rebuildCountdown = 0;
+    juce::dsp::FFT fft { fftOrder };
+    juce::Array<float> window;
+    juce::AudioBuffer<float> fftData { 1, 2 * fftSize };
+    juce::AudioBuffer<float> history { 5, fftSize / 2 };
+    int historySlot = 1;
+    juce::Path slowPath;
+    juce::Path fastPath;
+    juce::Path outlinePath;
+    juce::PathStrokeType outlineStroke { 10.0f, juce::PathStrokeType::mitered, juce::PathStrokeType::butt };
+    juce::CriticalSection lock;
+    int fftPointCount = 0;
+    std::vector<fftPoint> fftPoints;
+    std::vector<float> slowY;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (SpectrumAnalyzer)
+};

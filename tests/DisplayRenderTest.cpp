@@ -1,0 +1,104 @@
+// Renders the frame with the spectrum of processed audio and the equaliser's response over it, as the editor
+// stacks them, at the smallest, first and largest window sizes. The images are kept for a person to look at.
+
+#include "DisplayTestHelpers.h"
+#include "EditorTestHelpers.h"
+
+#include "editor/Frame.h"
+#include "editor/FrequencyCurve.h"
+#include "editor/SpectrumAnalyzer.h"
+
+#include <gtest/gtest.h>
+
+using namespace display_testing;
+using testing_helpers::setParameter;
+
+namespace
+{
+struct Scene
+{
+    Scene (int w, int h)
+    {
+        testing_helpers::prepareForRender (*processor, 48000.0, 512);
+        openAnalyser (*processor);
+
+        setBand (*processor, 1, true, 1, 80.0f, 4.0f, 0.7f);
+        setBand (*processor, 2, true, 2, 250.0f, -6.0f, 1.2f);
+        setBand (*processor, 3, true, 2, 1200.0f, 9.0f, 2.0f);
+        setBand (*processor, 4, true, 2, 4000.0f, -3.0f, 1.0f);
+        setBand (*processor, 5, true, 3, 9000.0f, 5.0f, 0.8f);
+        setParameter (*processor, ids::lowCut, 120.0f);
+        setParameter (*processor, ids::highCut, 9000.0f);
+        setParameter (*processor, ids::mix, 100.0f);
+
+        frame.addAndMakeVisible (analyser);
+        frame.addAndMakeVisible (curve);
+        frame.setBounds (0, 0, w, h);
+        analyser.setBounds (frame.getLocalBounds());
+        curve.setBounds (frame.getLocalBounds());
+    }
+
+    /** Plays noise with a little more low end than high end, a 33 ms tick after every three blocks. */
+    void play (double seconds)
+    {
+        juce::AudioBuffer<float> buffer (2, 512);
+        juce::MidiBuffer midi;
+        juce::Random random (21);
+        float low = 0.0f;
+        const int blocks = (int) (seconds * 48000.0 / 512.0);
+
+        for (int b = 0; b < blocks; ++b)
+        {
+            for (int i = 0; i < 512; ++i)
+            {
+                const float white = random.nextFloat() * 2.0f - 1.0f;
+                low += 0.05f * (white - low);
+                buffer.setSample (0, i, 0.2f * white + 1.5f * low);
+                buffer.setSample (1, i, 0.2f * white + 1.4f * low);
+            }
+
+            processor->processBlock (buffer, midi);
+
+            if (b % 3 == 2)
+            {
+                analyser.timerCallback();
+                editor_testing::render (frame); // the slow shape glides once per paint
+            }
+        }
+    }
+
+    std::unique_ptr<VellumarProcessor> processor = testing_helpers::makeProcessor();
+    Frame frame;
+    SpectrumAnalyzer analyser { *processor };
+    FrequencyCurve curve { *processor };
+};
+
+bool isBright (juce::Colour c) { return c.getBrightness() > 0.35f; }
+} // namespace
+
+TEST (DisplayRender, SpectrumAndResponseOverTheFrameAtThreeSizes)
+{
+    for (const auto& [w, h] : { std::pair { 450, 300 }, std::pair { 900, 600 }, std::pair { 1800, 1200 } })
+    {
+        Scene scene (w, h);
+        scene.play (1.5);
+        const auto image = editor_testing::render (scene.frame);
+        ASSERT_EQ (image.getWidth(), w);
+
+        // The spectrum lights the lower part of the display across the band; the top quarter stays dark apart from
+        // the frame's labels.
+        const auto lowerHalf = juce::Rectangle<int> (w / 20, h / 2, w - w / 10, h / 2);
+        EXPECT_GT (editor_testing::countPixels (image, lowerHalf, isBright), lowerHalf.getWidth() * lowerHalf.getHeight() / 10)
+            << w << " x " << h;
+
+        editor_testing::saveArtefact (image, "displays-" + juce::String (w) + "x" + juce::String (h) + ".png");
+
+        if (w == 900)
+        {
+            scene.processor->eqOffDisplay.store (true);
+            editor_testing::saveArtefact (editor_testing::render (scene.frame), "displays-equaliser-off-900x600.png");
+            editor_testing::saveArtefact (editor_testing::render (scene.analyser, 1.0f, juce::Colours::black),
+                                          "spectrum-analyser-900x600.png");
+        }
+    }
+}
