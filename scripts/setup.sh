@@ -11,7 +11,7 @@ packages=(
     libfftw3-dev
     libgtest-dev libgmock-dev
     lame
-    xvfb xauth
+    xvfb xauth libxtst-dev
     fonts-league-spartan
 )
 
