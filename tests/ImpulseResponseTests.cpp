@@ -1,3 +1,4 @@
+#include "AllocationCounter.h"
 #include "TestHelpers.h"
 
 #include "engine/ImpulseResponses.h"
@@ -322,4 +323,36 @@ TEST (BuiltInResponses, HallPlaysItsOwnPairAndTheFirstPreparationLoadsPlateOne)
     processor->updateIRParameters();
     EXPECT_EQ (processor->loadedIrName, "Hall2");
     EXPECT_NEAR (processor->irBufferB.getNumSamples(), 330 * 1152, 1152);
+}
+
+TEST (ImpulseResponseSelection, TheAudioThreadInstallsANewPairWithoutAllocating)
+{
+    auto processor = makeProcessor();
+    prepareForRender (*processor, 44100.0, 256);
+    juce::AudioBuffer<float> audio (2, 256);
+    juce::MidiBuffer midi;
+    juce::Random random (8);
+
+    // The editor picks Room 4 on the message thread; the audio thread hands it on and, once the loader thread has
+    // built the engines, takes them over: all inside processBlock, with nothing allocated there.
+    processor->irTypeIndex = 1;
+    processor->irNumber = 4;
+    processor->decodeIRPair();
+    processor->updateIRParameters();
+
+    size_t allocations = 0;
+    const auto until = juce::Time::getMillisecondCounter() + 1500;
+    while (juce::Time::getMillisecondCounter() < until)
+    {
+        fillNoise (audio, random, 0.2f);
+        AllocationCounter counter;
+        processor->processBlock (audio, midi);
+        allocations += counter.count();
+        juce::Thread::sleep (1);
+    }
+
+    EXPECT_EQ (allocations, 0u);
+    EXPECT_EQ (processor->loadedIrName, "Room4");
+    EXPECT_FALSE (processor->collectResponses()); // taken over by the chunk path already
+    EXPECT_TRUE (allFiniteAndNormal (audio));
 }
