@@ -75,9 +75,14 @@ struct KnobCentres
         preDelay = { (int) knobGap + knob / 2, rowTop + knob / 2 - knob / 8 };
         const int preVerbX = (int) (preDelay.x + knob / 2 + knobGap);
         decay = { (int) (preVerbX + knob + knobGap + knobUnit), rowTop + knob };
+
+        const int smallButton = (int) (0.37 * knobUnit);
+        const int presetsRight = (int) (0.375 * W) + (int) (0.25 * W);
+        nextPreset = { (int) (presetsRight + 0.106 * smallButton) + (int) (1.06 * smallButton) / 2,
+                       (int) (0.08 * rowTop) + smallButton / 2 };
     }
 
-    juce::Point<int> preDelay, decay;
+    juce::Point<int> preDelay, decay, nextPreset;
 };
 
 /** Plays noise through the plug-in on a thread of its own, as a host's audio callback does. */
@@ -157,9 +162,10 @@ int hostVst3 (const juce::String& bundle, int cycles)
     auto* plate = findParameter (*instance, "Plate");
     auto* lfoSync = findParameter (*instance, "LFO Sync");
     auto* gain3 = findParameter (*instance, "Band3 Gain");
+    auto* mix = findParameter (*instance, "Mix");
 
     if (decay == nullptr || preDelaySync == nullptr || room == nullptr || plate == nullptr || lfoSync == nullptr
-        || gain3 == nullptr)
+        || gain3 == nullptr || mix == nullptr)
     {
         std::cerr << "the plug-in does not publish the expected parameters" << std::endl;
         return 1;
@@ -224,6 +230,27 @@ int hostVst3 (const juce::String& bundle, int cycles)
         x.doubleClick (target.x, target.y, pump);
         pump (60);
         check (preDelaySync->getValue() != syncBefore, "double-clicking PREDELAY toggles its sync switch");
+
+        // Step to the next factory preset (from the bundle's own folder): it changes the settings but not the mix.
+        if (cycle % 10 == 5)
+        {
+            mix->setValueNotifyingHost (0.37f);
+            pump (40);
+            std::vector<float> before;
+            for (auto* p : instance->getParameters())
+                before.push_back (p->getValue());
+
+            const auto next = origin + knobs.nextPreset;
+            x.click (next.x, next.y, pump);
+            pump (150);
+
+            int changed = 0;
+            for (size_t i = 0; i < before.size(); ++i)
+                changed += instance->getParameters()[(int) i]->getValue() != before[i] ? 1 : 0;
+
+            check (changed > 0, "the > button loads a factory preset");
+            check (std::abs (mix->getValue() - 0.37f) < 0.011f, "a preset leaves the mix as it was");
+        }
 
         // And from the host, as automation or a preset would.
         room->setValueNotifyingHost (cycle % 2 == 0 ? 1.0f : 0.0f);

@@ -160,6 +160,24 @@ void XSession::drag (int x1, int y1, int x2, int y2, const Pump& pump) const
     pump (30);
 }
 
+void XSession::click (int x, int y, const Pump& pump) const
+{
+    auto* d = asDisplay (display);
+
+    if (d == nullptr)
+        return;
+
+    XTestFakeMotionEvent (d, -1, x, y, CurrentTime);
+    XFlush (d);
+    pump (30);
+    XTestFakeButtonEvent (d, 1, True, CurrentTime);
+    XFlush (d);
+    pump (20);
+    XTestFakeButtonEvent (d, 1, False, CurrentTime);
+    XFlush (d);
+    pump (20);
+}
+
 void XSession::doubleClick (int x, int y, const Pump& pump) const
 {
     auto* d = asDisplay (display);

@@ -39,6 +39,9 @@ public:
     /** Presses the left button at (x1, y1), moves to (x2, y2) in steps and releases it. */
     void drag (int x1, int y1, int x2, int y2, const Pump& pump) const;
 
+    /** One click at the point. */
+    void click (int x, int y, const Pump& pump) const;
+
     /** Two clicks at the point, close enough in time to count as a double-click. */
     void doubleClick (int x, int y, const Pump& pump) const;
 
