@@ -27,6 +27,7 @@ void VellumarProcessor::prepareDucking (double sampleRate)
 
     // The first chunk after a preparation takes the amount as it stands; later changes glide.
     amountSmoother.reset (sampleRate, 0.05);
+    duckMixStep = 1.0f / std::max (1.0f, 0.02f * (float) sampleRate);
     amountSmoother.setCurrentAndTargetValue (amountSmoother.getTargetValue());
     amountStarted = false;
 }
@@ -80,6 +81,7 @@ void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, flo
     {
         amountSmoother.setCurrentAndTargetValue (amount);
         amountStarted = true;
+        duckMix = duckActivity > 0.0f ? 1.0f : 0.0f;
     }
 
     if (keyLeft == nullptr)
@@ -106,12 +108,21 @@ void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, flo
 
         const double gain = std::pow (10.0, ((double) reductionDb - 0.25 * (double) duckThresholdDb) / 20.0);
 
-        if (duckActivity > 0.0f)
+        // The stage joins and leaves at 1 % with a 20 ms crossfade: the gain computer's 3 dB step at the
+        // threshold would otherwise switch in as a click with a loud key.
+        const float mixTarget = duckActivity > 0.0f ? 1.0f : 0.0f;
+        duckMix = mixTarget > duckMix ? std::min (duckMix + duckMixStep, mixTarget) : std::max (duckMix - duckMixStep, mixTarget);
+
+        if (duckMix > 0.0f)
+        {
+            const double applied = 1.0 - (double) duckMix + (double) duckMix * gain;
+
             for (size_t c = 0; c < numChannels; ++c)
             {
                 auto* samples = block.getChannelPointer (c);
-                samples[i] = (float) (samples[i] * gain);
+                samples[i] = (float) (samples[i] * applied);
             }
+        }
     }
 
     if (ramping && ! amountSmoother.isSmoothing())

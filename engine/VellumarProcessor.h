@@ -224,6 +224,8 @@ public:
     std::array<Sidechain::PeakLevelDetector, 2> keyDetectors;
     float reductionDb = 0.0f;
     std::array<double, 2> smoothingCoefficients {};
+    float duckMix = 0.0f;              // how much of the ducked signal is heard: 0 below 1 %, 1 above
+    float duckMixStep = 1.0f / 882.0f; // per sample: a switch at 1 % crossfades over 20 ms
 
 private:
     static BusesProperties makeBuses();

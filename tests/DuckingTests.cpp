@@ -139,19 +139,26 @@ TEST_P (DuckingAtRate, SettlesAtTheGainOfTheCurveAndGlidesOverFiftyMilliseconds)
     Signal silentKey { 1.0f, -1.0f, true, 0.0f, 0.0f };
     EXPECT_NEAR (runGains (*quiet, 50.0f, 1, silentKey).front(), silentKeyGain, 5e-4);
 
-    // From 0 % to 50 % the amount glides linearly; the stage joins in once the amount passes 1 %.
+    // From 0 % to 50 % the amount glides linearly; the stage joins in once the amount passes 1 %, crossfaded in
+    // over 20 ms.
     quiet = makePrepared (rate);
     runGains (*quiet, 0.0f, 1000, silentKey);
     const auto gains = runGains (*quiet, 50.0f, glide + 100, silentKey);
+    const float step = 1.0f / std::max (1.0f, 0.02f * (float) rate);
+    int firstOn = -1;
 
     for (int i = 0; i < glide + 100; ++i)
     {
         const float s = 50.0f * (float) std::min (i + 1, glide) / (float) glide;
+        if (s > 1.0f && firstOn < 0)
+            firstOn = i;
         if (std::abs (s - 1.0f) < 0.01f)
             continue; // the glide's own rounding decides on which side of 1 % this sample falls
 
-        const float expected = s > 1.0f ? std::pow ((100.0f - s) / 100.0f, -0.25f) : 1.0f;
-        ASSERT_NEAR (gains[(size_t) i], expected, 2e-4) << "sample " << i;
+        const float ducked = s > 1.0f ? std::pow ((100.0f - s) / 100.0f, -0.25f) : 1.0f;
+        const float mix = firstOn < 0 ? 0.0f : std::min (1.0f, (float) (i - firstOn + 1) * step);
+        const float expected = 1.0f + mix * (ducked - 1.0f);
+        ASSERT_NEAR (gains[(size_t) i], expected, 2e-4f + 1.5f * step * std::abs (ducked - 1.0f)) << "sample " << i;
     }
     EXPECT_GT (gains.back() - gains[(size_t) (glide * 9 / 10)], 0.02f);
     EXPECT_EQ (gains[(size_t) glide - 1], gains.back());
@@ -193,9 +200,18 @@ TEST (DuckingStage, LeavesTheWetSignalAloneUpToOnePercentButKeepsTracking)
         EXPECT_LT (processor->reductionDb, -2.9f);
     }
 
+    // Above 1 % the reduction already reached comes in over 20 ms (882 samples), without a jump.
     auto processor = makePrepared();
     runGains (*processor, 1.0f, 4410, fullKey);
-    EXPECT_LT (runGains (*processor, 1.02f, 1, fullKey).front(), 0.75f);
+    const auto joining = runGains (*processor, 1.02f, 1000, fullKey);
+    EXPECT_LT (largestStep (joining, 1.0f), 0.3f / 882.0f * 1.05f);
+    EXPECT_LT (joining[881], 0.75f);
+    EXPECT_GT (joining[400], joining[881]);
+
+    // And going below 1 % with a loud key fades the reduction out the same way.
+    const auto leaving = runGains (*processor, 0.5f, 4410, fullKey);
+    EXPECT_LT (largestStep (leaving, joining.back()), 0.3f / 882.0f * 1.05f);
+    EXPECT_EQ (leaving.back(), 1.0f);
 }
 
 TEST (DuckingStage, KeysFromTheSidechainUnlessTheCompressorIsOnOrNoneIsConnected)
