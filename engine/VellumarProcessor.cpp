@@ -313,6 +313,7 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     highCutSmoother.prepare (sampleRate);
 
     effectFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
+    earlyReverbFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
     inputCutFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
     bandFade.prepare (sampleRate, samplesPerBlock, (int) numOutputs);
 
@@ -404,11 +405,15 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     lfoSyncOn = value (ids::lfoSync) >= 0.5f;
     compressorOn = value (ids::compressor) >= 0.5f;
 
-    // Shimmer rebuilds the early reverb's delays, so it is switched only when the state changes.
-    if (const bool shimmer = value (ids::shimmer) >= 0.5f; shimmer != shimmerOn)
+    // Shimmer rebuilds and clears the early reverb, so it is switched only when the state changes, and never
+    // while the early reverb is heard: it first fades out (below), switches once silent, and fades back in. The
+    // first chunk after a preparation has nothing sounding yet and switches at once.
+    const bool shimmerWanted = value (ids::shimmer) >= 0.5f;
+
+    if (shimmerWanted != shimmerOn && (! stereoStageStarted || earlyReverbFade.getGain() == 0.0f))
     {
-        preVerb.applyShimmerSwitch (shimmer);
-        shimmerOn = shimmer;
+        preVerb.applyShimmerSwitch (shimmerWanted);
+        shimmerOn = shimmerWanted;
     }
 
     // A DriveType that is not a whole curve number in range (5 or more, negative, NaN) asks for curve 0.
@@ -473,7 +478,12 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
         // the settings).
         preVerb.applyTypeSettings (irTypeIndex.load());
         preVerb.setEarlyMix (value (ids::preVerb));
-        preVerb.process (block);
+
+        if (earlyReverbFade.begin (block, shimmerWanted == shimmerOn))
+        {
+            preVerb.process (block);
+            earlyReverbFade.end (block);
+        }
 
         processModulation (block, value (ids::lfoSpeed), value (ids::lfoDepth));
 

@@ -167,6 +167,7 @@ public:
     smootheq::SectionFade effectFade;
     smootheq::SectionFade inputCutFade;
     smootheq::SectionFade bandFade;
+    smootheq::SectionFade earlyReverbFade; // fades the early reverb out and in around a Shimmer switch
     smootheq::CutSmoother lowCutSmoother;
     smootheq::CutSmoother highCutSmoother;
     juce::SmoothedValue<float> widthSmoother { 0.0f };
