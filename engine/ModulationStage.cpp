@@ -100,8 +100,10 @@ void VellumarProcessor::processModulation (juce::dsp::AudioBlock<float>& block, 
         for (auto& channel : lfoSmoothers)
             channel[1].setTargetValue (depth);
 
-    // While the rate is still gliding in after a preparation, the depth scale follows it without ramping.
-    if (rateSettling && ! lfoSmoothers[0][0].isSmoothing() && ! lfoSmoothers[1][0].isSmoothing())
+    // While the rate is still gliding in after a preparation, the depth scale follows it without ramping. Only
+    // the channels being processed count: with one channel the second rate never moves, and waiting for it would
+    // leave every later rate change jumping the vibrato depth (a click).
+    if (rateSettling && ! lfoSmoothers[0][0].isSmoothing() && (numChannels < 2 || ! lfoSmoothers[1][0].isSmoothing()))
         rateSettling = false;
 
     const float modeTarget = tremoloOn ? 1.0f : 0.0f;
