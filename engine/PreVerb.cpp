@@ -193,8 +193,15 @@ void PreVerb::setEarlyMix (float percent)
         return;
 
     earlyMix = (float) m;
-    savedDamping = shimmer ? 0.1f : damping;
-    savedRoomSize = roomSize;
+
+    // While Shimmer is on, room and damping hold Shimmer's own values; saving those would bring Shimmer's
+    // endless feedback back when Shimmer is switched off, so the values from before Shimmer are kept.
+    if (! shimmer)
+    {
+        savedDamping = damping;
+        savedRoomSize = roomSize;
+    }
+
     setParameters();
 }
 

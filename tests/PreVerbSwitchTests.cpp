@@ -75,13 +75,19 @@ TEST (PreVerbShimmer, SwitchingOffRestoresTheSavedSettingsWhichTheTypeThenOverri
     EXPECT_FLOAT_EQ (preVerb->roomSize, 0.07f);
     EXPECT_FLOAT_EQ (preVerb->damping, 1.0f);
 
-    // At a level refreshed every chunk the Shimmer values themselves are saved.
-    auto refreshed = makePreVerb (44100.0, 30.0f, 0);
-    refreshed->applyShimmerSwitch (true);
-    refreshed->setEarlyMix (30.0f);
-    refreshed->applyShimmerSwitch (false);
-    EXPECT_FLOAT_EQ (refreshed->roomSize, 1.0f);
-    EXPECT_FLOAT_EQ (refreshed->damping, 0.1f);
+    // A level refreshed while Shimmer is on (every chunk at 30 %, or an exact new level) must not save Shimmer's
+    // own values: switching off would bring its endless feedback back.
+    for (const float level : { 30.0f, 50.0f })
+    {
+        auto refreshed = makePreVerb (44100.0, 30.0f, 0);
+        const float roomBefore = refreshed->roomSize, dampingBefore = refreshed->damping;
+        refreshed->applyShimmerSwitch (true);
+        refreshed->setEarlyMix (level);
+        refreshed->applyShimmerSwitch (false);
+        EXPECT_FLOAT_EQ (refreshed->roomSize, roomBefore) << level;
+        EXPECT_FLOAT_EQ (refreshed->damping, dampingBefore) << level;
+        EXPECT_LT (refreshed->feedbackSmoother.getTargetValue(), 0.98f) << level;
+    }
 }
 
 //==============================================================================
