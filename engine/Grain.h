@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include <juce_dsp/juce_dsp.h>
 
 #include <functional>
@@ -68,7 +70,7 @@ public:
 
     //==============================================================================
     int currentWave = 4;
-    int driveTypeIndex = 0;
+    std::atomic<int> driveTypeIndex { 0 };
     ShapeFunction previousShape;
 
     // Both polynomials always hold nine coefficients (this one starts as the zero polynomial), so that a curve

@@ -132,7 +132,8 @@ public:
     // The editor writes the selection on the message thread while the chunk path reads the type.
     std::atomic<int> irTypeIndex { 0 };
     std::atomic<int> irNumber { 1 };
-    float hostBpm = 120.0f;
+    // Written by the chunk path, read by the editor's tempo-sync ranges.
+    std::atomic<float> hostBpm { 120.0f };
     int mainInputChannels = 0;
     int outputChannels = 0;
     std::atomic<bool> irLoaded { false };
@@ -192,8 +193,9 @@ public:
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
     juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
-    bool tremoloOn = false;
-    bool lfoSyncOn = false;
+    // The mode fields are rewritten by the chunk path and set by the editor's switches on the message thread.
+    std::atomic<bool> tremoloOn { false };
+    std::atomic<bool> lfoSyncOn { false };
     std::array<std::array<LinearSmoother, 2>, 2> lfoSmoothers; // per channel: rate (Hz), then depth (%)
     std::array<LinearSmoother, 2> scaleSmoothers;              // channel 0, then every other channel
     bool scaleStarted = false;
@@ -220,7 +222,7 @@ public:
     bool amountStarted = false;
     float duckRatio = 4.0f;
     float duckSampleRate = 44100.0f;
-    bool compressorOn = false;
+    std::atomic<bool> compressorOn { false };
     float duckAttackTime = 0.005f, duckReleaseTime = 0.06f;
     std::array<Sidechain::PeakLevelDetector, 2> keyDetectors;
     float reductionDb = 0.0f;
