@@ -106,7 +106,9 @@ void VellumarProcessor::processModulation (juce::dsp::AudioBlock<float>& block, 
     if (rateSettling && ! lfoSmoothers[0][0].isSmoothing() && (numChannels < 2 || ! lfoSmoothers[1][0].isSmoothing()))
         rateSettling = false;
 
-    const float modeTarget = tremoloOn ? 1.0f : 0.0f;
+    // The editor may flip the mode at any moment; one chunk works with one reading of it.
+    const bool tremoloMode = tremoloOn.load();
+    const float modeTarget = tremoloMode ? 1.0f : 0.0f;
 
     if (! modeStarted)
     {
@@ -117,8 +119,8 @@ void VellumarProcessor::processModulation (juce::dsp::AudioBlock<float>& block, 
     const float fadeLength = juce::jmax (1.0f, 0.02f * lfoSampleRate);
     const float modeStep = (modeTarget > modeGain ? 1.0f : -1.0f) / fadeLength;
     const bool crossfading = modeGain != modeTarget;
-    const bool runTremolo = tremoloOn || crossfading;
-    const bool runVibrato = ! tremoloOn || crossfading;
+    const bool runTremolo = tremoloMode || crossfading;
+    const bool runVibrato = ! tremoloMode || crossfading;
 
     const float length = (float) vibratoLength;
     const float delayScale = lfoSampleRate * vibratoTimeScale;
@@ -186,7 +188,7 @@ void VellumarProcessor::processModulation (juce::dsp::AudioBlock<float>& block, 
 
             if (! crossfading)
             {
-                samples[i] = tremoloOn ? tremolo : vibrato;
+                samples[i] = tremoloMode ? tremolo : vibrato;
             }
             else
             {
