@@ -73,10 +73,17 @@ TEST (EditorWindows, TheStandaloneShowsItsWindowWithoutAnAudioDeviceAndClosesOnR
             << found << app.outputText();
         EXPECT_TRUE (app.running()) << app.describeEnd() << "\n" << app.outputText();
 
-        // The close button of a window manager: the program quits by itself, successfully.
+        // The close button of a window manager: the program quits by itself, successfully. On a loaded machine the
+        // first request can reach the window before it listens for it, so it is repeated while the program runs.
         juce::String closed;
-        EXPECT_TRUE (process_testing::run ({ windowCheck, "close-window", "Vellumar" }, on (display), 10000, &closed)) << closed;
-        EXPECT_TRUE (app.waitForExit (20000)) << app.outputText();
+        bool exited = false;
+        for (int attempt = 0; attempt < 4 && ! exited; ++attempt)
+        {
+            EXPECT_TRUE (process_testing::run ({ windowCheck, "close-window", "Vellumar" }, on (display), 10000, &closed) || attempt > 0)
+                << closed;
+            exited = app.waitForExit (10000);
+        }
+        EXPECT_TRUE (exited) << app.outputText();
         EXPECT_TRUE (app.exitedWith (0)) << app.describeEnd() << "\n" << app.outputText();
     }
 
