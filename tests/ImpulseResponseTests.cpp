@@ -35,12 +35,8 @@ juce::AudioBuffer<float> impulseThrough (float character)
 {
     auto processor = makeProcessor();
     useDistinctPair (*processor);
+    setPlainWetPath (*processor);
     setParameter (*processor, "Character", character);
-    setParameter (*processor, "Tremolo", 1.0f); // transparent at depth 0, unlike the vibrato's fixed delay
-    setParameter (*processor, "Mix", 100.0f);
-    setParameter (*processor, "PreDelay", 0.0f);
-    setParameter (*processor, "onEqButton", 0.0f); // the input cuts would shape the response
-    setParameter (*processor, "Tremolo", 1.0f); // the vibrato would delay the impulse
     prepareForRender (*processor, 44100.0, 256);
     makeDriveLinear (*processor);
 
@@ -135,12 +131,8 @@ TEST (ImpulseResponseTrim, TheEnginesHearTheTrimmedResponse)
         processor->irBufferB = longTail;
         processor->irName = "flat tail";
         processor->irLoaded = true;
+        setPlainWetPath (*processor);
         setParameter (*processor, "Decay", decay);
-        setParameter (*processor, "Tremolo", 1.0f);
-        setParameter (*processor, "Mix", 100.0f);
-        setParameter (*processor, "PreDelay", 0.0f);
-        setParameter (*processor, "onEqButton", 0.0f); // the input cuts would shape the response
-        setParameter (*processor, "Tremolo", 1.0f); // the vibrato would delay the tail
         prepareForRender (*processor, 44100.0, 512);
         makeDriveLinear (*processor);
 

@@ -42,10 +42,8 @@ TEST (ModulationInProcessor, WithTremoloOffTheWetPathLagsAFurtherFiveMillisecond
     using namespace testing_helpers;
     auto processor = makeProcessor();
     useUnitImpulsePair (*processor);
-    setParameter (*processor, ids::character, 0.0f);
-    setParameter (*processor, ids::mix, 100.0f);
-    setParameter (*processor, ids::preDelay, 0.0f);
-    setParameter (*processor, ids::onEqButton, 0.0f); // the input cuts would shape the impulse
+    setPlainWetPath (*processor);
+    setParameter (*processor, ids::tremolo, 0.0f); // the vibrato, whose fixed delay is what this measures
     prepareForRender (*processor, 44100.0, 256);
     makeDriveLinear (*processor);
 

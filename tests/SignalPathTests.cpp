@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace testing_helpers;
 
 namespace
@@ -11,15 +13,15 @@ namespace
 // A processor whose engines hold unit impulses, whose modulation is transparent and whose drive is linear, so
 // the wet path is the input scaled by `unitPairGain` and delayed 1024 samples. The equaliser is off, since its
 // input cuts would shape the test signals (its own tests cover it).
-std::unique_ptr<VellumarProcessor> transparentProcessor (int inputs = 2, int outputs = 2, int keys = 0, double rate = 44100.0, int block = 256)
+// `beforePreparing` sets what must hold from the first chunk on.
+std::unique_ptr<VellumarProcessor> transparentProcessor (int inputs = 2, int outputs = 2, int keys = 0, double rate = 44100.0,
+                                                         int block = 256, std::function<void (VellumarProcessor&)> beforePreparing = {})
 {
     auto processor = makeProcessor (inputs, outputs, keys);
     useUnitImpulsePair (*processor);
-    setParameter (*processor, "onEqButton", 0.0f);
-    setParameter (*processor, "Character", 0.0f); // engine A alone
-    setParameter (*processor, "Mix", 100.0f);
-    setParameter (*processor, "PreDelay", 0.0f);
-    setParameter (*processor, "Tremolo", 1.0f); // at depth 0 the tremolo passes the signal untouched, the vibrato delays it
+    setPlainWetPath (*processor);
+    if (beforePreparing)
+        beforePreparing (*processor);
     prepareForRender (*processor, rate, block);
     makeDriveLinear (*processor);
     return processor;
@@ -146,15 +148,7 @@ TEST (SignalPath, FlipSwapsTheChannelsOverTwentyMillisecondsWithoutAJump)
 
 TEST (SignalPath, FlipSetBeforeTheFirstChunkTakesEffectAtOnce)
 {
-    auto processor = makeProcessor();
-    useUnitImpulsePair (*processor);
-    setParameter (*processor, "Character", 0.0f);
-    setParameter (*processor, "Mix", 100.0f);
-    setParameter (*processor, "PreDelay", 0.0f);
-    setParameter (*processor, "lrFlipButton", 1.0f);
-    setParameter (*processor, "onEqButton", 0.0f);
-    prepareForRender (*processor, 44100.0, 256);
-    makeDriveLinear (*processor);
+    auto processor = transparentProcessor (2, 2, 0, 44100.0, 256, [] (auto& p) { setParameter (p, "lrFlipButton", 1.0f); });
 
     auto audio = constantStereo (1.0f, 0.0f, 2048);
     processInBlocks (*processor, audio, 256);
@@ -168,14 +162,7 @@ TEST (SignalPath, WidthGivesMonoUnchangedOrWiderImage)
 
     for (const auto& [width, left, right] : cases)
     {
-        auto processor = makeProcessor();
-        useUnitImpulsePair (*processor);
-        setParameter (*processor, "Character", 0.0f);
-        setParameter (*processor, "Mix", 100.0f);
-        setParameter (*processor, "Width", width);
-        setParameter (*processor, "onEqButton", 0.0f);
-        prepareForRender (*processor, 44100.0, 256);
-        makeDriveLinear (*processor);
+        auto processor = transparentProcessor (2, 2, 0, 44100.0, 256, [w = width] (auto& p) { setParameter (p, "Width", w); });
 
         auto audio = constantStereo (1.0f, 0.0f, 4096);
         processInBlocks (*processor, audio, 256);

@@ -71,6 +71,18 @@ inline void makeDriveLinear (VellumarProcessor& processor)
     processor.grain.grainMixer.reset();
 }
 
+/** Makes the wet path plain around the engines: the equaliser off (its input cuts would shape test signals),
+    engine A alone, fully wet, no pre-delay, and the tremolo at depth 0, which passes the signal untouched where the
+    vibrato would delay it. */
+inline void setPlainWetPath (VellumarProcessor& processor)
+{
+    setParameter (processor, "onEqButton", 0.0f);
+    setParameter (processor, "Character", 0.0f);
+    setParameter (processor, "Mix", 100.0f);
+    setParameter (processor, "PreDelay", 0.0f);
+    setParameter (processor, "Tremolo", 1.0f);
+}
+
 /** Prepares and waits until the engines run their responses, as an offline render does. */
 inline void prepareForRender (VellumarProcessor& processor, double sampleRate, int blockSize)
 {

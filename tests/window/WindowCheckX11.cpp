@@ -160,25 +160,11 @@ void XSession::drag (int x1, int y1, int x2, int y2, const Pump& pump) const
     pump (30);
 }
 
-void XSession::click (int x, int y, const Pump& pump) const
-{
-    auto* d = asDisplay (display);
+void XSession::click (int x, int y, const Pump& pump) const { pressAt (x, y, 1, pump); }
 
-    if (d == nullptr)
-        return;
+void XSession::doubleClick (int x, int y, const Pump& pump) const { pressAt (x, y, 2, pump); }
 
-    XTestFakeMotionEvent (d, -1, x, y, CurrentTime);
-    XFlush (d);
-    pump (30);
-    XTestFakeButtonEvent (d, 1, True, CurrentTime);
-    XFlush (d);
-    pump (20);
-    XTestFakeButtonEvent (d, 1, False, CurrentTime);
-    XFlush (d);
-    pump (20);
-}
-
-void XSession::doubleClick (int x, int y, const Pump& pump) const
+void XSession::pressAt (int x, int y, int presses, const Pump& pump) const
 {
     auto* d = asDisplay (display);
 
@@ -189,7 +175,7 @@ void XSession::doubleClick (int x, int y, const Pump& pump) const
     XFlush (d);
     pump (30);
 
-    for (int click = 0; click < 2; ++click)
+    for (int press = 0; press < presses; ++press)
     {
         XTestFakeButtonEvent (d, 1, True, CurrentTime);
         XFlush (d);

@@ -52,5 +52,6 @@ public:
     bool requestClose (const std::string& name) const;
 
 private:
+    void pressAt (int x, int y, int presses, const Pump& pump) const;
     void* display = nullptr;
 };
