@@ -3,8 +3,8 @@
 #include "editor/Frame.h"
 #include "editor/FrequencyCurve.h"
 #include "editor/SpectrumAnalyzer.h"
-#include "engine/ParameterIds.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/parameters/ParameterIds.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <algorithm>
 #include <chrono>

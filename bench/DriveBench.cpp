@@ -1,6 +1,6 @@
 #include "DriveBench.h"
 
-#include "engine/Grain.h"
+#include "engine/drive/Grain.h"
 
 #include <chrono>
 

@@ -1,6 +1,6 @@
 #include "bench/DuckingBench.h"
 
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <algorithm>
 #include <chrono>

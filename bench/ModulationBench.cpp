@@ -1,6 +1,6 @@
 #include "ModulationBench.h"
 
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <chrono>
 

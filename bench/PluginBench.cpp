@@ -1,7 +1,7 @@
 #include "bench/PluginBench.h"
 
-#include "engine/OfflineRendering.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/OfflineRendering.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "bench/PreVerbBench.h"
 
-#include "engine/PreVerb.h"
+#include "engine/earlyreverb/PreVerb.h"
 
 #include <chrono>
 #include <vector>

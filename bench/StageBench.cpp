@@ -1,8 +1,8 @@
 #include "bench/StageBench.h"
 
-#include "engine/BandSmoother.h"
-#include "engine/CutSmoother.h"
-#include "engine/SectionFade.h"
+#include "engine/equaliser/BandSmoother.h"
+#include "engine/inputcuts/CutSmoother.h"
+#include "engine/processor/SectionFade.h"
 
 #include <array>
 #include <chrono>

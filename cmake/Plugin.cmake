@@ -1,4 +1,7 @@
-# The plug-in: VST3, LV2 and Standalone from one target.
+# The plug-in. juce_add_plugin makes `Vellumar`, a static library that holds JUCE's modules, the engine and the
+# editor, and one thin target per format (Vellumar_VST3, Vellumar_LV2, Vellumar_Standalone) that adds only JUCE's
+# wrapper for that format. The library is compiled once, with one set of definitions, and the offline host, the
+# tools, the benchmark and the tests link that same library through `vellumar_core` (below).
 
 set(VELLUMAR_FORMATS VST3 LV2 Standalone)
 
@@ -22,8 +25,11 @@ juce_add_plugin(Vellumar
     LV2_SHARED_LIBRARY_NAME Vellumar
     COPY_PLUGIN_AFTER_BUILD FALSE)
 
-target_sources(Vellumar PRIVATE ${VELLUMAR_ENGINE_SOURCES} ${VELLUMAR_EDITOR_SOURCES})
-target_include_directories(Vellumar PRIVATE ${CMAKE_SOURCE_DIR})
+set(VELLUMAR_SOURCES ${VELLUMAR_ENGINE_SOURCES} ${VELLUMAR_EDITOR_SOURCES})
+target_sources(Vellumar PRIVATE ${VELLUMAR_SOURCES})
+set_source_files_properties(${VELLUMAR_SOURCES} PROPERTIES COMPILE_OPTIONS "${VELLUMAR_WARNING_FLAGS}")
+target_include_directories(Vellumar PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(Vellumar SYSTEM PRIVATE "${JUCE_MODULES_DIR}")
 
 target_compile_definitions(Vellumar
     PUBLIC
@@ -35,16 +41,23 @@ target_compile_definitions(Vellumar
 
 target_link_libraries(Vellumar
     PRIVATE
-        ${VELLUMAR_RESOURCE_TARGETS}
         ${VELLUMAR_JUCE_MODULES}
-        PkgConfig::VELLUMAR_IMAGE_LIBS
-        ${VELLUMAR_FFT_LIBS}
     PUBLIC
         juce::juce_recommended_config_flags
-        juce::juce_recommended_lto_flags
-        juce::juce_recommended_warning_flags)
+        ${VELLUMAR_RESOURCE_TARGETS}
+        PkgConfig::VELLUMAR_IMAGE_LIBS
+        ${VELLUMAR_FFT_LIBS})
 
 add_custom_command(TARGET Vellumar_LV2 POST_BUILD
     COMMAND "${CMAKE_COMMAND}" -DTTL=$<TARGET_FILE_DIR:Vellumar_LV2>/dsp.ttl -DURI=urn:quelt:vellumar
             -P "${CMAKE_SOURCE_DIR}/cmake/AddLv2Category.cmake"
     VERBATIM)
+
+# Everything else that runs the plug-in's code links it through this target. JUCE keeps the modules' include
+# paths and definitions private to the library (its format wrappers re-read them the same way), so they are passed
+# on here: every file that includes a JUCE header sees the configuration the library was compiled with.
+pkg_check_modules(VELLUMAR_GUI_LIBS REQUIRED IMPORTED_TARGET freetype2 fontconfig alsa)
+add_library(vellumar_core INTERFACE)
+target_link_libraries(vellumar_core INTERFACE Vellumar PkgConfig::VELLUMAR_GUI_LIBS ${CMAKE_DL_LIBS} pthread)
+target_include_directories(vellumar_core INTERFACE $<TARGET_PROPERTY:Vellumar,INCLUDE_DIRECTORIES>)
+target_compile_definitions(vellumar_core INTERFACE $<TARGET_PROPERTY:Vellumar,COMPILE_DEFINITIONS>)

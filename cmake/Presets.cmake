@@ -1,5 +1,5 @@
 # Factory presets: generated from resources/presets by vellumar-presets and installed into every plug-in format,
-# in the folder where the plug-in looks for them (engine/FactoryPresets.h):
+# in the folder where the plug-in looks for them (engine/state/FactoryPresets.h):
 #   VST3        Vellumar.vst3/Contents/Resources/Presets
 #   LV2         Vellumar.lv2/Presets
 #   Standalone  Presets next to the executable

@@ -1,9 +1,9 @@
-# Source lists shared by the plug-in and the static core used by the tools and tests.
+# Source lists, definitions and warning settings shared by every target.
 # Each folder's sources are picked up as a whole so that a new stage only needs its files.
 
-file(GLOB VELLUMAR_ENGINE_SOURCES CONFIGURE_DEPENDS
+file(GLOB_RECURSE VELLUMAR_ENGINE_SOURCES CONFIGURE_DEPENDS
     "${CMAKE_SOURCE_DIR}/engine/*.cpp" "${CMAKE_SOURCE_DIR}/engine/*.h")
-file(GLOB VELLUMAR_EDITOR_SOURCES CONFIGURE_DEPENDS
+file(GLOB_RECURSE VELLUMAR_EDITOR_SOURCES CONFIGURE_DEPENDS
     "${CMAKE_SOURCE_DIR}/editor/*.cpp" "${CMAKE_SOURCE_DIR}/editor/*.h")
 
 set(VELLUMAR_JUCE_MODULES
@@ -43,6 +43,14 @@ endif()
 # Debian's JUCE is debundled: the image codecs come from the system.
 pkg_check_modules(VELLUMAR_IMAGE_LIBS REQUIRED IMPORTED_TARGET libpng libjpeg zlib)
 
+# Our own code builds without a warning, and stays so: warnings are errors in every file of ours. JUCE's headers
+# are system headers to our files, so only what we write is judged; JUCE's own sources keep their defaults.
+set(VELLUMAR_WARNING_FLAGS -Wall -Wextra -Wshadow -Woverloaded-virtual)
+if(VELLUMAR_WERROR)
+    list(APPEND VELLUMAR_WARNING_FLAGS -Werror)
+endif()
+
 function(vellumar_warnings target)
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+    target_compile_options(${target} PRIVATE ${VELLUMAR_WARNING_FLAGS})
+    target_include_directories(${target} SYSTEM PRIVATE "${JUCE_MODULES_DIR}")
 endfunction()

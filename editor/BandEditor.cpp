@@ -1,6 +1,6 @@
 #include "BandEditor.h"
 
-#include "engine/ParameterIds.h"
+#include "engine/parameters/ParameterIds.h"
 
 juce::String getPrmName (int band, const juce::String& suffix)
 {

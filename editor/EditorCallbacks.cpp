@@ -1,7 +1,7 @@
 #include "VellumarProcessorEditor.h"
 
 #include "Palette.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 // What the editor adds on top of its parameter attachments: captions relabelled by the mode switches, switch
 // states copied into the processor at once (so the response curve greys out before the next audio chunk, and

@@ -1,7 +1,7 @@
 #include "VellumarProcessorEditor.h"
 
 #include "Palette.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 // Every position is a fraction of the window's size, so the whole face scales with the window. Geometry is worked
 // out in double precision and truncated to whole pixels where it becomes a bound.

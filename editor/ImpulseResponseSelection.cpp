@@ -1,7 +1,7 @@
 #include "VellumarProcessorEditor.h"
 
 #include "Palette.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 // The type and number buttons choose the built-in pair the two convolution engines play. A click writes the
 // processor's selection and reloads the pair at once; the same happens when a preset or automation switches a

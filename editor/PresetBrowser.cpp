@@ -1,7 +1,7 @@
 #include "VellumarProcessorEditor.h"
 
-#include "engine/FactoryPresets.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/state/FactoryPresets.h"
+#include "engine/processor/VellumarProcessor.h"
 
 // The factory presets: files ending in ".rev" in the plug-in's preset folder. "<" and ">" step through them with
 // wrap-around, PRESETS opens a menu of all of them. A preset never changes the dry/wet mix: the MIX knob is put

@@ -1,7 +1,7 @@
 #include "SpectrumAnalyzer.h"
 
 #include "Palette.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <cmath>
 

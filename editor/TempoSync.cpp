@@ -1,7 +1,7 @@
 #include "TempoSync.h"
 
 #include "VellumarProcessorEditor.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <cmath>
 #include <vector>

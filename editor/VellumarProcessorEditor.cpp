@@ -1,8 +1,8 @@
 #include "VellumarProcessorEditor.h"
 
 #include "Palette.h"
-#include "engine/ParameterIds.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/parameters/ParameterIds.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <VellumarEditorData.h>
 

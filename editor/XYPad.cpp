@@ -1,7 +1,7 @@
 #include "XYPad.h"
 
 #include "Palette.h"
-#include "engine/ParameterFactories.h"
+#include "engine/parameters/ParameterFactories.h"
 
 namespace
 {

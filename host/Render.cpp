@@ -1,8 +1,8 @@
 #include "host/Render.h"
 
-#include "engine/OfflineRendering.h"
-#include "engine/ParameterIds.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/OfflineRendering.h"
+#include "engine/parameters/ParameterIds.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 

@@ -1,4 +1,4 @@
-#include "engine/BandSmoother.h"
+#include "engine/equaliser/BandSmoother.h"
 #include "FilterTestHelpers.h"
 
 #include <gtest/gtest.h>

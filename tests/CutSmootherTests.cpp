@@ -1,5 +1,5 @@
-#include "engine/CutSmoother.h"
-#include "engine/SectionFade.h"
+#include "engine/inputcuts/CutSmoother.h"
+#include "engine/processor/SectionFade.h"
 #include "FilterTestHelpers.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "TestHelpers.h"
 
-#include "engine/ParameterIds.h"
+#include "engine/parameters/ParameterIds.h"
 
 #include <cmath>
 #include <vector>

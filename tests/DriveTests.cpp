@@ -1,6 +1,6 @@
 #include "AllocationCounter.h"
 #include "TestHelpers.h"
-#include "engine/Grain.h"
+#include "engine/drive/Grain.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/ParameterIds.h"
+#include "engine/parameters/ParameterIds.h"
 #include "tests/AllocationCounter.h"
 #include "tests/TestHelpers.h"
 

@@ -1,6 +1,6 @@
 #include "ProcessorEditorTestHelpers.h"
 
-#include "engine/StateData.h"
+#include "engine/state/StateData.h"
 
 using namespace editor_testing;
 

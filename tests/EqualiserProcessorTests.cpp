@@ -2,7 +2,7 @@
 #include "FilterTestHelpers.h"
 #include "TestHelpers.h"
 
-#include "engine/ParameterIds.h"
+#include "engine/parameters/ParameterIds.h"
 
 #include <gtest/gtest.h>
 

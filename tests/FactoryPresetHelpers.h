@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/StateData.h"
+#include "engine/state/StateData.h"
 
 #include <juce_data_structures/juce_data_structures.h>
 

@@ -1,8 +1,8 @@
 #include "FactoryPresetHelpers.h"
 #include "TestHelpers.h"
 
-#include "engine/FactoryPresets.h"
-#include "engine/ParameterIds.h"
+#include "engine/state/FactoryPresets.h"
+#include "engine/parameters/ParameterIds.h"
 
 #include <gtest/gtest.h>
 

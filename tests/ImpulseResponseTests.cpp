@@ -1,7 +1,7 @@
 #include "AllocationCounter.h"
 #include "TestHelpers.h"
 
-#include "engine/ImpulseResponses.h"
+#include "engine/convolution/ImpulseResponses.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
@@ -184,7 +184,9 @@ TEST (ImpulseResponseSelection, LaterPreparationsKeepThePairAndReloadItAtTheNewR
     EXPECT_EQ (processor->irName, "Plate1");
     EXPECT_EQ (processor->irBufferA.getNumSamples(), samples);
     if (samples > 0)
+    {
         EXPECT_EQ (processor->loadedIrName, "Plate1"); // reloaded, though Decay did not change
+    }
 }
 
 TEST (ImpulseResponseSelection, ANameWithoutAPairKeepsThePreviousResponses)
@@ -242,7 +244,9 @@ TEST (ImpulseResponseConcurrency, SelectionAndPreparationOnTwoThreads)
         {
             const std::lock_guard<std::mutex> lock (processor->irMutex);
             if (const auto* pair = findIRPair (processor->irName); pair != nullptr && processor->irBufferA.getNumSamples() > 0)
+            {
                 EXPECT_NEAR (processor->irBufferA.getNumSamples(), pair->framesA * 1152, 2 * 1152) << processor->irName;
+            }
         }
         ++selections;
     }
@@ -284,7 +288,9 @@ TEST (BuiltInResponses, EveryPairDecodesToStereoAtItsListedLengthAndAllDiffer)
 
         // A is the shorter file of a pair except for the Space pairs the table lists the other way round.
         if (juce::String (pair.name).startsWith ("Space") == false)
+        {
             EXPECT_LT (pair.framesA, pair.framesB) << pair.name;
+        }
     }
 
     // Fifty different responses: compare a stretch of each with every other.

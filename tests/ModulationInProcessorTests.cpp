@@ -1,6 +1,6 @@
 #include "AllocationCounter.h"
 #include "TestHelpers.h"
-#include "engine/ParameterIds.h"
+#include "engine/parameters/ParameterIds.h"
 
 #include <gtest/gtest.h>
 

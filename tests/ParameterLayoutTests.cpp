@@ -1,6 +1,6 @@
 #include "TestHelpers.h"
 
-#include "engine/ParameterFactories.h"
+#include "engine/parameters/ParameterFactories.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "PreVerbTestHelpers.h"
 #include "TestHelpers.h"
 
-#include "engine/ParameterIds.h"
+#include "engine/parameters/ParameterIds.h"
 
 #include <gtest/gtest.h>
 

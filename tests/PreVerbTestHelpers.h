@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/PreVerb.h"
+#include "engine/earlyreverb/PreVerb.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "TestHelpers.h"
 
-#include "engine/ParameterIds.h"
+#include "engine/parameters/ParameterIds.h"
 #include "tools/presets/PresetSource.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "AllocationCounter.h"
 #include "TestHelpers.h"
 
-#include "engine/ChunkLoop.h"
+#include "engine/processor/ChunkLoop.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "XYPadTestHelpers.h"
 
 #include "editor/VellumarProcessorEditor.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +18,8 @@ namespace editor_testing
 class TestEditor : public VellumarProcessorEditor
 {
 public:
-    TestEditor (VellumarProcessor& processor, juce::File folder = {})
-        : VellumarProcessorEditor (processor, processor.apvts), presetFolder (std::move (folder))
+    TestEditor (VellumarProcessor& owner, juce::File folder = {})
+        : VellumarProcessorEditor (owner, owner.apvts), presetFolder (std::move (folder))
     {
     }
 

@@ -1,4 +1,4 @@
-#include "engine/SectionFade.h"
+#include "engine/processor/SectionFade.h"
 #include "FilterTestHelpers.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "TestHelpers.h"
 
-#include "engine/StateData.h"
+#include "engine/state/StateData.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "editor/BandEditor.h"
 #include "editor/XYPad.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <gtest/gtest.h>
 

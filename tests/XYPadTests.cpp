@@ -7,7 +7,7 @@
 
 #include "editor/BandEditor.h"
 #include "editor/Frame.h"
-#include "engine/ParameterFactories.h"
+#include "engine/parameters/ParameterFactories.h"
 
 #include <gtest/gtest.h>
 

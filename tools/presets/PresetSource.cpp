@@ -1,6 +1,6 @@
 #include "tools/presets/PresetSource.h"
 
-#include "engine/ParameterIds.h"
+#include "engine/parameters/ParameterIds.h"
 
 #include <cmath>
 #include <map>

@@ -1,6 +1,6 @@
 #include "tools/presets/PresetSource.h"
 
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <juce_events/juce_events.h>
 

@@ -8,8 +8,8 @@
 // refreshes docs/editor.png.
 
 #include "editor/VellumarProcessorEditor.h"
-#include "engine/OfflineRendering.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/OfflineRendering.h"
+#include "engine/processor/VellumarProcessor.h"
 #include "tools/demo-sound/DemoSound.h"
 
 #include <juce_events/juce_events.h>

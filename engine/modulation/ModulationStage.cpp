@@ -1,4 +1,4 @@
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <cmath>
 

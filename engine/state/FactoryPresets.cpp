@@ -1,4 +1,4 @@
-#include "engine/FactoryPresets.h"
+#include "engine/state/FactoryPresets.h"
 
 namespace factorypresets
 {

@@ -1,6 +1,6 @@
-#include "engine/BandSmoother.h"
+#include "engine/equaliser/BandSmoother.h"
 
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 namespace smootheq
 {

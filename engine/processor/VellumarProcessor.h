@@ -3,14 +3,14 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
 
-#include "engine/BandSmoother.h"
-#include "engine/ConvolutionPair.h"
-#include "engine/CutSmoother.h"
-#include "engine/Grain.h"
-#include "engine/PeakLevelDetector.h"
-#include "engine/PreVerb.h"
-#include "engine/ResponseMailbox.h"
-#include "engine/SectionFade.h"
+#include "engine/equaliser/BandSmoother.h"
+#include "engine/convolution/ConvolutionPair.h"
+#include "engine/inputcuts/CutSmoother.h"
+#include "engine/drive/Grain.h"
+#include "engine/ducking/PeakLevelDetector.h"
+#include "engine/earlyreverb/PreVerb.h"
+#include "engine/convolution/ResponseMailbox.h"
+#include "engine/processor/SectionFade.h"
 
 #include <array>
 #include <atomic>
@@ -33,6 +33,7 @@ public:
     void prepareToPlay (double sampleRate, int samplesPerBlock) override;
     void releaseResources() override;
     void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    using juce::AudioProcessor::processBlock; // the double-precision form stays JUCE's: this processor runs in float
     double getTailLengthSeconds() const override;
     bool acceptsMidi() const override;
     bool producesMidi() const override;
@@ -238,6 +239,10 @@ private:
     void restoreIrSelection (const juce::ValueTree& state);
     void loadIrSelection (int typeIndex, int number);
     void captureSidechain (const juce::AudioBuffer<float>& buffer);
+    void processWetPath (juce::dsp::AudioBlock<float>& block, float flipTarget, bool shimmerWanted);
+    static void silenceNonFiniteSamples (juce::dsp::AudioBlock<float>& block) noexcept;
+    void prepareStages (double sampleRate, int samplesPerBlock);
+    void loadPairAtPreparation();
     void processPreDelay (juce::dsp::AudioBlock<float>& block, float preDelayMs);
     void updateDuckThreshold (float amount) noexcept;
     void feedAnalyser (const juce::dsp::AudioBlock<float>& block);

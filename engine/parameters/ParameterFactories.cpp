@@ -1,4 +1,4 @@
-#include "engine/ParameterFactories.h"
+#include "engine/parameters/ParameterFactories.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "engine/PreVerb.h"
+#include "engine/earlyreverb/PreVerb.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "engine/ImpulseResponses.h"
+#include "engine/convolution/ImpulseResponses.h"
 
 #if VELLUMAR_HAS_IMPULSE_RESPONSES
  #include "VellumarImpulseResponses.h"

@@ -1,6 +1,6 @@
-#include "engine/ParameterFactories.h"
-#include "engine/ParameterIds.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/parameters/ParameterFactories.h"
+#include "engine/parameters/ParameterIds.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <cmath>
 

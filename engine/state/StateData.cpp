@@ -1,4 +1,4 @@
-#include "engine/StateData.h"
+#include "engine/state/StateData.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
-#include "engine/ParameterIds.h"
+#include "engine/parameters/ParameterIds.h"
 
 VellumarProcessor::Band::Band (VellumarProcessor& owner, int /* bandNumber: the owner wires the parameters */)
     : processor (owner)

@@ -1,6 +1,6 @@
-#include "engine/CutSmoother.h"
+#include "engine/inputcuts/CutSmoother.h"
 
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 namespace smootheq
 {

@@ -1,6 +1,6 @@
-#include "engine/ImpulseResponses.h"
-#include "engine/ParameterIds.h"
-#include "engine/VellumarProcessor.h"
+#include "engine/convolution/ImpulseResponses.h"
+#include "engine/parameters/ParameterIds.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 

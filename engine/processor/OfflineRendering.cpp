@@ -1,6 +1,6 @@
-#include "engine/OfflineRendering.h"
+#include "engine/processor/OfflineRendering.h"
 
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 void waitForImpulseResponses (VellumarProcessor& processor)
 {

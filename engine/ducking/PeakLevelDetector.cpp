@@ -1,4 +1,4 @@
-#include "engine/PeakLevelDetector.h"
+#include "engine/ducking/PeakLevelDetector.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "engine/Grain.h"
+#include "engine/drive/Grain.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "engine/VellumarProcessor.h"
+#include "engine/processor/VellumarProcessor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -127,4 +127,27 @@ void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, flo
 
     if (ramping && ! amountSmoother.isSmoothing())
         updateDuckThreshold (amount);
+}
+
+void VellumarProcessor::captureSidechain (const juce::AudioBuffer<float>& buffer)
+{
+    auto* key = getBus (true, 1);
+
+    if (key == nullptr || ! key->isEnabled())
+        return;
+
+    const int n = buffer.getNumSamples();
+    sidechainBuffer.setSize (2, n, false, false, true);
+    const int extra = buffer.getNumChannels() - mainInputChannels;
+
+    if (extra == 1)
+    {
+        sidechainBuffer.copyFrom (0, 0, buffer, mainInputChannels, 0, n);
+        sidechainBuffer.copyFrom (1, 0, buffer, mainInputChannels, 0, n);
+    }
+    else if (extra == 2)
+    {
+        sidechainBuffer.copyFrom (0, 0, buffer, mainInputChannels, 0, n);
+        sidechainBuffer.copyFrom (1, 0, buffer, mainInputChannels + 1, 0, n);
+    }
 }

@@ -1,0 +1,25 @@
+# JUCE's modules built as a plug-in host, for the test programs that load the built VST3 and LV2 bundles as a DAW
+# does. They run the shipped binaries, not the library, so they need none of the plug-in's code; hosting stays
+# out of the plug-in itself, which would otherwise carry the VST3 SDK's hosting side and a copy of lilv.
+
+add_library(vellumar_test_host STATIC)
+target_link_libraries(vellumar_test_host
+    PRIVATE
+        juce::juce_audio_utils
+        juce::juce_audio_processors
+        juce::juce_gui_basics
+        juce::juce_events
+        juce::juce_core
+        juce::juce_recommended_config_flags
+    PUBLIC
+        PkgConfig::VELLUMAR_IMAGE_LIBS
+        PkgConfig::VELLUMAR_GUI_LIBS ${CMAKE_DL_LIBS} pthread)
+target_compile_definitions(vellumar_test_host
+    PUBLIC
+        ${VELLUMAR_COMMON_DEFINITIONS}
+        JUCE_STANDALONE_APPLICATION=1
+        JUCE_PLUGINHOST_VST3=1
+        JUCE_PLUGINHOST_LV2=1
+        JUCE_GLOBAL_MODULE_SETTINGS_INCLUDED=1)
+target_include_directories(vellumar_test_host INTERFACE $<TARGET_PROPERTY:vellumar_test_host,INCLUDE_DIRECTORIES>)
+target_compile_definitions(vellumar_test_host INTERFACE $<TARGET_PROPERTY:vellumar_test_host,COMPILE_DEFINITIONS>)

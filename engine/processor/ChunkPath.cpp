@@ -1,0 +1,156 @@
+#include "engine/processor/VellumarProcessor.h"
+
+#include "engine/parameters/ParameterIds.h"
+#include "engine/processor/ChunkLoop.h"
+
+#include <algorithm>
+#include <cmath>
+
+void VellumarProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    forEachChunk (buffer, (int) processSpec.maximumBlockSize, [this] (juce::AudioBuffer<float>& chunk) { processChunk (chunk); });
+}
+
+void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
+{
+    // A host that sends audio before preparing gets it back untouched: no stage has its buffers yet.
+    if (processSpec.sampleRate <= 0.0)
+        return;
+
+    collectResponses();
+
+    const int n = buffer.getNumSamples();
+    const auto value = [this] (const char* id) { return apvts.getRawParameterValue (id)->load(); };
+
+    // Final mix proportion, flip target and the switch fields.
+    dryWetMixer.setWetMixProportion (value (ids::mix) / 100.0f);
+
+    const float flipTarget = apvts.getParameter (ids::lrFlipButton)->getValue() != 0.0f ? 1.0f : 0.0f;
+
+    effectOffDisplay = value (ids::onButton) < 0.5f;
+    eqOffDisplay = value (ids::onEqButton) < 0.5f;
+    tremoloOn = value (ids::tremolo) >= 0.5f;
+    lfoSyncOn = value (ids::lfoSync) >= 0.5f;
+    compressorOn = value (ids::compressor) >= 0.5f;
+
+    // Shimmer rebuilds and clears the early reverb, so it is switched only when the state changes, and never
+    // while the early reverb is heard: it first fades out (below), switches once silent, and fades back in. The
+    // first chunk after a preparation has nothing sounding yet and switches at once.
+    const bool shimmerWanted = value (ids::shimmer) >= 0.5f;
+
+    if (shimmerWanted != shimmerOn && (! stereoStageStarted || earlyReverbFade.getGain() == 0.0f))
+    {
+        preVerb.applyShimmerSwitch (shimmerWanted);
+        shimmerOn = shimmerWanted;
+    }
+
+    // A DriveType that is not a whole curve number in range (5 or more, negative, NaN) asks for curve 0.
+    if (const int driveType = Grain<float>::waveFromValue (value (ids::driveType)); driveType != grain.driveTypeIndex)
+        grain.driveTypeIndex = driveType;
+
+    captureSidechain (buffer);
+
+    // A mono input feeds both output channels.
+    if (mainInputChannels == 1 && outputChannels == 2 && n > 0)
+        buffer.copyFrom (1, 0, buffer, 0, 0, n);
+
+    if (auto* hostPlayHead = getPlayHead())
+        if (const auto position = hostPlayHead->getPosition())
+            if (const auto bpm = position->getBpm())
+                hostBpm = (float) *bpm;
+
+    // The wet path works in place on the output channels; the dry signal is held back before it starts.
+    juce::AudioBuffer<float> chunk (buffer.getArrayOfWritePointers(), std::min (outputChannels, buffer.getNumChannels()), n);
+    juce::dsp::AudioBlock<float> block (chunk);
+    dryWetMixer.pushDrySamples (block);
+
+    silenceNonFiniteSamples (block);
+
+    processWetPath (block, flipTarget, shimmerWanted);
+
+    dryWetMixer.mixWetSamples (block);
+}
+
+// A NaN or infinite input sample would stay in the filters, delay lines and engines of the wet path for good
+// (or for the length of the response); the wet path hears silence in its place instead. The dry signal carries
+// it only while it lasts.
+void VellumarProcessor::silenceNonFiniteSamples (juce::dsp::AudioBlock<float>& block) noexcept
+{
+    for (size_t c = 0; c < block.getNumChannels(); ++c)
+    {
+        auto* samples = block.getChannelPointer (c);
+        for (size_t i = 0; i < block.getNumSamples(); ++i)
+            if (! std::isfinite (samples[i]))
+                samples[i] = 0.0f;
+    }
+}
+
+// The wet signal path, in place on the chunk: every stage in its order, inside the effect switch's crossfade.
+void VellumarProcessor::processWetPath (juce::dsp::AudioBlock<float>& block, float flipTarget, bool shimmerWanted)
+{
+    const auto value = [this] (const char* id) { return apvts.getRawParameterValue (id)->load(); };
+    const juce::dsp::ProcessContextReplacing<float> context (block);
+
+    const float widthTarget = value (ids::width) / 100.0f;
+    widthSmoother.setTargetValue (widthTarget);
+
+    if (! stereoStageStarted)
+    {
+        widthSmoother.setCurrentAndTargetValue (widthTarget);
+        flipAmount = flipTarget;
+        stereoStageStarted = true;
+    }
+
+    if (effectFade.begin (block, ! effectOffDisplay))
+    {
+        processPreDelay (block, value (ids::preDelay));
+
+        // Input cut filters, crossfaded in and out with the equaliser switch.
+        if (inputCutFade.begin (block, ! eqOffDisplay))
+        {
+            lowCutSmoother.process (context, lowCutFilter, true, value (ids::lowCut), 0.6f);
+            highCutSmoother.process (context, highCutFilter, false, value (ids::highCut), 0.7f);
+            inputCutFade.end (block);
+        }
+
+        convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (ids::character) * 0.01));
+        convolutionPair.process (context);
+
+        // Early reflections shaped by the impulse-response type (a new type is heard once the level refreshes
+        // the settings).
+        preVerb.applyTypeSettings (irTypeIndex.load());
+        preVerb.setEarlyMix (value (ids::preVerb));
+
+        if (earlyReverbFade.begin (block, shimmerWanted == shimmerOn))
+        {
+            preVerb.process (block);
+            earlyReverbFade.end (block);
+        }
+
+        processModulation (block, value (ids::lfoSpeed), value (ids::lfoDepth));
+
+        grain.process (context, value (ids::drive));
+
+        // Ducking, keyed by the side-chain while the host has one connected.
+        const auto* keyBus = getBus (true, 1);
+        processDucking (block, value (ids::sideChain), keyBus != nullptr && keyBus->isEnabled());
+
+        // Equaliser bands: a cascade on the same block, switched together with the input cuts.
+        if (bandFade.begin (block, ! eqOffDisplay))
+        {
+            for (auto& band : bands)
+                band.process (block);
+
+            bandFade.end (block);
+        }
+
+        feedAnalyser (block);
+
+        if (outputChannels == 2)
+            processFlipAndWidth (block, flipTarget);
+
+        effectFade.end (block);
+    }
+}

@@ -1,0 +1,125 @@
+#include "engine/processor/VellumarProcessor.h"
+
+#include "editor/VellumarProcessorEditor.h"
+
+#include "engine/parameters/ParameterIds.h"
+
+#include <cmath>
+
+#if JUCE_DSP_USE_STATIC_FFTW
+extern "C" void fftwf_make_planner_thread_safe (void);
+#endif
+
+namespace
+{
+// JUCE plans its FFTW transforms under a lock of its own, but other plug-ins in the same host may plan with the
+// same FFTW library at the same time; FFTW's planner is only safe across threads once it is told so.
+void makeFftPlannerThreadSafe()
+{
+#if JUCE_DSP_USE_STATIC_FFTW
+    static const bool done = [] { fftwf_make_planner_thread_safe(); return true; }();
+    juce::ignoreUnused (done);
+#endif
+}
+} // namespace
+
+//==============================================================================
+VellumarProcessor::BusesProperties VellumarProcessor::makeBuses()
+{
+    // This runs first in every construction, before any engine could plan a transform.
+    makeFftPlannerThreadSafe();
+
+    // JUCE's LV2 wrapper reads every input port it declared without checking that the host connected it, and it
+    // declares the ports of a bus that is off by default as optional. An LV2 host that leaves the key unconnected
+    // would crash the plug-in, so there the side-chain is a required port: on from the start.
+    const bool sidechainOnByDefault = juce::PluginHostType::getPluginLoadedAs() == juce::AudioProcessor::wrapperType_LV2;
+
+    return BusesProperties()
+        .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+        .withInput ("Sidechain", juce::AudioChannelSet::stereo(), sidechainOnByDefault)
+        .withOutput ("Output", juce::AudioChannelSet::stereo(), true);
+}
+
+VellumarProcessor::VellumarProcessor()
+    : juce::AudioProcessor (makeBuses()),
+      apvts (*this, nullptr, "Parameters", createParameters())
+{
+    preDelaySmoother.reset (12800);
+
+    for (int n = 1; n <= (int) bands.size(); ++n)
+    {
+        auto& band = bands[(size_t) n - 1];
+        band.onValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandOn));
+        band.typeValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandType));
+        band.freqValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandFreq));
+        band.gainValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandGain));
+        band.qValue = apvts.getRawParameterValue (bandParameterId (n, ids::bandQ));
+
+        for (const auto* suffix : { ids::bandOn, ids::bandType, ids::bandFreq, ids::bandGain, ids::bandQ })
+            apvts.addParameterListener (bandParameterId (n, suffix), &band);
+    }
+
+    apvts.addParameterListener (ids::lowCut, this);
+    apvts.addParameterListener (ids::highCut, this);
+}
+
+VellumarProcessor::~VellumarProcessor()
+{
+    for (int n = 1; n <= (int) bands.size(); ++n)
+        for (const auto* suffix : { ids::bandOn, ids::bandType, ids::bandFreq, ids::bandGain, ids::bandQ })
+            apvts.removeParameterListener (bandParameterId (n, suffix), &bands[(size_t) n - 1]);
+
+    apvts.removeParameterListener (ids::lowCut, this);
+    apvts.removeParameterListener (ids::highCut, this);
+}
+
+//==============================================================================
+const juce::String VellumarProcessor::getName() const { return "Vellumar"; }
+void VellumarProcessor::releaseResources() {}
+double VellumarProcessor::getTailLengthSeconds() const { return 0.0; }
+bool VellumarProcessor::acceptsMidi() const { return false; }
+bool VellumarProcessor::producesMidi() const { return false; }
+bool VellumarProcessor::isMidiEffect() const { return false; }
+juce::AudioProcessorEditor* VellumarProcessor::createEditor() { return new VellumarProcessorEditor (*this, apvts); }
+bool VellumarProcessor::hasEditor() const { return true; }
+int VellumarProcessor::getNumPrograms() { return 1; }
+int VellumarProcessor::getCurrentProgram() { return 0; }
+void VellumarProcessor::setCurrentProgram (int) {}
+const juce::String VellumarProcessor::getProgramName (int) { return {}; }
+void VellumarProcessor::changeProgramName (int, const juce::String&) {}
+
+//==============================================================================
+bool VellumarProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const auto mono = juce::AudioChannelSet::mono();
+    const auto stereo = juce::AudioChannelSet::stereo();
+    const auto input = layouts.getMainInputChannelSet();
+    const auto output = layouts.getMainOutputChannelSet();
+
+    if (output == mono)
+        return input == mono;
+
+    if (output == stereo)
+        return input == mono || input == stereo;
+
+    return false;
+}
+
+void VellumarProcessor::parameterChanged (const juce::String&, float)
+{
+    updateInputEq();
+}
+
+float VellumarProcessor::limitCutoff (float frequency, double sampleRate) noexcept
+{
+    const auto limit = (float) (0.499 * sampleRate);
+    return std::isfinite (frequency) ? juce::jlimit (1.0f, limit, frequency) : limit;
+}
+
+juce::String VellumarProcessor::bandParameterId (int bandNumber, const char* suffix)
+{
+    return juce::String (bandNumber) + suffix;
+}
+
+//==============================================================================
+//==============================================================================
