@@ -24,9 +24,7 @@ TEST (EditorConcurrency, WindowsOpenAndCloseWhileTheAudioThreadFeedsTheSpectrum)
 
         while (! stop.load())
         {
-            for (int c = 0; c < 2; ++c)
-                for (int i = 0; i < 128; ++i)
-                    buffer.setSample (c, i, random.nextFloat() * 0.5f - 0.25f);
+            testing_helpers::fillNoise (buffer, random, 0.25f);
 
             processor.processBlock (buffer, midi);
 

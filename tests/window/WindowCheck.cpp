@@ -12,6 +12,8 @@
 
 #include "WindowCheckX11.h"
 
+#include "../SignalHelpers.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -129,9 +131,7 @@ private:
 
         while (! stop.load())
         {
-            for (int c = 0; c < channels; ++c)
-                for (int i = 0; i < buffer.getNumSamples(); ++i)
-                    buffer.setSample (c, i, random.nextFloat() * 0.4f - 0.2f);
+            testing_helpers::fillNoise (buffer, random, 0.2f);
 
             plugin.processBlock (buffer, midi);
 
