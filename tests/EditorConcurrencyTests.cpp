@@ -45,11 +45,11 @@ TEST (EditorConcurrency, WindowsOpenAndCloseWhileTheAudioThreadFeedsTheSpectrum)
 
             // The spectrum's timer drains this window's FIFO into its average while the audio thread fills it.
             const auto& history = window.spectrumAnalyzer.getHistory();
-            EXPECT_TRUE (testing_helpers::waitUntil ([&] { return history.getMagnitude (0, 0, history.getNumSamples()) > 0.0f; },
-                                                     [] {
-                                                         xypad_testing::dispatchPendingMessages();
-                                                         std::this_thread::sleep_for (std::chrono::milliseconds (1));
-                                                     }));
+            const auto drained = [&] { return history.getMagnitude (0, 0, history.getNumSamples()) > 0.0f; };
+            EXPECT_TRUE (testing_helpers::waitUntil (drained, [] {
+                xypad_testing::dispatchPendingMessages();
+                std::this_thread::sleep_for (std::chrono::milliseconds (1));
+            }));
         }
 
         EXPECT_FALSE (processor.analyserEnabled.load());

@@ -350,8 +350,9 @@ TEST (ImpulseResponseSelection, TheAudioThreadInstallsANewPairWithoutAllocating)
         std::this_thread::yield();
     };
 
-    ASSERT_TRUE (waitUntil ([&] { return engines[0].getCurrentIRSize() != sizesBefore[0]
-                                      && engines[1].getCurrentIRSize() != sizesBefore[1]; }, playBlock));
+    const auto installed = [&] { return engines[0].getCurrentIRSize() != sizesBefore[0]
+                                     && engines[1].getCurrentIRSize() != sizesBefore[1]; };
+    ASSERT_TRUE (waitUntil (installed, playBlock));
 
     // On through the crossfade from the old engines, which are then handed back to the loader thread.
     for (int b = 0; b < 200; ++b)

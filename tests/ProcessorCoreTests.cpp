@@ -157,7 +157,8 @@ TEST (ProcessorCore, ProcessBlockDoesNotAllocateWhileParametersMove)
         for (int b = 0; b < 300; ++b)
         {
             fillNoise (audio, random);
-            juce::AudioBuffer<float> block (audio.getArrayOfWritePointers(), audio.getNumChannels(), 1 + random.nextInt (3 * 512));
+            const int length = 1 + random.nextInt (3 * 512);
+            juce::AudioBuffer<float> block (audio.getArrayOfWritePointers(), audio.getNumChannels(), length);
 
             AllocationCounter counter;
             for (int k = 0; k < 4; ++k)

@@ -16,7 +16,10 @@ void VellumarProcessor::Band::parameterChanged (const juce::String& parameterID,
     // The ID is the band's number and a suffix. Host automation calls this on the audio thread, so the suffix is
     // compared in place rather than copied into a String of its own.
     const auto suffix = parameterID.getCharPointer() + (parameterID.isEmpty() ? 0 : 1);
-    const auto is = [suffix] (const char* expected) { return suffix.compare (juce::CharPointer_ASCII (expected)) == 0; };
+    const auto is = [suffix] (const char* expected)
+    {
+        return suffix.compare (juce::CharPointer_ASCII (expected)) == 0;
+    };
 
     if (is (ids::bandOn))
         onValue->exchange (newValue);

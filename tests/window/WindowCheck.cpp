@@ -221,7 +221,8 @@ int hostVst3 (const juce::String& bundle, int cycles)
         const auto shown = [&]
         {
             const auto area = editor->getScreenBounds();
-            return x.isViewableAt ((unsigned long) (juce::pointer_sized_uint) editor->getWindowHandle(), area.getWidth(), area.getHeight())
+            const auto window = (unsigned long) (juce::pointer_sized_uint) editor->getWindowHandle();
+            return x.isViewableAt (window, area.getWidth(), area.getHeight())
                 && x.fractionNotBlack (area.getX(), area.getY(), area.getWidth(), area.getHeight()) > 0.9;
         };
         const bool painted = pumpUntil (shown);
@@ -254,7 +255,8 @@ int hostVst3 (const juce::String& bundle, int cycles)
         const float syncBefore = preDelaySync->getValue();
         const auto target = origin + knobs.preDelay;
         x.doubleClick (target.x, target.y, pump);
-        check (pumpUntil ([&] { return preDelaySync->getValue() != syncBefore; }), "double-clicking PREDELAY toggles its sync switch");
+        check (pumpUntil ([&] { return preDelaySync->getValue() != syncBefore; }),
+               "double-clicking PREDELAY toggles its sync switch");
 
         // Step to the next factory preset (from the bundle's own folder): it changes the settings but not the mix.
         if (cycle % 10 == 5)
