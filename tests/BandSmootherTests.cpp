@@ -132,13 +132,13 @@ TEST (EqualiserBand, FiltersWithExactlyTheCoefficientsOfItsSettings)
 
             for (int start = 0; start + 512 <= output.getNumSamples(); start += 512)
             {
-                filter_testing::fillSine (buffer, tone, rate, phase);
+                testing_helpers::fillSine (buffer, tone, rate, phase);
                 juce::dsp::AudioBlock<float> block (buffer);
                 smoother.process (block, filter, s.type, s.frequency, s.q, s.gainDb, s.active);
                 output.copyFrom (0, start, buffer, 1, 0, 512);
             }
 
-            const float measured = filter_testing::rms (output, 0, 22050) / (0.5f / std::sqrt (2.0f));
+            const float measured = testing_helpers::rms (output, 0, 22050) / (0.5f / std::sqrt (2.0f));
             EXPECT_NEAR (measured / expected.getMagnitudeForFrequency (tone, rate), 1.0, 0.01)
                 << "type " << s.type << " at " << tone << " Hz";
         }
@@ -231,7 +231,7 @@ TEST (EqualiserBand, EveryKindOfChangeIsFreeOfClicks)
         { lowShelf, 20.0f, 20.0f, 24.0f, true }
     };
 
-    filter_testing::StepMeter meter;
+    testing_helpers::StepMeter meter;
     int64_t phase = 0;
 
     for (const auto& s : script)
@@ -239,7 +239,7 @@ TEST (EqualiserBand, EveryKindOfChangeIsFreeOfClicks)
         for (int chunk = 0; chunk < 20; ++chunk)
         {
             juce::AudioBuffer<float> buffer (2, 128);
-            filter_testing::fillSine (buffer, 300.0, rate, phase);
+            testing_helpers::fillSine (buffer, 300.0, rate, phase);
             juce::dsp::AudioBlock<float> block (buffer);
             smoother.process (block, filter, s.type, s.frequency, s.q, s.gainDb, s.active);
             meter.add (buffer.getReadPointer (1), 128);

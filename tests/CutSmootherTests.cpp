@@ -108,14 +108,14 @@ TEST (CutSmoother, RealFilterTakesTheExactCoefficientsAndGlidesWithoutClicks)
     smoother.prepare (spec.sampleRate);
 
     // A 200 Hz tone through a high-pass whose cut-off sweeps right across it, back and forth.
-    filter_testing::StepMeter meter;
+    testing_helpers::StepMeter meter;
     int64_t phase = 0;
     const float targets[] = { 10.0f, 2000.0f, 2000.0f, 10.0f, 1000.0f, 20.0f, 20.0f, 20.0f };
 
     for (int chunk = 0; chunk < 64; ++chunk)
     {
         juce::AudioBuffer<float> buffer (2, 256);
-        filter_testing::fillSine (buffer, 200.0, spec.sampleRate, phase);
+        testing_helpers::fillSine (buffer, 200.0, spec.sampleRate, phase);
         juce::dsp::AudioBlock<float> block (buffer);
         smoother.process (juce::dsp::ProcessContextReplacing<float> (block), filter, true, targets[chunk / 8], 0.6f);
         meter.add (buffer.getReadPointer (0), 256);

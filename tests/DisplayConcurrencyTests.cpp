@@ -61,9 +61,7 @@ public:
 
                       while (! stop.load())
                       {
-                          for (int c = 0; c < 2; ++c)
-                              for (int i = 0; i < 256; ++i)
-                                  buffer.setSample (c, i, random.nextFloat() * 0.5f - 0.25f);
+                          testing_helpers::fillNoise (buffer, random, 0.25f);
 
                           p.processBlock (buffer, midi);
                           blocks.fetch_add (1);

@@ -10,6 +10,9 @@
 namespace
 {
 using Stage = Grain<float>;
+using testing_helpers::constantStereo;
+using testing_helpers::largestStep;
+using testing_helpers::noiseBuffer;
 
 const float plus17dB = juce::Decibels::decibelsToGain (17.0f);
 constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
@@ -32,29 +35,6 @@ void processAll (Stage& stage, juce::AudioBuffer<float>& buffer, int chunk, floa
         processChunk (stage, buffer, start, std::min (chunk, buffer.getNumSamples() - start), drive);
 }
 
-juce::AudioBuffer<float> noise (int numSamples, float level, int seed)
-{
-    juce::AudioBuffer<float> buffer (2, numSamples);
-    juce::Random random (seed);
-    testing_helpers::fillNoise (buffer, random, level);
-    return buffer;
-}
-
-juce::AudioBuffer<float> constant (float value, int numSamples, int channels = 2)
-{
-    juce::AudioBuffer<float> buffer (channels, numSamples);
-    for (int c = 0; c < channels; ++c)
-        juce::FloatVectorOperations::fill (buffer.getWritePointer (c), value, numSamples);
-    return buffer;
-}
-
-float maxStep (const juce::AudioBuffer<float>& buffer, int from, int to)
-{
-    float largest = 0.0f;
-    for (int i = std::max (from, 1); i < to; ++i)
-        largest = std::max (largest, std::abs (buffer.getSample (0, i) - buffer.getSample (0, i - 1)));
-    return largest;
-}
 } // namespace
 
 //==============================================================================
@@ -82,7 +62,7 @@ TEST (DriveLevels, DriveZeroIsThePlainPlus17dBGain)
 {
     Stage stage;
     prepareStage (stage, 44100.0, 512);
-    auto buffer = noise (8192, 0.9f, 3);
+    auto buffer = noiseBuffer (8192, 0.9f, 3);
     juce::AudioBuffer<float> input (buffer);
 
     processAll (stage, buffer, 512, 0.0f);
@@ -109,7 +89,7 @@ TEST (DriveLevels, FullDriveOnWaveZeroPassesTheStatedValues)
     // Until the first curve change curve 0 runs with an 8000 Hz low-pass; the constant input settles to the
     // low-pass's unity gain at DC.
     prepareStage (stage, 44100.0, 512);
-    auto buffer = constant (0.1f, 512);
+    auto buffer = constantStereo (0.1f, 0.1f, 512);
     processAll (stage, buffer, 512, 100.0f);
     EXPECT_NEAR (buffer.getSample (0, 0), firstOutput (8000.0), 1e-4f);
     EXPECT_NEAR (buffer.getSample (1, 511), beforeFilter * plus17dB, 1e-4f);
@@ -120,7 +100,7 @@ TEST (DriveLevels, FullDriveOnWaveZeroPassesTheStatedValues)
     stage.driveTypeIndex = 0;
     processAll (stage, buffer, 512, 100.0f);
     prepareStage (stage, 44100.0, 512);
-    buffer = constant (0.1f, 512);
+    buffer = constantStereo (0.1f, 0.1f, 512);
     processAll (stage, buffer, 512, 100.0f);
     EXPECT_NEAR (buffer.getSample (0, 0), firstOutput (10000.0), 1e-4f);
 }
@@ -137,7 +117,7 @@ TEST (DriveCrossfade, LastsTwentyMillisecondsCountedAcrossChunks)
 
     Stage stage;
     prepareStage (stage, 44100.0, 100);
-    auto buffer = constant (0.2f, 100);
+    auto buffer = constantStereo (0.2f, 0.2f, 100);
     processAll (stage, buffer, 100, 50.0f);
 
     stage.driveTypeIndex = 3;
@@ -168,7 +148,7 @@ TEST (DriveCrossfade, ActsAfterItsChunkAndEndsOnTheNewCurve)
         prepareStage (*stage, 48000.0, 256);
     direct.driveTypeIndex = 3;
 
-    auto input = noise (256 * 12, 0.4f, 7);
+    auto input = noiseBuffer (256 * 12, 0.4f, 7);
     juce::AudioBuffer<float> a (input), b (input), c (input);
 
     for (int chunk = 0; chunk < 12; ++chunk)
@@ -213,7 +193,7 @@ TEST (DriveCrossfade, KeepsTheOutputContinuousAndRestartsFromTheCurrentCurve)
     const int fadeStart = 4 * 480;
     const float change = std::abs (buffer.getSample (0, fadeStart + 960 + 100) - buffer.getSample (0, fadeStart - 1));
     EXPECT_GT (change, 0.3f);
-    EXPECT_LT (maxStep (buffer, fadeStart - 100, fadeStart + 1100), 2.0f * change / 960.0f + 1e-3f);
+    EXPECT_LT (largestStep (buffer, 0, fadeStart - 100, fadeStart + 1100), 2.0f * change / 960.0f + 1e-3f);
 
     // A new request while a fade runs fades from the curve that was current, not from the one fading out.
     stage.driveTypeIndex = 3;
@@ -269,7 +249,7 @@ TEST (DriveRobustness, RecoversAfterABurstOfNaNAndInfinity)
         Stage stage;
         stage.driveTypeIndex = wave;
         prepareStage (stage, 44100.0, 256);
-        auto buffer = noise (256 * 8, 0.5f, 5);
+        auto buffer = noiseBuffer (256 * 8, 0.5f, 5);
 
         for (int i = 1024 + 10; i < 1024 + 20; ++i)
             buffer.setSample (0, i, notANumber);
@@ -288,7 +268,7 @@ TEST (DriveRobustness, LongAndEmptyChunksAreSafe)
     constexpr int length = 1 << 21;
     Stage stage;
     prepareStage (stage, 44100.0, length);
-    auto buffer = noise (length, 0.5f, 2);
+    auto buffer = noiseBuffer (length, 0.5f, 2);
     processAll (stage, buffer, length, 100.0f);
     EXPECT_TRUE (testing_helpers::allFiniteAndNormal (buffer));
 
@@ -304,7 +284,7 @@ TEST (DriveRobustness, CurveChangesEveryChunkDoNotAllocate)
 {
     Stage stage;
     prepareStage (stage, 48000.0, 128);
-    auto buffer = noise (128, 0.5f, 9);
+    auto buffer = noiseBuffer (128, 0.5f, 9);
 
     // The polynomials keep their storage (JUCE's containers allocate with malloc, which the counter cannot see).
     const float* previousStorage = &stage.previousPolynomial[0];

@@ -10,7 +10,7 @@ using namespace editor_testing;
 TEST (EditorConcurrency, WindowsOpenAndCloseWhileTheAudioThreadFeedsTheSpectrum)
 {
     VellumarProcessor processor;
-    testing_helpers::prepare (processor, 44100.0, 128);
+    testing_helpers::prepareForRender (processor, 44100.0, 128);
 
     std::atomic<bool> stop { false };
     std::atomic<int> blocks { 0 };
@@ -24,9 +24,7 @@ TEST (EditorConcurrency, WindowsOpenAndCloseWhileTheAudioThreadFeedsTheSpectrum)
 
         while (! stop.load())
         {
-            for (int c = 0; c < 2; ++c)
-                for (int i = 0; i < 128; ++i)
-                    buffer.setSample (c, i, random.nextFloat() * 0.5f - 0.25f);
+            testing_helpers::fillNoise (buffer, random, 0.25f);
 
             processor.processBlock (buffer, midi);
 
@@ -38,22 +36,20 @@ TEST (EditorConcurrency, WindowsOpenAndCloseWhileTheAudioThreadFeedsTheSpectrum)
         }
     });
 
-    for (int cycle = 0; cycle < 20; ++cycle)
+    for (int cycle = 0; cycle < 20 && ! HasFailure(); ++cycle)
     {
         {
             TestEditor window (processor);
             EXPECT_TRUE (processor.analyserEnabled.load());
             window.setSize (450 + 45 * cycle, 300 + 30 * cycle);
 
-            // Let the spectrum's timer drain the FIFO a few times.
-            const auto until = juce::Time::getMillisecondCounter() + 40;
-            while (juce::Time::getMillisecondCounter() < until)
-            {
+            // The spectrum's timer drains this window's FIFO into its average while the audio thread fills it.
+            const auto& history = window.spectrumAnalyzer.getHistory();
+            const auto drained = [&] { return history.getMagnitude (0, 0, history.getNumSamples()) > 0.0f; };
+            EXPECT_TRUE (testing_helpers::waitUntil (drained, [] {
                 xypad_testing::dispatchPendingMessages();
-                std::this_thread::sleep_for (std::chrono::milliseconds (2));
-            }
-
-            EXPECT_LE (processor.analyserFifo.getNumReady(), processor.analyserFifo.getTotalSize());
+                std::this_thread::sleep_for (std::chrono::milliseconds (1));
+            }));
         }
 
         EXPECT_FALSE (processor.analyserEnabled.load());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SignalHelpers.h"
+
 #include <juce_dsp/juce_dsp.h>
 
 #include <array>
@@ -58,55 +60,5 @@ inline bool isFiniteAndStable (const std::array<float, 5>& c)
             return false;
 
     return std::abs (c[4]) < 1.0f && std::abs (c[3]) <= 1.0f + c[4] + 1.0e-6f;
-}
-
-inline void fillSine (juce::AudioBuffer<float>& buffer, double frequency, double sampleRate, int64_t& phase,
-                      float level = 0.5f)
-{
-    for (int i = 0; i < buffer.getNumSamples(); ++i)
-    {
-        const auto angle = juce::MathConstants<double>::twoPi * frequency * (double) (phase + i) / sampleRate;
-        const auto value = level * (float) std::sin (angle);
-        for (int c = 0; c < buffer.getNumChannels(); ++c)
-            buffer.setSample (c, i, value);
-    }
-    phase += buffer.getNumSamples();
-}
-
-/** Follows one channel across blocks and keeps the largest sample-to-sample step and the largest level. */
-struct StepMeter
-{
-    float previous = 0.0f;
-    bool hasPrevious = false;
-    float largestStep = 0.0f;
-    float largestLevel = 0.0f;
-
-    void add (const float* samples, int numSamples)
-    {
-        for (int i = 0; i < numSamples; ++i)
-        {
-            if (hasPrevious)
-                largestStep = std::max (largestStep, std::abs (samples[i] - previous));
-
-            largestLevel = std::max (largestLevel, std::abs (samples[i]));
-            previous = samples[i];
-            hasPrevious = true;
-        }
-    }
-
-    /** A sine of angular frequency w and level L never steps by more than w * L; a click does. */
-    bool looksSmooth (double frequency, double sampleRate, float margin = 1.5f) const
-    {
-        return largestStep <= margin * (float) (juce::MathConstants<double>::twoPi * frequency / sampleRate) * largestLevel;
-    }
-};
-
-/** RMS of one channel from `start` on. */
-inline float rms (const juce::AudioBuffer<float>& buffer, int channel, int start)
-{
-    double sum = 0.0;
-    for (int i = start; i < buffer.getNumSamples(); ++i)
-        sum += (double) buffer.getSample (channel, i) * buffer.getSample (channel, i);
-    return (float) std::sqrt (sum / std::max (1, buffer.getNumSamples() - start));
 }
 } // namespace filter_testing

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <new>
 #include <thread>
 
 using namespace display_testing;
@@ -52,6 +54,12 @@ float yAt (double response, float h)
     const auto dB = std::max (20.0f * std::log10 ((float) response), -100.0f);
     return ((dB + 24.0f) / -48.0f + 1.0f) * h - 0.5f;
 }
+
+struct ListenerProbe : juce::AudioProcessorValueTreeState::Listener
+{
+    void parameterChanged (const juce::String&, float) override { ++calls; }
+    int calls = 0;
+};
 
 /** The curve's point for analysis frequency i (1 .. M - 1); element 0 is the start on the 0 dB line. */
 juce::Point<float> pointAt (const juce::Path& path, int i) { return elementsOf (path)[(size_t) i].point; }
@@ -257,18 +265,24 @@ TEST (FrequencyCurve, StopsListeningWhenDestroyed)
     auto processor = testing_helpers::makeProcessor();
     testing_helpers::prepare (*processor, 44100.0, 512);
 
-    {
-        FrequencyCurve curve (*processor);
-        curve.setBounds (0, 0, 300, 200);
-        setParameter (*processor, bandId (2, ids::bandGain), 6.0f);
-    }
+    // The curve lives in storage of the test's own. Once it is destroyed a probe takes the place of its listener
+    // part, so a registration left behind calls the probe rather than freed memory.
+    alignas (FrequencyCurve) std::byte storage[sizeof (FrequencyCurve)];
+    auto* curve = new (storage) FrequencyCurve (*processor);
+    curve->setBounds (0, 0, 300, 200);
+    setParameter (*processor, bandId (2, ids::bandGain), 6.0f);
+    void* listenerPart = static_cast<juce::AudioProcessorValueTreeState::Listener*> (curve);
+    curve->~FrequencyCurve();
+    auto* probe = new (listenerPart) ListenerProbe();
 
-    // A curve that had stayed registered would now be called through a dangling pointer.
     for (int band = 1; band <= 5; ++band)
-        setParameter (*processor, bandId (band, ids::bandGain), -3.0f);
+        for (const auto* suffix : { ids::bandOn, ids::bandType, ids::bandFreq, ids::bandGain, ids::bandQ })
+            processor->apvts.getParameter (bandId (band, suffix))->setValueNotifyingHost (0.37f);
 
     setParameter (*processor, ids::lowCut, 800.0f);
-    SUCCEED();
+    setParameter (*processor, ids::highCut, 9000.0f);
+    EXPECT_EQ (probe->calls, 0);
+    probe->~ListenerProbe();
 }
 
 TEST (FrequencyCurve, BeforePreparationAndAtLowRatesTheCurveStaysFiniteAndUnmirrored)

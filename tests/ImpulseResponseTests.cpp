@@ -338,16 +338,25 @@ TEST (ImpulseResponseSelection, TheAudioThreadInstallsANewPairWithoutAllocating)
     processor->decodeIRPair();
     processor->updateIRParameters();
 
+    auto& engines = processor->convolutionPair;
+    const int sizesBefore[] { engines[0].getCurrentIRSize(), engines[1].getCurrentIRSize() };
     size_t allocations = 0;
-    const auto until = juce::Time::getMillisecondCounter() + 1500;
-    while (juce::Time::getMillisecondCounter() < until)
+    const auto playBlock = [&]
     {
         fillNoise (audio, random, 0.2f);
         AllocationCounter counter;
         processor->processBlock (audio, midi);
         allocations += counter.count();
-        juce::Thread::sleep (1);
-    }
+        std::this_thread::yield();
+    };
+
+    const auto installed = [&] { return engines[0].getCurrentIRSize() != sizesBefore[0]
+                                     && engines[1].getCurrentIRSize() != sizesBefore[1]; };
+    ASSERT_TRUE (waitUntil (installed, playBlock));
+
+    // On through the crossfade from the old engines, which are then handed back to the loader thread.
+    for (int b = 0; b < 200; ++b)
+        playBlock();
 
     EXPECT_EQ (allocations, 0u);
     EXPECT_EQ (processor->loadedIrName, "Room4");

@@ -250,9 +250,8 @@ TEST_F (ModulationStage, SwitchingTremoloWhileASinePlaysMakesNoClick)
     prepare (44100.0);
     settle (5.0f, 60.0f);
     juce::AudioBuffer<float> buffer (2, 2 * 44100);
-    for (int i = 0; i < buffer.getNumSamples(); ++i)
-        for (int c = 0; c < 2; ++c)
-            buffer.setSample (c, i, 0.5f * std::sin ((float) (juce::MathConstants<double>::twoPi * 440.0 * i / 44100.0)));
+    int64_t phase = 0;
+    testing_helpers::fillSine (buffer, 440.0, 44100.0, phase);
 
     for (int start = 0, chunk = 0; start < buffer.getNumSamples(); start += 256, ++chunk)
     {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SignalHelpers.h"
+
 #include "engine/earlyreverb/PreVerb.h"
 
 #include <algorithm>
@@ -9,6 +11,10 @@
 
 namespace preverb_testing
 {
+using testing_helpers::allFinite;
+using testing_helpers::largestStep;
+using testing_helpers::noise;
+
 inline std::unique_ptr<PreVerb> makePreVerb (double rate, float percent, int type = 0)
 {
     auto preVerb = std::make_unique<PreVerb>();
@@ -23,26 +29,6 @@ inline void settle (PreVerb& preVerb)
 {
     std::vector<float> left ((size_t) (0.1 * preVerb.sampleRate) + 2, 0.0f), right (left);
     preVerb.processStereo (left.data(), right.data(), (int) left.size());
-}
-
-inline std::vector<float> noise (int numSamples, int seed, float level = 0.5f)
-{
-    juce::Random random (seed);
-    std::vector<float> samples ((size_t) numSamples);
-
-    for (auto& s : samples)
-        s = level * (random.nextFloat() * 2.0f - 1.0f);
-
-    return samples;
-}
-
-inline bool allFinite (const std::vector<float>& samples)
-{
-    for (auto s : samples)
-        if (! std::isfinite (s))
-            return false;
-
-    return true;
 }
 
 inline bool filtersAreSilent (const PreVerb& preVerb, int channel)
@@ -60,15 +46,6 @@ inline bool filtersAreSilent (const PreVerb& preVerb, int channel)
     return true;
 }
 
-inline float largestStep (const std::vector<float>& samples, size_t from, size_t to)
-{
-    float largest = 0.0f;
-
-    for (size_t i = std::max<size_t> (from, 1); i < to; ++i)
-        largest = std::max (largest, std::abs (samples[i] - samples[i - 1]));
-
-    return largest;
-}
 /** The delay memory blocks of every filter, to show that a rebuild reused them rather than reallocating
     (the memory comes from malloc, which the allocation counter does not see). */
 inline std::vector<const float*> delayMemory (const PreVerb& preVerb)

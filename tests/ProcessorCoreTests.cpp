@@ -138,7 +138,7 @@ TEST (ProcessorCore, ProcessBlockDoesNotAllocateWhileParametersMove)
         useUnitImpulsePair (*processor);
         prepareForRender (*processor, 44100.0, 512);
 
-        juce::AudioBuffer<float> audio (std::max (inputs + keys, outputs), 512);
+        juce::AudioBuffer<float> audio (std::max (inputs + keys, outputs), 3 * 512);
         juce::MidiBuffer midi;
         juce::Random random (11);
         const auto params = processor->getParameters();
@@ -150,16 +150,19 @@ TEST (ProcessorCore, ProcessBlockDoesNotAllocateWhileParametersMove)
             processor->processBlock (audio, midi);
         }
 
+        // As a host's automation does: each parameter moved from the audio thread just before the block, so that
+        // what its listeners run is counted too. Every parameter moves, switches and choices included, and blocks
+        // up to three times the prepared size go through the chunking.
         size_t allocations = 0;
-        for (int b = 0; b < 200; ++b)
+        for (int b = 0; b < 300; ++b)
         {
-            for (int k = 0; k < 4; ++k)
-                params[random.nextInt (params.size())]->setValue (random.nextFloat());
             fillNoise (audio, random);
-            const int length = 1 + random.nextInt (512);
+            const int length = 1 + random.nextInt (3 * 512);
             juce::AudioBuffer<float> block (audio.getArrayOfWritePointers(), audio.getNumChannels(), length);
 
             AllocationCounter counter;
+            for (int k = 0; k < 4; ++k)
+                params[(4 * b + k) % params.size()]->setValueNotifyingHost (random.nextFloat());
             processor->processBlock (block, midi);
             allocations += counter.count();
         }

@@ -131,7 +131,7 @@ TEST (SectionFade, OutputStaysContinuousAcrossChunkBoundariesDuringAFade)
 {
     smootheq::SectionFade fade;
     fade.prepare (48000.0, 100, 2);
-    filter_testing::StepMeter meter;
+    testing_helpers::StepMeter meter;
     int64_t phase = 0;
     bool active = true;
 
@@ -144,7 +144,7 @@ TEST (SectionFade, OutputStaysContinuousAcrossChunkBoundariesDuringAFade)
 
         const int length = 37 + (chunk * 13) % 64;
         juce::AudioBuffer<float> buffer (2, length);
-        filter_testing::fillSine (buffer, 440.0, 48000.0, phase);
+        testing_helpers::fillSine (buffer, 440.0, 48000.0, phase);
         juce::dsp::AudioBlock<float> block (buffer);
 
         if (fade.begin (block, active))

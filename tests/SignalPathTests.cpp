@@ -27,14 +27,6 @@ std::unique_ptr<VellumarProcessor> transparentProcessor (int inputs = 2, int out
     return processor;
 }
 
-juce::AudioBuffer<float> constantStereo (float left, float right, int length)
-{
-    juce::AudioBuffer<float> audio (2, length);
-    juce::FloatVectorOperations::fill (audio.getWritePointer (0), left, length);
-    juce::FloatVectorOperations::fill (audio.getWritePointer (1), right, length);
-    return audio;
-}
-
 struct TempoPlayHead : juce::AudioPlayHead
 {
     std::optional<double> bpm;

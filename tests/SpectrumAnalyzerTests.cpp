@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 using namespace display_testing;
+using testing_helpers::noise;
+using testing_helpers::sine;
 
 namespace
 {
@@ -47,27 +49,6 @@ struct AnalyserRig
     SpectrumAnalyzer analyser { *processor };
 };
 
-std::vector<float> noise (int n, juce::int64 seed)
-{
-    juce::Random random (seed);
-    std::vector<float> result ((size_t) n);
-
-    for (auto& s : result)
-        s = random.nextFloat() * 2.0f - 1.0f;
-
-    return result;
-}
-
-std::vector<float> sine (int n, double frequency, double sampleRate, float amplitude)
-{
-    std::vector<float> result ((size_t) n);
-
-    for (size_t i = 0; i < result.size(); ++i)
-        result[i] = amplitude * (float) std::sin (juce::MathConstants<double>::twoPi * frequency * (double) i / sampleRate);
-
-    return result;
-}
-
 /** |X[k]| of the windowed frame starting at `start`, by a direct sum in double. */
 double referenceMagnitude (const std::vector<float>& signal, int start, int bin, const juce::Array<float>& window)
 {
@@ -93,7 +74,7 @@ float historyAt (const SpectrumAnalyzer& analyser, int channel, int bin)
 TEST (SpectrumAnalyzer, ThreeFramesOfSamplesGiveFiveHalfOverlappingFrames)
 {
     AnalyserRig rig;
-    const auto signal = noise (3 * N, 7);
+    const auto signal = noise (3 * N, 7, 1.0f);
     rig.push (signal);
     ASSERT_EQ (rig.processor->analyserFifo.getNumReady(), 3 * N);
 
@@ -125,7 +106,7 @@ TEST (SpectrumAnalyzer, ThreeFramesOfSamplesGiveFiveHalfOverlappingFrames)
     }
 
     // The samples left over join the next delivery: the sixth frame starts at 10240.
-    rig.push (noise (N / 2, 8));
+    rig.push (noise (N / 2, 8, 1.0f));
     rig.analyser.timerCallback();
     EXPECT_EQ (readPosition (rig.processor->analyserFifo), 6 * N / 2);
     EXPECT_EQ (rig.analyser.getHistorySlot(), 3);
@@ -138,13 +119,13 @@ TEST (SpectrumAnalyzer, FramesThatWrapAroundTheFifoEndAreReadWhole)
     ASSERT_EQ (fifoSize, 44100) << "one second at the prepared rate";
 
     // Fill and drain until the reader stands 2048 samples before the write end, close to the end of the buffer.
-    const auto lead = noise (40960, 1);
+    const auto lead = noise (40960, 1, 1.0f);
     rig.push (lead);
     rig.analyser.timerCallback();
     ASSERT_EQ (readPosition (rig.processor->analyserFifo), 40960 - N / 2);
 
     // The next frames straddle the end of the buffer; compare them with the same samples read contiguously.
-    auto tail = noise (6144, 2);
+    auto tail = noise (6144, 2, 1.0f);
     rig.push (tail);
     rig.analyser.timerCallback();
 
@@ -212,7 +193,7 @@ TEST (SpectrumAnalyzer, AverageHoldsExactlyTheLastFourFrames)
 TEST (SpectrumAnalyzer, NothingMovesWithoutFreshDataOrWhileHidden)
 {
     AnalyserRig rig;
-    rig.push (noise (2 * N, 3));
+    rig.push (noise (2 * N, 3, 1.0f));
     rig.processor->analyserDataReady.store (false);
 
     rig.analyser.timerCallback();
@@ -233,7 +214,7 @@ TEST (SpectrumAnalyzer, NothingMovesWithoutFreshDataOrWhileHidden)
 TEST (SpectrumAnalyzer, AfterAResizeTheDisplayStaysBlankForFiveTicksWithData)
 {
     AnalyserRig rig;
-    rig.push (noise (2 * N, 4));
+    rig.push (noise (2 * N, 4, 1.0f));
     rig.analyser.timerCallback();
     const auto before = editor_testing::render (rig.analyser);
     EXPECT_GT (editor_testing::countPixels (before, before.getBounds(), [] (juce::Colour c) { return c.getAlpha() > 0; }),
@@ -253,7 +234,7 @@ TEST (SpectrumAnalyzer, AfterAResizeTheDisplayStaysBlankForFiveTicksWithData)
                    0)
             << "blank before tick " << tick;
 
-        rig.push (noise (N / 2, 100 + tick));
+        rig.push (noise (N / 2, 100 + tick, 1.0f));
         const int ready = rig.processor->analyserFifo.getNumReady();
         rig.analyser.timerCallback();
         EXPECT_EQ (rig.analyser.getRebuildCountdown(), 5 - tick);
@@ -382,7 +363,7 @@ TEST (SpectrumAnalyzer, LevelsMapFromMinus84AtTheBottomToPlus6AtTheTopAndTheSlow
 TEST (SpectrumAnalyzer, TicksDrainWithoutAllocating)
 {
     AnalyserRig rig;
-    const auto signal = noise (4 * N, 5);
+    const auto signal = noise (4 * N, 5, 1.0f);
     rig.push (signal);
 
     AllocationCounter counter;

@@ -5,6 +5,7 @@
 
 #include "SignalHelpers.h"
 
+#include <chrono>
 #include <cmath>
 #include <memory>
 
@@ -90,6 +91,23 @@ inline void prepareForRender (VellumarProcessor& processor, double sampleRate, i
 {
     prepare (processor, sampleRate, blockSize);
     waitForImpulseResponses (processor);
+}
+
+/** Calls `step` until `done` holds and returns whether it did. The timeout is there only for a broken build. */
+template <typename Done, typename Step>
+bool waitUntil (Done&& done, Step&& step, std::chrono::seconds timeout = std::chrono::seconds (20))
+{
+    const auto until = std::chrono::steady_clock::now() + timeout;
+
+    while (! done())
+    {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+
+        step();
+    }
+
+    return true;
 }
 
 /** Runs a whole buffer through the processor in blocks of `blockSize`. */

@@ -13,20 +13,26 @@ VellumarProcessor::Band::~Band() = default;
 // copy the response curve draws. The audio filter follows on the audio thread through the smoother.
 void VellumarProcessor::Band::parameterChanged (const juce::String& parameterID, float newValue)
 {
-    const auto suffix = parameterID.substring (1);
+    // The ID is the band's number and a suffix. Host automation calls this on the audio thread, so the suffix is
+    // compared in place rather than copied into a String of its own.
+    const auto suffix = parameterID.getCharPointer() + (parameterID.isEmpty() ? 0 : 1);
+    const auto is = [suffix] (const char* expected)
+    {
+        return suffix.compare (juce::CharPointer_ASCII (expected)) == 0;
+    };
 
-    if (suffix == ids::bandOn)
+    if (is (ids::bandOn))
         onValue->exchange (newValue);
-    else if (suffix == ids::bandType)
+    else if (is (ids::bandType))
         typeValue->exchange (newValue);
-    else if (suffix == ids::bandFreq)
+    else if (is (ids::bandFreq))
         freqValue->exchange (newValue);
-    else if (suffix == ids::bandGain)
+    else if (is (ids::bandGain))
         gainValue->exchange (newValue);
     else
         qValue->exchange (newValue);
 
-    if (suffix != ids::bandOn)
+    if (! is (ids::bandOn))
         updateFilter();
 
     // A shelf or peak at exactly 0 dB changes nothing, so it leaves the chain; a cut band always filters.

@@ -12,6 +12,8 @@
 
 #include "WindowCheckX11.h"
 
+#include "../SignalHelpers.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -52,6 +54,22 @@ void pump (int milliseconds)
 
         std::this_thread::sleep_for (std::chrono::milliseconds (1));
     } while (juce::Time::getMillisecondCounter() < until);
+}
+
+/** Runs the message loop until `done` holds; false if it does not within 20 s, which only a broken build takes. */
+bool pumpUntil (const std::function<bool()>& done)
+{
+    const auto until = juce::Time::getMillisecondCounter() + 20000;
+
+    while (! done())
+    {
+        if (juce::Time::getMillisecondCounter() > until)
+            return false;
+
+        pump (5);
+    }
+
+    return true;
 }
 
 juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& instance, const juce::String& name)
@@ -113,9 +131,7 @@ private:
 
         while (! stop.load())
         {
-            for (int c = 0; c < channels; ++c)
-                for (int i = 0; i < buffer.getNumSamples(); ++i)
-                    buffer.setSample (c, i, random.nextFloat() * 0.4f - 0.2f);
+            testing_helpers::fillNoise (buffer, random, 0.2f);
 
             plugin.processBlock (buffer, midi);
 
@@ -179,7 +195,16 @@ int hostVst3 (const juce::String& bundle, int cycles)
                                         { 2400, 1000 }, { 200, 700 }, { 999, 600 } };
     int editorsShown = 0;
 
-    for (int cycle = 0; cycle < cycles; ++cycle)
+    // What the host changes reaches the plug-in with the audio thread's next block; the editor follows meanwhile.
+    const auto afterTwoBlocks = [&]
+    {
+        const int seen = audio.blocks();
+        check (pumpUntil ([&] { return audio.blocks() >= seen + 2; }), "the audio thread keeps running");
+    };
+
+    // A failed cycle ends the run: every later wait would only time out as well.
+    int cycle = 0;
+    for (; cycle < cycles && failures == 0; ++cycle)
     {
         std::unique_ptr<juce::AudioProcessorEditor> editor (instance->createEditorIfNeeded());
         check (editor != nullptr, "the plug-in has an editor");
@@ -191,30 +216,33 @@ int hostVst3 (const juce::String& bundle, int cycles)
         editor->setTopLeftPosition (0, 0);
         editor->addToDesktop (juce::ComponentPeer::windowIsResizable);
         editor->setVisible (true);
-        pump (cycle == 0 ? 600 : 150);
+
+        // Each window is waited for until the server shows it at the editor's size, painted.
+        const auto shown = [&]
+        {
+            const auto area = editor->getScreenBounds();
+            const auto window = (unsigned long) (juce::pointer_sized_uint) editor->getWindowHandle();
+            return x.isViewableAt (window, area.getWidth(), area.getHeight())
+                && x.fractionNotBlack (area.getX(), area.getY(), area.getWidth(), area.getHeight()) > 0.9;
+        };
+        const bool painted = pumpUntil (shown);
+        check (painted, "the editor's window shows, painted, at " + editor->getBounds().toString());
+        editorsShown += painted && (cycle == 0 || cycle == cycles - 1) ? 1 : 0;
 
         // The first window opens at 900 x 600, later ones at the last size of the one before.
         if (cycle == 0)
             check (editor->getWidth() == 900 && editor->getHeight() == 600,
                    "first editor opens at 900 x 600, not " + editor->getBounds().toString());
 
-        if (cycle == 0 || cycle == cycles - 1)
-        {
-            const auto area = editor->getScreenBounds();
-            const auto lit = x.fractionNotBlack (area.getX(), area.getY(), area.getWidth(), area.getHeight());
-            check (lit > 0.9, "the editor paints its window (" + juce::String (lit, 3) + " of the pixels lit)");
-            editorsShown += lit > 0.9 ? 1 : 0;
-        }
-
         // Resizes within the limits keep the size asked for; others are pulled in at aspect 1.5.
         const auto [w, h] = sizes[(size_t) cycle % std::size (sizes)];
         editor->setSize (w, h);
-        pump (60);
         const int W = editor->getWidth();
         const int H = editor->getHeight();
         check (W >= 450 && W <= 1800 && H >= 300 && H <= 1200,
                "a resize to " + juce::String (w) + " x " + juce::String (h) + " stays in the limits: " + juce::String (W) + " x " + juce::String (H));
         check (std::abs ((double) W / H - 1.5) < 0.01, "the aspect ratio stays 1.5 at " + juce::String (W) + " x " + juce::String (H));
+        check (pumpUntil (shown), "the resized window shows at " + juce::String (W) + " x " + juce::String (H));
 
         // Work the controls with the mouse: drag DECAY up, and double-click PREDELAY to toggle its sync switch.
         const auto origin = editor->getScreenPosition();
@@ -222,33 +250,35 @@ int hostVst3 (const juce::String& bundle, int cycles)
         const float decayBefore = decay->getValue();
         const auto from = origin + knobs.decay;
         x.drag (from.x, from.y, from.x, from.y - 40, pump);
-        pump (40);
-        check (decay->getValue() > decayBefore, "dragging the DECAY knob up raises Decay");
+        check (pumpUntil ([&] { return decay->getValue() > decayBefore; }), "dragging the DECAY knob up raises Decay");
 
         const float syncBefore = preDelaySync->getValue();
         const auto target = origin + knobs.preDelay;
         x.doubleClick (target.x, target.y, pump);
-        pump (60);
-        check (preDelaySync->getValue() != syncBefore, "double-clicking PREDELAY toggles its sync switch");
+        check (pumpUntil ([&] { return preDelaySync->getValue() != syncBefore; }),
+               "double-clicking PREDELAY toggles its sync switch");
 
         // Step to the next factory preset (from the bundle's own folder): it changes the settings but not the mix.
         if (cycle % 10 == 5)
         {
             mix->setValueNotifyingHost (0.37f);
-            pump (40);
+            afterTwoBlocks();
             std::vector<float> before;
             for (auto* p : instance->getParameters())
                 before.push_back (p->getValue());
 
             const auto next = origin + knobs.nextPreset;
             x.click (next.x, next.y, pump);
-            pump (150);
 
-            int changed = 0;
-            for (size_t i = 0; i < before.size(); ++i)
-                changed += instance->getParameters()[(int) i]->getValue() != before[i] ? 1 : 0;
+            const auto changed = [&]
+            {
+                for (size_t i = 0; i < before.size(); ++i)
+                    if (instance->getParameters()[(int) i]->getValue() != before[i])
+                        return true;
+                return false;
+            };
 
-            check (changed > 0, "the > button loads a factory preset");
+            check (pumpUntil (changed), "the > button loads a factory preset");
             check (std::abs (mix->getValue() - 0.37f) < 0.011f, "a preset leaves the mix as it was");
         }
 
@@ -258,17 +288,16 @@ int hostVst3 (const juce::String& bundle, int cycles)
         lfoSync->setValueNotifyingHost (cycle % 3 == 0 ? 1.0f : 0.0f);
         gain3->setValueNotifyingHost ((float) (cycle % 10) / 10.0f);
         decay->setValueNotifyingHost (0.3f);
-        pump (60);
+        afterTwoBlocks();
 
         editor.reset();
-        pump (40);
     }
 
     check (audio.blocks() > cycles, "the audio thread kept running");
     check (audio.allFinite(), "the output stayed finite");
     check (editorsShown == std::min (cycles, 2), "the editor was seen on screen");
 
-    std::cout << cycles << " cycles, " << audio.blocks() << " audio blocks, " << XSession::getErrorCount()
+    std::cout << cycle << " cycles, " << audio.blocks() << " audio blocks, " << XSession::getErrorCount()
               << " X protocol errors ignored" << std::endl;
     return failures == 0 ? 0 : 1;
 }

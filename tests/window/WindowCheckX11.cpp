@@ -132,6 +132,15 @@ double XSession::fractionNotBlack (int x, int y, int width, int height) const
     return total > 0 ? (double) lit / (double) total : 0.0;
 }
 
+bool XSession::isViewableAt (unsigned long window, int width, int height) const
+{
+    auto* d = asDisplay (display);
+    XWindowAttributes attributes;
+
+    return d != nullptr && XGetWindowAttributes (d, (Window) window, &attributes) != 0
+        && attributes.map_state == IsViewable && attributes.width == width && attributes.height == height;
+}
+
 void XSession::drag (int x1, int y1, int x2, int y2, const Pump& pump) const
 {
     auto* d = asDisplay (display);

@@ -36,6 +36,9 @@ public:
     /** The share of pixels in the screen area that are not black. */
     double fractionNotBlack (int x, int y, int width, int height) const;
 
+    /** Whether the window (an X window ID) is mapped, viewable and of this size on the server. */
+    bool isViewableAt (unsigned long window, int width, int height) const;
+
     /** Presses the left button at (x1, y1), moves to (x2, y2) in steps and releases it. */
     void drag (int x1, int y1, int x2, int y2, const Pump& pump) const;
 
