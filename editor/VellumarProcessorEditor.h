@@ -162,8 +162,12 @@ private:
     void timerCallback() override;
 
     // Construction steps that take many lines, in the order the constructor runs them.
+    void labelTextButtons();
     void setUpImageButtons();
+    void addSelectionButtons();
+    void attachButtons();
     void createKnobs();
+    void setUpLabels();
     void assignSelectionCallbacks();
     void assignBandCallbacks();
     void assignModeCallbacks();
