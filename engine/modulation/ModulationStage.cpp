@@ -40,6 +40,19 @@ float tremoloSample (float x, float amount, float sine) noexcept
     return x * ((0.5f + 0.5f * sine) * d + (1.0f - d));
 }
 
+// Reads the delay line `delay` samples behind the write position, and the three samples further back that every
+// read sits, interpolating linearly. With the widest scales the delay turns negative for part of the cycle; the
+// read position then passes the write position and wraps, which the modulo keeps inside the line.
+float readDelayLine (const float* delayLine, int length, int write, float delay) noexcept
+{
+    const float size = (float) length;
+    const float readPosition = std::fmod ((float) write - delay + size - 3.0f, size);
+    const int i0 = juce::jlimit (0, length - 1, (int) readPosition);
+    const int i1 = i0 + 1 == length ? 0 : i0 + 1;
+    const float f = readPosition - (float) i0;
+    return (1.0f - f) * delayLine[i0] + f * delayLine[i1];
+}
+
 // The knobs cannot produce values outside their ranges, but a caller can: a depth above 100 % would move the read
 // position out of the delay line, and a rate that is not a number would leave the LFO stuck on NaN for good.
 // A value that is not a number keeps the setting already in force.
@@ -156,16 +169,21 @@ VellumarProcessor::ModulationPlan VellumarProcessor::planModulationChunk()
     return plan;
 }
 
-void VellumarProcessor::modulateChannel (int channel, float* samples, int numSamples, const ModulationPlan& plan,
-                                         float& phase, int& write)
+void VellumarProcessor::modulateChannel (int channel, float* samples, int numSamples, ModulationPlan plan,
+                                         float& phaseOut, int& writeOut)
 {
     const bool runTremolo = plan.tremoloMode || plan.crossfading;
     const bool runVibrato = ! plan.tremoloMode || plan.crossfading;
+
+    // Worked on in locals: written through references, every store to `samples` could be a store to them.
+    float phase = phaseOut;
+    int write = writeOut;
 
     auto& rateSmoother = lfoSmoothers[(size_t) channel][0];
     auto& depthSmoother = lfoSmoothers[(size_t) channel][1];
     auto& scaleSmoother = scaleSmoothers[channel == 0 ? 0 : 1];
     auto* delayLine = vibratoBuffer.getWritePointer (channel);
+    const float delayScale = lfoSampleRate * vibratoTimeScale;
 
     for (int i = 0; i < numSamples; ++i)
     {
@@ -174,7 +192,27 @@ void VellumarProcessor::modulateChannel (int channel, float* samples, int numSam
         const float amount = depthSmoother.getNextValue();
         const float sine = lfoSine (phase);
         const float tremolo = runTremolo ? tremoloSample (x, amount, sine) : 0.0f;
-        const float vibrato = runVibrato ? vibratoSample (delayLine, write, rate, amount, sine, scaleSmoother) : 0.0f;
+        float vibrato = 0.0f;
+
+        if (runVibrato)
+        {
+            const float scale = vibratoDepthScale (rate);
+
+            if (! scaleStarted || rateSettling)
+            {
+                for (auto& smoother : scaleSmoothers)
+                    smoother.setCurrentAndTargetValue (scale);
+
+                scaleStarted = true;
+            }
+
+            if (scaleSmoother.getTargetValue() != scale)
+                scaleSmoother.setTargetValue (scale);
+
+            const float sc = scaleSmoother.isSmoothing() ? scaleSmoother.getNextValue() : scale;
+            const float delay = delayScale * (0.5f + 0.005f * sc * 0.5f * amount * sine);
+            vibrato = readDelayLine (delayLine, vibratoLength, write, delay);
+        }
 
         delayLine[write] = x;
 
@@ -196,34 +234,7 @@ void VellumarProcessor::modulateChannel (int channel, float* samples, int numSam
         if (phase >= 1.0f)
             phase -= 1.0f;
     }
-}
 
-float VellumarProcessor::vibratoSample (const float* delayLine, int write, float rate, float amount, float sine,
-                                        LinearSmoother& scaleSmoother)
-{
-    const float scale = vibratoDepthScale (rate);
-
-    if (! scaleStarted || rateSettling)
-    {
-        for (auto& smoother : scaleSmoothers)
-            smoother.setCurrentAndTargetValue (scale);
-
-        scaleStarted = true;
-    }
-
-    if (scaleSmoother.getTargetValue() != scale)
-        scaleSmoother.setTargetValue (scale);
-
-    const float sc = scaleSmoother.isSmoothing() ? scaleSmoother.getNextValue() : scale;
-    const float delayScale = lfoSampleRate * vibratoTimeScale;
-    const float delay = delayScale * (0.5f + 0.005f * sc * 0.5f * amount * sine);
-
-    // With the widest scales the delay turns negative for part of the cycle; the read position then passes the
-    // write position and wraps, which the modulo keeps inside the line.
-    const float length = (float) vibratoLength;
-    const float readPosition = std::fmod ((float) write - delay + length - 3.0f, length);
-    const int i0 = juce::jlimit (0, vibratoLength - 1, (int) readPosition);
-    const int i1 = i0 + 1 == vibratoLength ? 0 : i0 + 1;
-    const float f = readPosition - (float) i0;
-    return (1.0f - f) * delayLine[i0] + f * delayLine[i1];
+    phaseOut = phase;
+    writeOut = write;
 }

@@ -258,10 +258,8 @@ private:
 
     void retargetLfo (float lfoSpeed, float lfoDepth, int numChannels);
     ModulationPlan planModulationChunk();
-    void modulateChannel (int channel, float* samples, int numSamples, const ModulationPlan& plan, float& phase,
-                          int& write);
-    float vibratoSample (const float* delayLine, int write, float rate, float amount, float sine,
-                         LinearSmoother& scaleSmoother);
+    void modulateChannel (int channel, float* samples, int numSamples, ModulationPlan plan, float& phaseOut,
+                          int& writeOut);
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VellumarProcessor)
 };
