@@ -30,26 +30,44 @@ void VellumarProcessorEditor::resized()
     panelGradient = juce::ColourGradient (juce::Colour (0xFFAAABAC), (float) (0.3 * W), (float) (0.15 * H),
                                           blackUltraQuelt, (float) (0.75 * W), (float) (1.1 * H), true);
 
-    const double knobUnit = 0.8 * (W / 8);               // a standard knob; W / 8 in whole pixels
-    const double knobGap = (W - 8.0 * knobUnit) / 9.0;  // eight knobs and nine gaps fill the width
-    const int rowTop = toInt (0.139 * H);
-    const int typeButtonWidth = toInt (0.08 * W);
-    const int smallButton = toInt (0.37 * knobUnit);
-    const double eqButton = 0.9 * smallButton;
-    const double eqKnob = 0.75 * knobUnit;
-    const int knob = toInt (knobUnit);
+    LayoutUnits u;
+    u.W = W;
+    u.knobUnit = 0.8 * (W / 8);                 // a standard knob; W / 8 in whole pixels
+    u.knobGap = (W - 8.0 * u.knobUnit) / 9.0;   // eight knobs and nine gaps fill the width
+    u.rowTop = toInt (0.139 * H);
+    u.typeButtonWidth = toInt (0.08 * W);
+    u.smallButton = toInt (0.37 * u.knobUnit);
+    u.eqButton = 0.9 * u.smallButton;
+    u.eqKnob = 0.75 * u.knobUnit;
+    u.knob = toInt (u.knobUnit);
 
+    layOutPresetRow (u);
+    layOutKnobs (u);
+    layOutIrSelection (u);
+    layOutEqualiser (u);
+    setValueBoxes (u);
+}
+
+void VellumarProcessorEditor::layOutPresetRow (const LayoutUnits& u)
+{
     // Preset stepper and the effect's power switch along the top.
-    presetsButton.setBounds (toInt (0.375 * W), toInt (0.08 * rowTop - 0.1 * smallButton), toInt (0.25 * W),
-                             toInt (1.2 * smallButton));
-    previousPresetButton.setBounds (toInt (presetsButton.getX() - 1.106 * smallButton), toInt (0.08 * rowTop),
-                                    toInt (1.06 * smallButton), smallButton);
-    nextPresetButton.setBounds (toInt (right (presetsButton) + 0.106 * smallButton), toInt (0.08 * rowTop),
-                                toInt (1.06 * smallButton), smallButton);
-    onButton.setBounds (toInt (0.93 * W), toInt (0.08 * rowTop), smallButton, smallButton);
+    presetsButton.setBounds (toInt (0.375 * u.W), toInt (0.08 * u.rowTop - 0.1 * u.smallButton), toInt (0.25 * u.W),
+                             toInt (1.2 * u.smallButton));
+    previousPresetButton.setBounds (toInt (presetsButton.getX() - 1.106 * u.smallButton), toInt (0.08 * u.rowTop),
+                                    toInt (1.06 * u.smallButton), u.smallButton);
+    nextPresetButton.setBounds (toInt (right (presetsButton) + 0.106 * u.smallButton), toInt (0.08 * u.rowTop),
+                                toInt (1.06 * u.smallButton), u.smallButton);
+    onButton.setBounds (toInt (0.93 * u.W), toInt (0.08 * u.rowTop), u.smallButton, u.smallButton);
+}
 
-    // The knobs; placing PREDELAY also places its caption, whose top the rest of the layout hangs from.
-    preDelaySlider.setBounds (toInt (knobGap), rowTop, knob, knob);
+void VellumarProcessorEditor::layOutKnobs (const LayoutUnits& u)
+{
+    const double knobUnit = u.knobUnit;
+    const double knobGap = u.knobGap;
+    const int knob = u.knob;
+
+    // Placing PREDELAY also places its caption, whose top the rest of the layout hangs from.
+    preDelaySlider.setBounds (toInt (knobGap), u.rowTop, knob, knob);
     const int captionY = preDelayLabel.getY();
 
     preVerbSlider.setBounds (toInt (right (preDelaySlider) + knobGap), preDelaySlider.getY(), knob, knob);
@@ -63,9 +81,17 @@ void VellumarProcessorEditor::resized()
     lfoDepthSlider.setBounds (toInt (right (lfoSpeedSlider) + knobGap), lfoSpeedSlider.getY(), knob, knob);
     sideChainSlider.setBounds (driveSlider.getX(), lfoSpeedSlider.getY(), knob, knob);
     mixSlider.setBounds (toInt (right (sideChainSlider) + knobGap), lfoSpeedSlider.getY(), knob, knob);
+}
+
+void VellumarProcessorEditor::layOutIrSelection (const LayoutUnits& u)
+{
+    const int W = u.W;
+    const int typeButtonWidth = u.typeButtonWidth;
+    const int smallButton = u.smallButton;
+    const int captionY = preDelayLabel.getY();
 
     // Impulse-response type row, and the numbers hanging below it in the middle.
-    const int typeY = toInt (captionY - 0.1 * knobUnit);
+    const int typeY = toInt (captionY - 0.1 * u.knobUnit);
     const int typeHeight = toInt (0.5 * typeButtonWidth);
     roomButton.setBounds (toInt (0.5 * W - 2.7 * typeButtonWidth), typeY, typeButtonWidth, typeHeight);
     hallButton.setBounds (toInt (0.5 * W - 1.6 * typeButtonWidth), typeY, typeButtonWidth, typeHeight);
@@ -80,12 +106,21 @@ void VellumarProcessorEditor::resized()
     fourButton.setBounds (numberX, toInt (bottom (threeButton) + 0.15 * smallButton), smallButton, smallButton);
     fiveButton.setBounds (numberX, toInt (bottom (fourButton) + 0.15 * smallButton), smallButton, smallButton);
 
-    versionLabel.setBounds (toInt (W - 2.25 * knobUnit), 0, toInt (2.0 * knobUnit), toInt (0.8 * captionY));
+    versionLabel.setBounds (toInt (W - 2.25 * u.knobUnit), 0, toInt (2.0 * u.knobUnit), toInt (0.8 * captionY));
     textureLabel.setBounds (toInt (0.5 * W - 2.0 * smallButton), toInt (bottom (fiveButton) + 0.1 * smallButton),
                             4 * smallButton, toInt (0.7 * smallButton));
+}
+
+void VellumarProcessorEditor::layOutEqualiser (const LayoutUnits& u)
+{
+    const double knobUnit = u.knobUnit;
+    const double eqButton = u.eqButton;
+    const double eqKnob = u.eqKnob;
+    const int knob = u.knob;
+    const int captionY = preDelayLabel.getY();
 
     // The display frame and the equaliser strips on either side of it.
-    const int eqTop = toInt (0.033 * W + bottom (mixSlider));
+    const int eqTop = toInt (0.033 * u.W + bottom (mixSlider));
     frame.setBounds (toInt (preVerbSlider.getX() + 0.5 * knobUnit), toInt (eqTop + 0.15 * knobUnit),
                      driveSlider.getX() - preVerbSlider.getX(),
                      toInt (bottom (mixSlider) - captionY - 0.15 * knobUnit));
@@ -114,6 +149,12 @@ void VellumarProcessorEditor::resized()
     peakTypeButton.setBounds (toInt (right (lowShelfTypeButton) - 0.1 * eqButton), lowShelfTypeButton.getY(), eqSide, eqSide);
     highShelfTypeButton.setBounds (toInt (right (peakTypeButton) - 0.1 * eqButton), peakTypeButton.getY(), eqSide, eqSide);
     highCutTypeButton.setBounds (toInt (right (highShelfTypeButton) - 0.1 * eqButton), highShelfTypeButton.getY(), eqSide, eqSide);
+}
+
+void VellumarProcessorEditor::setValueBoxes (const LayoutUnits& u)
+{
+    const double knobUnit = u.knobUnit;
+    const double eqKnob = u.eqKnob;
 
     // Value boxes: read-only once laid out (the construction's editable boxes are replaced here).
     const auto textBox = [] (juce::Slider& slider, double w, double h)

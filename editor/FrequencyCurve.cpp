@@ -26,6 +26,23 @@ float yForResponse (double response, float h)
                          : juce::jmax (20.0f * std::log10 ((float) response), floorDb);
     return ((dB + 24.0f) / -48.0f + 1.0f) * h;
 }
+
+// The magnitude of `coefficients` at every frequency; the points from `below` on take the value at half the rate.
+void evaluate (const Coefficients& coefficients, const std::vector<double>& frequencies,
+               std::vector<double>& magnitudes, size_t below, double sr)
+{
+    coefficients.getMagnitudeForFrequencyArray (frequencies.data(), magnitudes.data(), below, sr);
+
+    if (below < magnitudes.size())
+        std::fill (magnitudes.begin() + (std::ptrdiff_t) below, magnitudes.end(),
+                   coefficients.getMagnitudeForFrequency (0.5 * sr, sr));
+}
+
+void multiplyInto (std::vector<double>& response, const std::vector<double>& magnitudes)
+{
+    for (size_t i = 0; i < response.size(); ++i)
+        response[i] *= magnitudes[i];
+}
 } // namespace
 
 FrequencyCurve::FrequencyCurve (VellumarProcessor& processorToShow) : processor (processorToShow)
@@ -126,23 +143,14 @@ void FrequencyCurve::drawFrequencyCurve()
     const double nyquist = 0.5 * sr;
     const auto below = (size_t) (std::upper_bound (frequencies.begin(), frequencies.end(), nyquist) - frequencies.begin());
 
-    const auto evaluate = [&] (const Coefficients& coefficients, std::vector<double>& magnitudes)
-    {
-        coefficients.getMagnitudeForFrequencyArray (frequencies.data(), magnitudes.data(), below, sr);
+    computeBandResponse (sr, below);
+    computeCutResponse (sr, below);
+    buildPaths();
+}
 
-        if (below < magnitudes.size())
-            std::fill (magnitudes.begin() + (std::ptrdiff_t) below, magnitudes.end(),
-                       coefficients.getMagnitudeForFrequency (nyquist, sr));
-    };
-
-    const auto multiplyInto = [] (std::vector<double>& response, const std::vector<double>& magnitudes)
-    {
-        for (size_t i = 0; i < response.size(); ++i)
-            response[i] *= magnitudes[i];
-    };
-
+void FrequencyCurve::computeBandResponse (double sr, size_t below)
+{
     std::fill (bandResponse.begin(), bandResponse.end(), 1.0);
-    std::fill (cutResponse.begin(), cutResponse.end(), 1.0);
 
     for (size_t b = 0; b < bandMagnitudes.size(); ++b)
     {
@@ -153,11 +161,16 @@ void FrequencyCurve::drawFrequencyCurve()
 
         {
             const std::lock_guard<std::mutex> coefficientLock (processor.curveCoefficientMutex);
-            evaluate (*band.curveCoefficients, bandMagnitudes[b]);
+            evaluate (*band.curveCoefficients, frequencies, bandMagnitudes[b], below, sr);
         }
 
         multiplyInto (bandResponse, bandMagnitudes[b]);
     }
+}
+
+void FrequencyCurve::computeCutResponse (double sr, size_t below)
+{
+    std::fill (cutResponse.begin(), cutResponse.end(), 1.0);
 
     {
         const std::lock_guard<std::mutex> coefficientLock (processor.curveCoefficientMutex);
@@ -165,19 +178,22 @@ void FrequencyCurve::drawFrequencyCurve()
         const auto& highCut = *processor.highCutCoefficients;
 
         if (lowCut.getMagnitudeForFrequency (20.0, sr) < lowCutVisibleBelow)
-            evaluate (lowCut, cutMagnitudes[0]);
+            evaluate (lowCut, frequencies, cutMagnitudes[0], below, sr);
         else
             std::fill (cutMagnitudes[0].begin(), cutMagnitudes[0].end(), 1.0);
 
-        if (highCut.getMagnitudeForFrequency (juce::jmin (20000.0, nyquist), sr) < highCutVisibleBelow)
-            evaluate (highCut, cutMagnitudes[1]);
+        if (highCut.getMagnitudeForFrequency (juce::jmin (20000.0, 0.5 * sr), sr) < highCutVisibleBelow)
+            evaluate (highCut, frequencies, cutMagnitudes[1], below, sr);
         else
             std::fill (cutMagnitudes[1].begin(), cutMagnitudes[1].end(), 1.0);
     }
 
     multiplyInto (cutResponse, cutMagnitudes[0]);
     multiplyInto (cutResponse, cutMagnitudes[1]);
+}
 
+void FrequencyCurve::buildPaths()
+{
     const auto w = curveSize.x;
     const auto h = curveSize.y;
 

@@ -48,6 +48,12 @@ private:
     /** Each band's five parameter IDs, then "LowCut" and "HighCut": the parameters the curve listens to. */
     static juce::StringArray listenedParameterIds();
 
+    // The steps of `drawFrequencyCurve`, which holds `curveMutex` through them. `below` counts the frequencies
+    // under half the sample rate `sr`.
+    void computeBandResponse (double sr, size_t below);
+    void computeCutResponse (double sr, size_t below);
+    void buildPaths();
+
     VellumarProcessor& processor;
     juce::ColourGradient cutGradient;
     juce::ColourGradient bandGradient;

@@ -37,105 +37,12 @@ VellumarProcessorEditor::VellumarProcessorEditor (VellumarProcessor& owner, juce
 
     textureImage = imageFromMemory (EditorData::texture_jpg, EditorData::texture_jpgSize);
 
-    roomButton.setButtonText ("ROOM");
-    hallButton.setButtonText ("HALL");
-    plateButton.setButtonText ("PLATE");
-    springButton.setButtonText ("SPRING");
-    spaceButton.setButtonText ("SPACE");
-    oneButton.setButtonText ("1");
-    twoButton.setButtonText ("2");
-    threeButton.setButtonText ("3");
-    fourButton.setButtonText ("4");
-    fiveButton.setButtonText ("5");
-    presetsButton.setButtonText ("PRESETS");
-    previousPresetButton.setButtonText ("<");
-    nextPresetButton.setButtonText (">");
-    lrFlipButton.setButtonText ("LR FLIP");
-    lfoSyncButton.setButtonText ("LFO SYNC");
-    preDelaySyncButton.setButtonText ("PREDELAY SYNC");
-    decaySyncButton.setButtonText ("DECAY SYNC");
-    tremoloButton.setButtonText ("TREMOLO");
-    compressorButton.setButtonText ("COMPRESSOR");
-    shimmerButton.setButtonText ("SHIMMER");
-
-    for (auto* button : { &presetsButton, &previousPresetButton, &nextPresetButton })
-    {
-        button->setColour (juce::TextButton::textColourOffId, blackUltraQuelt);
-        button->setColour (juce::TextButton::textColourOnId, greyWhiteQuelt);
-    }
-
+    labelTextButtons();
     setUpImageButtons();
-
-    juce::Component* const typeButtons[] { &roomButton, &hallButton, &plateButton, &springButton, &spaceButton };
-    juce::Component* const numberButtons[] { &oneButton, &twoButton, &threeButton, &fourButton, &fiveButton };
-    juce::Component* const imageButtons[] { &onButton,       &bandOnButton,       &onEqButton,
-                                            &lowCutTypeButton, &lowShelfTypeButton, &peakTypeButton,
-                                            &highShelfTypeButton, &highCutTypeButton };
-
-    for (auto* c : typeButtons)
-        addAndMakeVisible (c);
-    for (auto* c : numberButtons)
-        addAndMakeVisible (c);
-    for (auto* c : imageButtons)
-        addAndMakeVisible (c);
-    addAndMakeVisible (presetsButton);
-    addAndMakeVisible (previousPresetButton);
-    addAndMakeVisible (nextPresetButton);
-
-    for (auto* button : { &roomButton, &hallButton, &plateButton, &springButton, &spaceButton, &oneButton, &twoButton,
-                          &threeButton, &fourButton, &fiveButton, &lrFlipButton, &lfoSyncButton, &preDelaySyncButton,
-                          &decaySyncButton, &tremoloButton, &compressorButton, &shimmerButton, &presetsButton })
-        button->setClickingTogglesState (true);
-
-    for (auto* button : { &onButton, &bandOnButton, &onEqButton, &lowCutTypeButton, &lowShelfTypeButton,
-                          &peakTypeButton, &highShelfTypeButton, &highCutTypeButton })
-        button->setClickingTogglesState (true);
-
-    for (auto* button : { &roomButton, &hallButton, &plateButton, &springButton, &spaceButton })
-        button->setRadioGroupId (1);
-    for (auto* button : { &oneButton, &twoButton, &threeButton, &fourButton, &fiveButton })
-        button->setRadioGroupId (2);
-    for (auto* button : { &lowCutTypeButton, &lowShelfTypeButton, &peakTypeButton, &highShelfTypeButton, &highCutTypeButton })
-        button->setRadioGroupId (4);
-
-    auto& apvts = audioProcessor.apvts;
-    roomButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::roomButton, roomButton);
-    plateButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::plateButton, plateButton);
-    springButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::springButton, springButton);
-    spaceButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::spaceButton, spaceButton);
-    oneButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::oneButton, oneButton);
-    twoButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::twoButton, twoButton);
-    threeButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::threeButton, threeButton);
-    fourButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::fourButton, fourButton);
-    fiveButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::fiveButton, fiveButton);
-    onButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::onButton, onButton);
-    onEqButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::onEqButton, onEqButton);
-    lrFlipButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::lrFlipButton, lrFlipButton);
-    lfoSyncButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::lfoSync, lfoSyncButton);
-    preDelaySyncButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::preDelaySync, preDelaySyncButton);
-    decaySyncButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::decaySync, decaySyncButton);
-    tremoloButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::tremolo, tremoloButton);
-    compressorButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::compressor, compressorButton);
-    shimmerButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::shimmer, shimmerButton);
-    driveTypeSliderAttachment = std::make_unique<SliderAttachment> (apvts, ids::driveType, driveTypeSlider);
-
-    // Hall has no switch parameter: the processor's own selection (restored with the session) tells whether it
-    // is the type playing. Set quietly, so the radio group turns the other type buttons off without writing
-    // their parameters.
-    if (audioProcessor.irTypeIndex.load() == 3)
-        hallButton.setToggleState (true, juce::dontSendNotification);
-
+    addSelectionButtons();
+    attachButtons();
     createKnobs();
-
-    titleImage = imageFromMemory (EditorData::title_png, EditorData::title_pngSize);
-
-    versionLabel.setText ("Version : " + juce::String (VELLUMAR_VERSION), juce::dontSendNotification);
-    versionLabel.setJustificationType (juce::Justification::right);
-    versionLabel.setColour (juce::Label::textColourId, greyTextBoxQuelt);
-    textureLabel.setText ("TEXTURE", juce::dontSendNotification);
-    textureLabel.setJustificationType (juce::Justification::centred);
-    addAndMakeVisible (textureLabel);
-    textureLabel.setColour (juce::Label::textColourId, greyTextBoxQuelt);
+    setUpLabels();
 
     assignSelectionCallbacks();
     assignBandCallbacks();
@@ -195,6 +102,36 @@ VellumarProcessorEditor::~VellumarProcessorEditor()
 }
 
 //==============================================================================
+void VellumarProcessorEditor::labelTextButtons()
+{
+    roomButton.setButtonText ("ROOM");
+    hallButton.setButtonText ("HALL");
+    plateButton.setButtonText ("PLATE");
+    springButton.setButtonText ("SPRING");
+    spaceButton.setButtonText ("SPACE");
+    oneButton.setButtonText ("1");
+    twoButton.setButtonText ("2");
+    threeButton.setButtonText ("3");
+    fourButton.setButtonText ("4");
+    fiveButton.setButtonText ("5");
+    presetsButton.setButtonText ("PRESETS");
+    previousPresetButton.setButtonText ("<");
+    nextPresetButton.setButtonText (">");
+    lrFlipButton.setButtonText ("LR FLIP");
+    lfoSyncButton.setButtonText ("LFO SYNC");
+    preDelaySyncButton.setButtonText ("PREDELAY SYNC");
+    decaySyncButton.setButtonText ("DECAY SYNC");
+    tremoloButton.setButtonText ("TREMOLO");
+    compressorButton.setButtonText ("COMPRESSOR");
+    shimmerButton.setButtonText ("SHIMMER");
+
+    for (auto* button : { &presetsButton, &previousPresetButton, &nextPresetButton })
+    {
+        button->setColour (juce::TextButton::textColourOffId, blackUltraQuelt);
+        button->setColour (juce::TextButton::textColourOnId, greyWhiteQuelt);
+    }
+}
+
 void VellumarProcessorEditor::setUpImageButtons()
 {
     const auto setImages = [] (juce::ImageButton& button, const juce::Image& normal, const juce::Image& down)
@@ -219,6 +156,71 @@ void VellumarProcessorEditor::setUpImageButtons()
                imageFromMemory (EditorData::high_shelf_on_png, EditorData::high_shelf_on_pngSize));
     setImages (highCutTypeButton, imageFromMemory (EditorData::high_cut_off_png, EditorData::high_cut_off_pngSize),
                imageFromMemory (EditorData::high_cut_on_png, EditorData::high_cut_on_pngSize));
+}
+
+void VellumarProcessorEditor::addSelectionButtons()
+{
+    juce::Component* const typeButtons[] { &roomButton, &hallButton, &plateButton, &springButton, &spaceButton };
+    juce::Component* const numberButtons[] { &oneButton, &twoButton, &threeButton, &fourButton, &fiveButton };
+    juce::Component* const imageButtons[] { &onButton,       &bandOnButton,       &onEqButton,
+                                            &lowCutTypeButton, &lowShelfTypeButton, &peakTypeButton,
+                                            &highShelfTypeButton, &highCutTypeButton };
+
+    for (auto* c : typeButtons)
+        addAndMakeVisible (c);
+    for (auto* c : numberButtons)
+        addAndMakeVisible (c);
+    for (auto* c : imageButtons)
+        addAndMakeVisible (c);
+    addAndMakeVisible (presetsButton);
+    addAndMakeVisible (previousPresetButton);
+    addAndMakeVisible (nextPresetButton);
+
+    for (auto* button : { &roomButton, &hallButton, &plateButton, &springButton, &spaceButton, &oneButton, &twoButton,
+                          &threeButton, &fourButton, &fiveButton, &lrFlipButton, &lfoSyncButton, &preDelaySyncButton,
+                          &decaySyncButton, &tremoloButton, &compressorButton, &shimmerButton, &presetsButton })
+        button->setClickingTogglesState (true);
+
+    for (auto* button : { &onButton, &bandOnButton, &onEqButton, &lowCutTypeButton, &lowShelfTypeButton,
+                          &peakTypeButton, &highShelfTypeButton, &highCutTypeButton })
+        button->setClickingTogglesState (true);
+
+    for (auto* button : { &roomButton, &hallButton, &plateButton, &springButton, &spaceButton })
+        button->setRadioGroupId (1);
+    for (auto* button : { &oneButton, &twoButton, &threeButton, &fourButton, &fiveButton })
+        button->setRadioGroupId (2);
+    for (auto* button : { &lowCutTypeButton, &lowShelfTypeButton, &peakTypeButton, &highShelfTypeButton, &highCutTypeButton })
+        button->setRadioGroupId (4);
+}
+
+void VellumarProcessorEditor::attachButtons()
+{
+    auto& apvts = audioProcessor.apvts;
+    roomButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::roomButton, roomButton);
+    plateButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::plateButton, plateButton);
+    springButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::springButton, springButton);
+    spaceButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::spaceButton, spaceButton);
+    oneButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::oneButton, oneButton);
+    twoButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::twoButton, twoButton);
+    threeButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::threeButton, threeButton);
+    fourButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::fourButton, fourButton);
+    fiveButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::fiveButton, fiveButton);
+    onButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::onButton, onButton);
+    onEqButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::onEqButton, onEqButton);
+    lrFlipButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::lrFlipButton, lrFlipButton);
+    lfoSyncButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::lfoSync, lfoSyncButton);
+    preDelaySyncButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::preDelaySync, preDelaySyncButton);
+    decaySyncButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::decaySync, decaySyncButton);
+    tremoloButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::tremolo, tremoloButton);
+    compressorButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::compressor, compressorButton);
+    shimmerButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::shimmer, shimmerButton);
+    driveTypeSliderAttachment = std::make_unique<SliderAttachment> (apvts, ids::driveType, driveTypeSlider);
+
+    // Hall has no switch parameter: the processor's own selection (restored with the session) tells whether it
+    // is the type playing. Set quietly, so the radio group turns the other type buttons off without writing
+    // their parameters.
+    if (audioProcessor.irTypeIndex.load() == 3)
+        hallButton.setToggleState (true, juce::dontSendNotification);
 }
 
 void VellumarProcessorEditor::createKnobs()
@@ -287,6 +289,19 @@ void VellumarProcessorEditor::createKnobs()
     qSlider.setRange (0.2, 20.0, 0.01);
     qSlider.setSkewFactor (0.2, false);
     qSlider.setMouseDragSensitivity (520);
+}
+
+void VellumarProcessorEditor::setUpLabels()
+{
+    titleImage = imageFromMemory (EditorData::title_png, EditorData::title_pngSize);
+
+    versionLabel.setText ("Version : " + juce::String (VELLUMAR_VERSION), juce::dontSendNotification);
+    versionLabel.setJustificationType (juce::Justification::right);
+    versionLabel.setColour (juce::Label::textColourId, greyTextBoxQuelt);
+    textureLabel.setText ("TEXTURE", juce::dontSendNotification);
+    textureLabel.setJustificationType (juce::Justification::centred);
+    addAndMakeVisible (textureLabel);
+    textureLabel.setColour (juce::Label::textColourId, greyTextBoxQuelt);
 }
 
 // The spectrum reads one second of the wet signal. The FIFO and its buffer are sized while the audio thread is

@@ -162,14 +162,35 @@ private:
     void timerCallback() override;
 
     // Construction steps that take many lines, in the order the constructor runs them.
+    void labelTextButtons();
     void setUpImageButtons();
+    void addSelectionButtons();
+    void attachButtons();
     void createKnobs();
+    void setUpLabels();
     void assignSelectionCallbacks();
     void assignBandCallbacks();
     void assignModeCallbacks();
     void assignSyncCallbacks();
     void assignPresetCallbacks();
     void setUpAnalyserHandOver();
+
+    // The measures the layout is worked out from, taken from the window's size by `resized`.
+    struct LayoutUnits
+    {
+        int W = 0;
+        double knobUnit = 0.0, knobGap = 0.0;
+        int rowTop = 0, typeButtonWidth = 0, smallButton = 0;
+        double eqButton = 0.0, eqKnob = 0.0;
+        int knob = 0;
+    };
+
+    // The parts of the layout, in the order `resized` places them; later parts hang from earlier ones.
+    void layOutPresetRow (const LayoutUnits& u);
+    void layOutKnobs (const LayoutUnits& u);
+    void layOutIrSelection (const LayoutUnits& u);
+    void layOutEqualiser (const LayoutUnits& u);
+    void setValueBoxes (const LayoutUnits& u);
 
     // What the callbacks do.
     void showBand (int bandIndex);

@@ -48,93 +48,12 @@ public:
         texture = juce::ImageCache::getFromMemory (EditorData::texture_jpg, EditorData::texture_jpgSize);
         title = juce::ImageCache::getFromMemory (EditorData::title_png, EditorData::title_pngSize);
 
-        const char* knobNames[] = { "PREDELAY", "PREVERB", "LFO SPEED", "DECAY", "GAIN", "FREQ", "Q" };
-
-        for (int i = 0; i < 7; ++i)
-        {
-            knobs[i].setSliderStyle (juce::Slider::RotaryHorizontalVerticalDrag);
-            knobs[i].setRange (0.0, 100.0, 0.1);
-            knobs[i].setValue (15.0 + 11.0 * i, juce::dontSendNotification);
-            knobs[i].setTextValueSuffix (i == 3 ? " s" : " %");
-            addAndMakeVisible (knobs[i]);
-            captions[i].setText (knobNames[i], juce::dontSendNotification);
-            captions[i].setJustificationType (juce::Justification::centred);
-            addAndMakeVisible (captions[i]);
-        }
-
-        const char* typeNames[] = { "ROOM", "HALL", "PLATE", "SPRING", "SPACE" };
-
-        for (int i = 0; i < 5; ++i)
-        {
-            typeButtons[i].setButtonText (typeNames[i]);
-            numberButtons[i].setButtonText (juce::String (i + 1));
-            addAndMakeVisible (typeButtons[i]);
-            addAndMakeVisible (numberButtons[i]);
-        }
-
-        typeButtons[2].setToggleState (true, juce::dontSendNotification);
-        numberButtons[2].setToggleState (true, juce::dontSendNotification);
-        typeButtons[4].setEnabled (false);
-
-        for (auto* b : { &presetsButton, &presetsOnButton, &previousButton, &nextButton })
-        {
-            b->setColour (juce::TextButton::textColourOffId, blackUltraQuelt);
-            b->setColour (juce::TextButton::textColourOnId, greyWhiteQuelt);
-            addAndMakeVisible (b);
-        }
-
-        presetsOnButton.setToggleState (true, juce::dontSendNotification);
-
-        const auto icon = [] (const char* data, int size) { return juce::ImageCache::getFromMemory (data, size); };
-        const std::pair<juce::Image, juce::Image> icons[] = {
-            { icon (EditorData::power_off_png, EditorData::power_off_pngSize),
-              icon (EditorData::power_on_png, EditorData::power_on_pngSize) },
-            { icon (EditorData::power_off_png, EditorData::power_off_pngSize),
-              icon (EditorData::power_on_png, EditorData::power_on_pngSize) },
-            { icon (EditorData::low_cut_off_png, EditorData::low_cut_off_pngSize),
-              icon (EditorData::low_cut_on_png, EditorData::low_cut_on_pngSize) },
-            { icon (EditorData::low_shelf_off_png, EditorData::low_shelf_off_pngSize),
-              icon (EditorData::low_shelf_on_png, EditorData::low_shelf_on_pngSize) },
-            { icon (EditorData::peak_off_png, EditorData::peak_off_pngSize),
-              icon (EditorData::peak_on_png, EditorData::peak_on_pngSize) },
-            { icon (EditorData::high_shelf_off_png, EditorData::high_shelf_off_pngSize),
-              icon (EditorData::high_shelf_on_png, EditorData::high_shelf_on_pngSize) },
-            { icon (EditorData::high_cut_off_png, EditorData::high_cut_off_pngSize),
-              icon (EditorData::high_cut_on_png, EditorData::high_cut_on_pngSize) },
-        };
-
-        for (int i = 0; i < 7; ++i)
-        {
-            imageButtons[i].setImages (false, true, true, icons[i].first, 1.0f, {}, {}, 1.0f, {}, icons[i].second, 1.0f,
-                                       {}, 0.0f);
-            imageButtons[i].setToggleState (i == 1 || i == 4, juce::dontSendNotification);
-            addAndMakeVisible (imageButtons[i]);
-        }
-
-        combo.addItem ("Cathedral", 1);
-        combo.setSelectedId (1);
-        addAndMakeVisible (combo);
-
-        for (auto* s : { &linearSlider, &linearSliderHovered })
-        {
-            s->setSliderStyle (juce::Slider::LinearVertical);
-            s->setTextBoxStyle (juce::Slider::NoTextBox, true, 0, 0);
-            s->setRange (0.0, 4.0, 1.0);
-            s->setValue (2.0, juce::dontSendNotification);
-            addAndMakeVisible (s);
-        }
-
-        addAndMakeVisible (menu);
-
-        // Hovered and disabled examples.
-        look.setHovered (knobs[1], true);
-        look.setHovered (knobs[5], true);
-        knobs[2].setEnabled (false);
-        look.setHovered (typeButtons[1], true);
-        look.setHovered (numberButtons[4], true);
-        look.setHovered (nextButton, true);
-        look.setHovered (imageButtons[3], true);
-        look.setHovered (linearSliderHovered, true);
+        addKnobs();
+        addSelectionButtons();
+        addPresetButtons();
+        addImageButtons();
+        addOtherControls();
+        showHoveredAndDisabled();
 
         setSize (juce::roundToInt (900.0f * scale), juce::roundToInt (600.0f * scale));
     }
@@ -217,6 +136,117 @@ public:
     }
 
 private:
+    /** Seven rotary knobs with their captions; the fourth is the large DECAY one. */
+    void addKnobs()
+    {
+        const char* knobNames[] = { "PREDELAY", "PREVERB", "LFO SPEED", "DECAY", "GAIN", "FREQ", "Q" };
+
+        for (int i = 0; i < 7; ++i)
+        {
+            knobs[i].setSliderStyle (juce::Slider::RotaryHorizontalVerticalDrag);
+            knobs[i].setRange (0.0, 100.0, 0.1);
+            knobs[i].setValue (15.0 + 11.0 * i, juce::dontSendNotification);
+            knobs[i].setTextValueSuffix (i == 3 ? " s" : " %");
+            addAndMakeVisible (knobs[i]);
+            captions[i].setText (knobNames[i], juce::dontSendNotification);
+            captions[i].setJustificationType (juce::Justification::centred);
+            addAndMakeVisible (captions[i]);
+        }
+    }
+
+    /** The impulse-response type and number rows, PLATE 3 selected and SPACE disabled. */
+    void addSelectionButtons()
+    {
+        const char* typeNames[] = { "ROOM", "HALL", "PLATE", "SPRING", "SPACE" };
+
+        for (int i = 0; i < 5; ++i)
+        {
+            typeButtons[i].setButtonText (typeNames[i]);
+            numberButtons[i].setButtonText (juce::String (i + 1));
+            addAndMakeVisible (typeButtons[i]);
+            addAndMakeVisible (numberButtons[i]);
+        }
+
+        typeButtons[2].setToggleState (true, juce::dontSendNotification);
+        numberButtons[2].setToggleState (true, juce::dontSendNotification);
+        typeButtons[4].setEnabled (false);
+    }
+
+    /** The preset stepper, and its name button off and on. */
+    void addPresetButtons()
+    {
+        for (auto* b : { &presetsButton, &presetsOnButton, &previousButton, &nextButton })
+        {
+            b->setColour (juce::TextButton::textColourOffId, blackUltraQuelt);
+            b->setColour (juce::TextButton::textColourOnId, greyWhiteQuelt);
+            addAndMakeVisible (b);
+        }
+
+        presetsOnButton.setToggleState (true, juce::dontSendNotification);
+    }
+
+    /** The two power switches and the five filter-type buttons, two of them on. */
+    void addImageButtons()
+    {
+        const auto icon = [] (const char* data, int size) { return juce::ImageCache::getFromMemory (data, size); };
+        const std::pair<juce::Image, juce::Image> icons[] = {
+            { icon (EditorData::power_off_png, EditorData::power_off_pngSize),
+              icon (EditorData::power_on_png, EditorData::power_on_pngSize) },
+            { icon (EditorData::power_off_png, EditorData::power_off_pngSize),
+              icon (EditorData::power_on_png, EditorData::power_on_pngSize) },
+            { icon (EditorData::low_cut_off_png, EditorData::low_cut_off_pngSize),
+              icon (EditorData::low_cut_on_png, EditorData::low_cut_on_pngSize) },
+            { icon (EditorData::low_shelf_off_png, EditorData::low_shelf_off_pngSize),
+              icon (EditorData::low_shelf_on_png, EditorData::low_shelf_on_pngSize) },
+            { icon (EditorData::peak_off_png, EditorData::peak_off_pngSize),
+              icon (EditorData::peak_on_png, EditorData::peak_on_pngSize) },
+            { icon (EditorData::high_shelf_off_png, EditorData::high_shelf_off_pngSize),
+              icon (EditorData::high_shelf_on_png, EditorData::high_shelf_on_pngSize) },
+            { icon (EditorData::high_cut_off_png, EditorData::high_cut_off_pngSize),
+              icon (EditorData::high_cut_on_png, EditorData::high_cut_on_pngSize) },
+        };
+
+        for (int i = 0; i < 7; ++i)
+        {
+            imageButtons[i].setImages (false, true, true, icons[i].first, 1.0f, {}, {}, 1.0f, {}, icons[i].second, 1.0f,
+                                       {}, 0.0f);
+            imageButtons[i].setToggleState (i == 1 || i == 4, juce::dontSendNotification);
+            addAndMakeVisible (imageButtons[i]);
+        }
+    }
+
+    /** A combo box, two vertical sliders and a popup menu. */
+    void addOtherControls()
+    {
+        combo.addItem ("Cathedral", 1);
+        combo.setSelectedId (1);
+        addAndMakeVisible (combo);
+
+        for (auto* s : { &linearSlider, &linearSliderHovered })
+        {
+            s->setSliderStyle (juce::Slider::LinearVertical);
+            s->setTextBoxStyle (juce::Slider::NoTextBox, true, 0, 0);
+            s->setRange (0.0, 4.0, 1.0);
+            s->setValue (2.0, juce::dontSendNotification);
+            addAndMakeVisible (s);
+        }
+
+        addAndMakeVisible (menu);
+    }
+
+    /** Hovered and disabled examples. */
+    void showHoveredAndDisabled()
+    {
+        look.setHovered (knobs[1], true);
+        look.setHovered (knobs[5], true);
+        knobs[2].setEnabled (false);
+        look.setHovered (typeButtons[1], true);
+        look.setHovered (numberButtons[4], true);
+        look.setHovered (nextButton, true);
+        look.setHovered (imageButtons[3], true);
+        look.setHovered (linearSliderHovered, true);
+    }
+
     float scale;
     HoverLook look;
     juce::Image texture, title;

@@ -33,6 +33,26 @@ float lfoSine (float phase) noexcept
     return std::sin ((float) (juce::MathConstants<double>::twoPi * (double) phase));
 }
 
+// The gain swings between 1 - depth and 1 with the LFO.
+float tremoloSample (float x, float amount, float sine) noexcept
+{
+    const float d = amount * 0.01f;
+    return x * ((0.5f + 0.5f * sine) * d + (1.0f - d));
+}
+
+// Reads the delay line `delay` samples behind the write position, and the three samples further back that every
+// read sits, interpolating linearly. With the widest scales the delay turns negative for part of the cycle; the
+// read position then passes the write position and wraps, which the modulo keeps inside the line.
+float readDelayLine (const float* delayLine, int length, int write, float delay) noexcept
+{
+    const float size = (float) length;
+    const float readPosition = std::fmod ((float) write - delay + size - 3.0f, size);
+    const int i0 = juce::jlimit (0, length - 1, (int) readPosition);
+    const int i1 = i0 + 1 == length ? 0 : i0 + 1;
+    const float f = readPosition - (float) i0;
+    return (1.0f - f) * delayLine[i0] + f * delayLine[i1];
+}
+
 // The knobs cannot produce values outside their ranges, but a caller can: a depth above 100 % would move the read
 // position out of the delay line, and a rate that is not a number would leave the LFO stuck on NaN for good.
 // A value that is not a number keeps the setting already in force.
@@ -88,6 +108,29 @@ void VellumarProcessor::processModulation (juce::dsp::AudioBlock<float>& block, 
     const int numSamples = (int) block.getNumSamples();
     const int numChannels = juce::jmin (2, (int) block.getNumChannels());
 
+    retargetLfo (lfoSpeed, lfoDepth, numChannels);
+    const auto plan = planModulationChunk();
+
+    float phase = lfoPhase;
+    int write = writeIndex;
+
+    for (int c = 0; c < numChannels; ++c)
+    {
+        // Every channel starts from the same LFO phase and delay position.
+        phase = lfoPhase;
+        write = writeIndex;
+        modulateChannel (c, block.getChannelPointer ((size_t) c), numSamples, plan, phase, write);
+    }
+
+    if (plan.crossfading)
+        modeGain = juce::jlimit (0.0f, 1.0f, modeGain + (float) numSamples * plan.modeStep);
+
+    lfoPhase = phase;
+    writeIndex = write;
+}
+
+void VellumarProcessor::retargetLfo (float lfoSpeed, float lfoDepth, int numChannels)
+{
     const float speed = sanitise (lfoSpeed, 0.1f, 20.0f, lfoSmoothers[0][0].getTargetValue());
     const float depth = sanitise (lfoDepth, 0.0f, 100.0f, lfoSmoothers[0][1].getTargetValue());
 
@@ -105,10 +148,14 @@ void VellumarProcessor::processModulation (juce::dsp::AudioBlock<float>& block, 
     // leave every later rate change jumping the vibrato depth (a click).
     if (rateSettling && ! lfoSmoothers[0][0].isSmoothing() && (numChannels < 2 || ! lfoSmoothers[1][0].isSmoothing()))
         rateSettling = false;
+}
 
+VellumarProcessor::ModulationPlan VellumarProcessor::planModulationChunk()
+{
     // The editor may flip the mode at any moment; one chunk works with one reading of it.
-    const bool tremoloMode = tremoloOn.load();
-    const float modeTarget = tremoloMode ? 1.0f : 0.0f;
+    ModulationPlan plan;
+    plan.tremoloMode = tremoloOn.load();
+    const float modeTarget = plan.tremoloMode ? 1.0f : 0.0f;
 
     if (! modeStarted)
     {
@@ -117,95 +164,77 @@ void VellumarProcessor::processModulation (juce::dsp::AudioBlock<float>& block, 
     }
 
     const float fadeLength = juce::jmax (1.0f, 0.02f * lfoSampleRate);
-    const float modeStep = (modeTarget > modeGain ? 1.0f : -1.0f) / fadeLength;
-    const bool crossfading = modeGain != modeTarget;
-    const bool runTremolo = tremoloMode || crossfading;
-    const bool runVibrato = ! tremoloMode || crossfading;
+    plan.modeStep = (modeTarget > modeGain ? 1.0f : -1.0f) / fadeLength;
+    plan.crossfading = modeGain != modeTarget;
+    return plan;
+}
 
-    const float length = (float) vibratoLength;
+void VellumarProcessor::modulateChannel (int channel, float* samples, int numSamples, ModulationPlan plan,
+                                         float& phaseOut, int& writeOut)
+{
+    const bool runTremolo = plan.tremoloMode || plan.crossfading;
+    const bool runVibrato = ! plan.tremoloMode || plan.crossfading;
+
+    // Worked on in locals: written through references, every store to `samples` could be a store to them.
+    float phase = phaseOut;
+    int write = writeOut;
+
+    auto& rateSmoother = lfoSmoothers[(size_t) channel][0];
+    auto& depthSmoother = lfoSmoothers[(size_t) channel][1];
+    auto& scaleSmoother = scaleSmoothers[channel == 0 ? 0 : 1];
+    auto* delayLine = vibratoBuffer.getWritePointer (channel);
     const float delayScale = lfoSampleRate * vibratoTimeScale;
-    float phase = lfoPhase;
-    int write = writeIndex;
 
-    for (int c = 0; c < numChannels; ++c)
+    for (int i = 0; i < numSamples; ++i)
     {
-        // Every channel starts from the same LFO phase and delay position.
-        phase = lfoPhase;
-        write = writeIndex;
+        const float x = samples[i];
+        const float rate = rateSmoother.getNextValue();
+        const float amount = depthSmoother.getNextValue();
+        const float sine = lfoSine (phase);
+        const float tremolo = runTremolo ? tremoloSample (x, amount, sine) : 0.0f;
+        float vibrato = 0.0f;
 
-        auto& rateSmoother = lfoSmoothers[(size_t) c][0];
-        auto& depthSmoother = lfoSmoothers[(size_t) c][1];
-        auto& scaleSmoother = scaleSmoothers[c == 0 ? 0 : 1];
-        auto* samples = block.getChannelPointer ((size_t) c);
-        auto* delayLine = vibratoBuffer.getWritePointer (c);
-
-        for (int i = 0; i < numSamples; ++i)
+        if (runVibrato)
         {
-            const float x = samples[i];
-            const float rate = rateSmoother.getNextValue();
-            const float amount = depthSmoother.getNextValue();
-            const float sine = lfoSine (phase);
-            float tremolo = 0.0f;
-            float vibrato = 0.0f;
+            const float scale = vibratoDepthScale (rate);
 
-            if (runTremolo)
+            if (! scaleStarted || rateSettling)
             {
-                const float d = amount * 0.01f;
-                tremolo = x * ((0.5f + 0.5f * sine) * d + (1.0f - d));
+                for (auto& smoother : scaleSmoothers)
+                    smoother.setCurrentAndTargetValue (scale);
+
+                scaleStarted = true;
             }
 
-            if (runVibrato)
-            {
-                const float scale = vibratoDepthScale (rate);
+            if (scaleSmoother.getTargetValue() != scale)
+                scaleSmoother.setTargetValue (scale);
 
-                if (! scaleStarted || rateSettling)
-                {
-                    for (auto& smoother : scaleSmoothers)
-                        smoother.setCurrentAndTargetValue (scale);
-
-                    scaleStarted = true;
-                }
-
-                if (scaleSmoother.getTargetValue() != scale)
-                    scaleSmoother.setTargetValue (scale);
-
-                const float sc = scaleSmoother.isSmoothing() ? scaleSmoother.getNextValue() : scale;
-                const float delay = delayScale * (0.5f + 0.005f * sc * 0.5f * amount * sine);
-
-                // With the widest scales the delay turns negative for part of the cycle; the read position then
-                // passes the write position and wraps, which the modulo keeps inside the line.
-                const float readPosition = std::fmod ((float) write - delay + length - 3.0f, length);
-                const int i0 = juce::jlimit (0, vibratoLength - 1, (int) readPosition);
-                const int i1 = i0 + 1 == vibratoLength ? 0 : i0 + 1;
-                const float f = readPosition - (float) i0;
-                vibrato = (1.0f - f) * delayLine[i0] + f * delayLine[i1];
-            }
-
-            delayLine[write] = x;
-
-            if (++write == vibratoLength)
-                write = 0;
-
-            if (! crossfading)
-            {
-                samples[i] = tremoloMode ? tremolo : vibrato;
-            }
-            else
-            {
-                const float g = juce::jlimit (0.0f, 1.0f, modeGain + (float) (i + 1) * modeStep);
-                samples[i] = vibrato * (1.0f - g) + tremolo * g;
-            }
-
-            phase += rate * inverseSampleRate;
-
-            if (phase >= 1.0f)
-                phase -= 1.0f;
+            const float sc = scaleSmoother.isSmoothing() ? scaleSmoother.getNextValue() : scale;
+            const float delay = delayScale * (0.5f + 0.005f * sc * 0.5f * amount * sine);
+            vibrato = readDelayLine (delayLine, vibratoLength, write, delay);
         }
+
+        delayLine[write] = x;
+
+        if (++write == vibratoLength)
+            write = 0;
+
+        if (! plan.crossfading)
+        {
+            samples[i] = plan.tremoloMode ? tremolo : vibrato;
+        }
+        else
+        {
+            const float g = juce::jlimit (0.0f, 1.0f, modeGain + (float) (i + 1) * plan.modeStep);
+            samples[i] = vibrato * (1.0f - g) + tremolo * g;
+        }
+
+        phase += rate * inverseSampleRate;
+
+        if (phase >= 1.0f)
+            phase -= 1.0f;
     }
 
-    if (crossfading)
-        modeGain = juce::jlimit (0.0f, 1.0f, modeGain + (float) numSamples * modeStep);
-
-    lfoPhase = phase;
-    writeIndex = write;
+    phaseOut = phase;
+    writeOut = write;
 }

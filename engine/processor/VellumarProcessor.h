@@ -248,5 +248,18 @@ private:
     void feedAnalyser (const juce::dsp::AudioBlock<float>& block);
     void processFlipAndWidth (juce::dsp::AudioBlock<float>& block, float flipTarget);
 
+    // What one chunk of the modulation stage does, decided once and shared by its channels.
+    struct ModulationPlan
+    {
+        bool tremoloMode = false;
+        bool crossfading = false; // between vibrato and tremolo, after a switch
+        float modeStep = 0.0f;    // change of the tremolo share per sample while crossfading
+    };
+
+    void retargetLfo (float lfoSpeed, float lfoDepth, int numChannels);
+    ModulationPlan planModulationChunk();
+    void modulateChannel (int channel, float* samples, int numSamples, ModulationPlan plan, float& phaseOut,
+                          int& writeOut);
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VellumarProcessor)
 };

@@ -151,7 +151,35 @@ private:
     std::thread thread;
 };
 
-int hostVst3 (const juce::String& bundle, int cycles)
+/** The parameters the check works from the host. */
+struct HostedParameters
+{
+    juce::AudioProcessorParameter* decay = nullptr;
+    juce::AudioProcessorParameter* preDelaySync = nullptr;
+    juce::AudioProcessorParameter* room = nullptr;
+    juce::AudioProcessorParameter* plate = nullptr;
+    juce::AudioProcessorParameter* lfoSync = nullptr;
+    juce::AudioProcessorParameter* gain3 = nullptr;
+    juce::AudioProcessorParameter* mix = nullptr;
+
+    /** Looks them up by name; false when the plug-in does not publish them all. */
+    bool findIn (juce::AudioPluginInstance& instance)
+    {
+        decay = findParameter (instance, "Decay");
+        preDelaySync = findParameter (instance, "Pre Decay Sync");
+        room = findParameter (instance, "Room");
+        plate = findParameter (instance, "Plate");
+        lfoSync = findParameter (instance, "LFO Sync");
+        gain3 = findParameter (instance, "Band3 Gain");
+        mix = findParameter (instance, "Mix");
+
+        return decay != nullptr && preDelaySync != nullptr && room != nullptr && plate != nullptr
+               && lfoSync != nullptr && gain3 != nullptr && mix != nullptr;
+    }
+};
+
+/** The one plug-in in the bundle, created as a host does; null (with the reason on stderr) when that fails. */
+std::unique_ptr<juce::AudioPluginInstance> createInstance (const juce::String& bundle)
 {
     juce::VST3PluginFormat format;
     juce::OwnedArray<juce::PluginDescription> types;
@@ -160,28 +188,95 @@ int hostVst3 (const juce::String& bundle, int cycles)
     if (types.size() != 1)
     {
         std::cerr << "no plug-in in " << bundle << std::endl;
-        return 1;
+        return nullptr;
     }
 
     juce::String error;
     auto instance = format.createInstanceFromDescription (*types[0], 44100.0, 512, error);
 
     if (instance == nullptr)
-    {
         std::cerr << "cannot create the plug-in: " << error << std::endl;
+
+    return instance;
+}
+
+/** Resizes within the limits keep the size asked for; others are pulled in at aspect 1.5. */
+void checkResize (juce::AudioProcessorEditor& editor, int cycle, const std::function<bool()>& shown)
+{
+    const std::pair<int, int> sizes[] { { 900, 600 }, { 450, 300 }, { 1800, 1200 }, { 1200, 800 },
+                                        { 2400, 1000 }, { 200, 700 }, { 999, 600 } };
+    const auto [w, h] = sizes[(size_t) cycle % std::size (sizes)];
+    editor.setSize (w, h);
+    const int W = editor.getWidth();
+    const int H = editor.getHeight();
+    check (W >= 450 && W <= 1800 && H >= 300 && H <= 1200,
+           "a resize to " + juce::String (w) + " x " + juce::String (h) + " stays in the limits: " + juce::String (W) + " x " + juce::String (H));
+    check (std::abs ((double) W / H - 1.5) < 0.01, "the aspect ratio stays 1.5 at " + juce::String (W) + " x " + juce::String (H));
+    check (pumpUntil (shown), "the resized window shows at " + juce::String (W) + " x " + juce::String (H));
+}
+
+/** Drags DECAY up, and double-clicks PREDELAY to toggle its sync switch. */
+void workKnobs (const XSession& x, juce::AudioProcessorEditor& editor, const HostedParameters& params)
+{
+    const auto origin = editor.getScreenPosition();
+    const KnobCentres knobs (editor.getWidth(), editor.getHeight());
+    const float decayBefore = params.decay->getValue();
+    const auto from = origin + knobs.decay;
+    x.drag (from.x, from.y, from.x, from.y - 40, pump);
+    check (pumpUntil ([&] { return params.decay->getValue() > decayBefore; }), "dragging the DECAY knob up raises Decay");
+
+    const float syncBefore = params.preDelaySync->getValue();
+    const auto target = origin + knobs.preDelay;
+    x.doubleClick (target.x, target.y, pump);
+    check (pumpUntil ([&] { return params.preDelaySync->getValue() != syncBefore; }),
+           "double-clicking PREDELAY toggles its sync switch");
+}
+
+/** Steps to the next factory preset (from the bundle's own folder): it changes the settings but not the mix. */
+void stepPreset (const XSession& x, juce::AudioPluginInstance& instance, juce::AudioProcessorEditor& editor,
+                 juce::AudioProcessorParameter& mix, const std::function<void()>& afterTwoBlocks)
+{
+    mix.setValueNotifyingHost (0.37f);
+    afterTwoBlocks();
+    std::vector<float> before;
+    for (auto* p : instance.getParameters())
+        before.push_back (p->getValue());
+
+    const auto next = editor.getScreenPosition() + KnobCentres (editor.getWidth(), editor.getHeight()).nextPreset;
+    x.click (next.x, next.y, pump);
+
+    const auto changed = [&]
+    {
+        for (size_t i = 0; i < before.size(); ++i)
+            if (instance.getParameters()[(int) i]->getValue() != before[i])
+                return true;
+        return false;
+    };
+
+    check (pumpUntil (changed), "the > button loads a factory preset");
+    check (std::abs (mix.getValue() - 0.37f) < 0.011f, "a preset leaves the mix as it was");
+}
+
+/** Changes settings from the host, as automation or a preset would. */
+void automate (const HostedParameters& params, int cycle)
+{
+    params.room->setValueNotifyingHost (cycle % 2 == 0 ? 1.0f : 0.0f);
+    params.plate->setValueNotifyingHost (cycle % 2 == 0 ? 0.0f : 1.0f);
+    params.lfoSync->setValueNotifyingHost (cycle % 3 == 0 ? 1.0f : 0.0f);
+    params.gain3->setValueNotifyingHost ((float) (cycle % 10) / 10.0f);
+    params.decay->setValueNotifyingHost (0.3f);
+}
+
+int hostVst3 (const juce::String& bundle, int cycles)
+{
+    auto instance = createInstance (bundle);
+
+    if (instance == nullptr)
         return 1;
-    }
 
-    auto* decay = findParameter (*instance, "Decay");
-    auto* preDelaySync = findParameter (*instance, "Pre Decay Sync");
-    auto* room = findParameter (*instance, "Room");
-    auto* plate = findParameter (*instance, "Plate");
-    auto* lfoSync = findParameter (*instance, "LFO Sync");
-    auto* gain3 = findParameter (*instance, "Band3 Gain");
-    auto* mix = findParameter (*instance, "Mix");
+    HostedParameters params;
 
-    if (decay == nullptr || preDelaySync == nullptr || room == nullptr || plate == nullptr || lfoSync == nullptr
-        || gain3 == nullptr || mix == nullptr)
+    if (! params.findIn (*instance))
     {
         std::cerr << "the plug-in does not publish the expected parameters" << std::endl;
         return 1;
@@ -190,9 +285,6 @@ int hostVst3 (const juce::String& bundle, int cycles)
     XSession x;
     instance->prepareToPlay (44100.0, 512);
     AudioThread audio (*instance);
-
-    const std::pair<int, int> sizes[] { { 900, 600 }, { 450, 300 }, { 1800, 1200 }, { 1200, 800 },
-                                        { 2400, 1000 }, { 200, 700 }, { 999, 600 } };
     int editorsShown = 0;
 
     // What the host changes reaches the plug-in with the audio thread's next block; the editor follows meanwhile.
@@ -234,62 +326,14 @@ int hostVst3 (const juce::String& bundle, int cycles)
             check (editor->getWidth() == 900 && editor->getHeight() == 600,
                    "first editor opens at 900 x 600, not " + editor->getBounds().toString());
 
-        // Resizes within the limits keep the size asked for; others are pulled in at aspect 1.5.
-        const auto [w, h] = sizes[(size_t) cycle % std::size (sizes)];
-        editor->setSize (w, h);
-        const int W = editor->getWidth();
-        const int H = editor->getHeight();
-        check (W >= 450 && W <= 1800 && H >= 300 && H <= 1200,
-               "a resize to " + juce::String (w) + " x " + juce::String (h) + " stays in the limits: " + juce::String (W) + " x " + juce::String (H));
-        check (std::abs ((double) W / H - 1.5) < 0.01, "the aspect ratio stays 1.5 at " + juce::String (W) + " x " + juce::String (H));
-        check (pumpUntil (shown), "the resized window shows at " + juce::String (W) + " x " + juce::String (H));
+        checkResize (*editor, cycle, shown);
+        workKnobs (x, *editor, params);
 
-        // Work the controls with the mouse: drag DECAY up, and double-click PREDELAY to toggle its sync switch.
-        const auto origin = editor->getScreenPosition();
-        const KnobCentres knobs (W, H);
-        const float decayBefore = decay->getValue();
-        const auto from = origin + knobs.decay;
-        x.drag (from.x, from.y, from.x, from.y - 40, pump);
-        check (pumpUntil ([&] { return decay->getValue() > decayBefore; }), "dragging the DECAY knob up raises Decay");
-
-        const float syncBefore = preDelaySync->getValue();
-        const auto target = origin + knobs.preDelay;
-        x.doubleClick (target.x, target.y, pump);
-        check (pumpUntil ([&] { return preDelaySync->getValue() != syncBefore; }),
-               "double-clicking PREDELAY toggles its sync switch");
-
-        // Step to the next factory preset (from the bundle's own folder): it changes the settings but not the mix.
         if (cycle % 10 == 5)
-        {
-            mix->setValueNotifyingHost (0.37f);
-            afterTwoBlocks();
-            std::vector<float> before;
-            for (auto* p : instance->getParameters())
-                before.push_back (p->getValue());
+            stepPreset (x, *instance, *editor, *params.mix, afterTwoBlocks);
 
-            const auto next = origin + knobs.nextPreset;
-            x.click (next.x, next.y, pump);
-
-            const auto changed = [&]
-            {
-                for (size_t i = 0; i < before.size(); ++i)
-                    if (instance->getParameters()[(int) i]->getValue() != before[i])
-                        return true;
-                return false;
-            };
-
-            check (pumpUntil (changed), "the > button loads a factory preset");
-            check (std::abs (mix->getValue() - 0.37f) < 0.011f, "a preset leaves the mix as it was");
-        }
-
-        // And from the host, as automation or a preset would.
-        room->setValueNotifyingHost (cycle % 2 == 0 ? 1.0f : 0.0f);
-        plate->setValueNotifyingHost (cycle % 2 == 0 ? 0.0f : 1.0f);
-        lfoSync->setValueNotifyingHost (cycle % 3 == 0 ? 1.0f : 0.0f);
-        gain3->setValueNotifyingHost ((float) (cycle % 10) / 10.0f);
-        decay->setValueNotifyingHost (0.3f);
+        automate (params, cycle);
         afterTwoBlocks();
-
         editor.reset();
     }
 

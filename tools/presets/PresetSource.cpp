@@ -84,52 +84,79 @@ namespace
 
         return value;
     }
-} // namespace
-
-juce::Result parse (const juce::String& text, const juce::String& prefix, const juce::String& sourceName,
-                    const juce::Array<juce::AudioProcessorParameter*>& parameters, Preset& result)
-{
-    juce::StringArray errors;
-    std::map<juce::String, double> values;
-    std::map<juce::String, int> lineOf;
-    juce::String title;
-    int titleLine = 0;
-
-    const auto fail = [&] (int line, const juce::String& message) {
-        errors.add (sourceName + ":" + juce::String (line) + ": " + message);
-    };
-
-    const auto assign = [&] (int line, const juce::String& id, double value) {
-        if (const auto previous = lineOf.find (id); previous != lineOf.end())
-        {
-            fail (line, id + " is already set on line " + juce::String (previous->second));
-            return;
-        }
-
-        values[id] = value;
-        lineOf[id] = line;
-    };
-
-    auto lines = juce::StringArray::fromLines (text);
-
-    for (int i = 0; i < lines.size(); ++i)
+    // Reads a source line by line: what it sets, its title and every error found, with the line it was found on.
+    struct SourceReader
     {
-        const int line = i + 1;
-        const auto content = lines[i].upToFirstOccurrenceOf ("#", false, false).trim();
-
-        if (content.isEmpty())
-            continue;
-
-        if (! content.contains ("="))
+        SourceReader (const juce::String& name, const juce::Array<juce::AudioProcessorParameter*>& published)
+            : sourceName (name), parameters (published)
         {
-            fail (line, "expected key = value");
-            continue;
         }
 
-        const auto key = content.upToFirstOccurrenceOf ("=", false, false).trim();
-        const auto value = content.fromFirstOccurrenceOf ("=", false, false).trim();
+        const juce::String& sourceName;
+        const juce::Array<juce::AudioProcessorParameter*>& parameters;
+        juce::StringArray errors;
+        std::map<juce::String, double> values;
+        std::map<juce::String, int> lineOf;
+        juce::String title;
+        int titleLine = 0;
 
-        if (key == "title")
+        void fail (int line, const juce::String& message)
+        {
+            errors.add (sourceName + ":" + juce::String (line) + ": " + message);
+        }
+
+        void assign (int line, const juce::String& id, double value)
+        {
+            if (const auto previous = lineOf.find (id); previous != lineOf.end())
+            {
+                fail (line, id + " is already set on line " + juce::String (previous->second));
+                return;
+            }
+
+            values[id] = value;
+            lineOf[id] = line;
+        }
+
+        void readLine (int line, const juce::String& text)
+        {
+            const auto content = text.upToFirstOccurrenceOf ("#", false, false).trim();
+
+            if (content.isEmpty())
+                return;
+
+            if (! content.contains ("="))
+            {
+                fail (line, "expected key = value");
+                return;
+            }
+
+            const auto key = content.upToFirstOccurrenceOf ("=", false, false).trim();
+            const auto value = content.fromFirstOccurrenceOf ("=", false, false).trim();
+
+            if (key == "title")
+            {
+                readTitle (line, value);
+            }
+            else if (key == "response")
+            {
+                readResponse (line, value);
+            }
+            else if (auto* parameter = findParameter (parameters, key))
+            {
+                juce::String error;
+
+                if (const auto parsed = parseValue (*parameter, value, error))
+                    assign (line, key, *parsed);
+                else
+                    fail (line, key + ": " + error);
+            }
+            else
+            {
+                fail (line, "no parameter has the ID \"" + key + "\"");
+            }
+        }
+
+        void readTitle (int line, const juce::String& value)
         {
             if (titleLine != 0)
                 fail (line, "the title is already given on line " + juce::String (titleLine));
@@ -139,7 +166,9 @@ juce::Result parse (const juce::String& text, const juce::String& prefix, const 
             title = value;
             titleLine = line;
         }
-        else if (key == "response")
+
+        // "Room 3" turns exactly one type switch and one number switch on, and the others off.
+        void readResponse (int line, const juce::String& value)
         {
             const auto type = value.upToFirstOccurrenceOf (" ", false, false).trim();
             const auto numberText = value.fromFirstOccurrenceOf (" ", false, false).trim();
@@ -150,7 +179,7 @@ juce::Result parse (const juce::String& text, const juce::String& prefix, const 
             {
                 fail (line, "a response is one of " + typeNames.joinIntoString (", ")
                                 + " and a number 1 to 5, as \"Room 3\"; not \"" + value + "\"");
-                continue;
+                return;
             }
 
             for (int t = 0; t < typeSwitches.size(); ++t)
@@ -159,61 +188,70 @@ juce::Result parse (const juce::String& text, const juce::String& prefix, const 
             for (int n = 0; n < numberSwitches.size(); ++n)
                 assign (line, numberSwitches[n], n + 1 == number ? 1.0 : 0.0);
         }
-        else if (auto* parameter = findParameter (parameters, key))
-        {
-            juce::String error;
+    };
 
-            if (const auto parsed = parseValue (*parameter, value, error))
-                assign (line, key, *parsed);
-            else
-                fail (line, key + ": " + error);
-        }
-        else
-        {
-            fail (line, "no parameter has the ID \"" + key + "\"");
-        }
-    }
-
-    if (titleLine == 0)
-        fail (1, "the source gives no title");
-
-    if (prefix.length() != 2)
-        errors.add (sourceName + ": the sorting prefix must be two characters, not \"" + prefix + "\"");
-
-    juce::ValueTree tree ("Parameters");
-
-    for (auto* p : parameters)
+    // Every parameter at the value the source gives it, or else at its default.
+    juce::ValueTree makeParameterTree (const juce::Array<juce::AudioProcessorParameter*>& parameters,
+                                       const std::map<juce::String, double>& values)
     {
-        auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (p);
+        juce::ValueTree tree ("Parameters");
 
-        if (ranged == nullptr)
-            continue;
+        for (auto* p : parameters)
+        {
+            auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (p);
 
-        const auto given = values.find (ranged->paramID);
-        const double value = given != values.end() ? given->second
-                                                   : (double) ranged->convertFrom0to1 (ranged->getDefaultValue());
-        juce::ValueTree child ("PARAM");
-        child.setProperty ("id", ranged->paramID, nullptr);
-        child.setProperty ("value", value, nullptr);
-        tree.appendChild (child, nullptr);
+            if (ranged == nullptr)
+                continue;
+
+            const auto given = values.find (ranged->paramID);
+            const double value = given != values.end() ? given->second
+                                                       : (double) ranged->convertFrom0to1 (ranged->getDefaultValue());
+            juce::ValueTree child ("PARAM");
+            child.setProperty ("id", ranged->paramID, nullptr);
+            child.setProperty ("value", value, nullptr);
+            tree.appendChild (child, nullptr);
+        }
+
+        return tree;
     }
 
-    // The engine takes the first switch that is on; a preset must leave no doubt which pair it means.
-    const auto countOn = [&tree] (const juce::StringArray& switches) {
+    int countOn (const juce::ValueTree& tree, const juce::StringArray& switches)
+    {
         int on = 0;
         for (const auto& id : switches)
             on += (double) tree.getChildWithProperty ("id", id)["value"] >= 0.5 ? 1 : 0;
         return on;
-    };
+    }
+} // namespace
 
-    if (countOn (typeSwitches) != 1 || countOn (numberSwitches) != 1)
+juce::Result parse (const juce::String& text, const juce::String& prefix, const juce::String& sourceName,
+                    const juce::Array<juce::AudioProcessorParameter*>& parameters, Preset& result)
+{
+    SourceReader reader (sourceName, parameters);
+    auto lines = juce::StringArray::fromLines (text);
+
+    for (int i = 0; i < lines.size(); ++i)
+        reader.readLine (i + 1, lines[i]);
+
+    if (reader.titleLine == 0)
+        reader.fail (1, "the source gives no title");
+
+    auto& errors = reader.errors;
+
+    if (prefix.length() != 2)
+        errors.add (sourceName + ": the sorting prefix must be two characters, not \"" + prefix + "\"");
+
+    const auto tree = makeParameterTree (parameters, reader.values);
+
+    // The engine takes the first switch that is on; a preset must leave no doubt which pair it means.
+    if (countOn (tree, typeSwitches) != 1 || countOn (tree, numberSwitches) != 1)
         errors.add (sourceName + ": exactly one type switch and one number switch must be on (use response = ...)");
 
     if (! errors.isEmpty())
         return juce::Result::fail (errors.joinIntoString ("\n"));
 
-    result.title = title;
-    result.fileName = prefix + title + ".rev";
+    result.title = reader.title;
+    result.fileName = prefix + reader.title + ".rev";
     result.tree = tree;
     return juce::Result::ok();
 }

@@ -38,48 +38,37 @@ double costEstimate(const IrSpec& s) {
         default: return 2.0 * len;
     }
 }
-}  // namespace
 
-int main(int argc, char** argv) {
+struct Arguments {
     PipelineOptions opt;
     std::vector<std::string> only;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+};
+
+// False when the command line is not understood.
+bool parseArguments(int argc, char** argv, Arguments& args) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--only" && i + 1 < argc) {
             std::stringstream ss(argv[++i]);
-            for (std::string item; std::getline(ss, item, ',');) only.push_back(item);
+            for (std::string item; std::getline(ss, item, ',');) args.only.push_back(item);
         } else if (a == "--jobs" && i + 1 < argc) {
-            jobs = unsigned(std::max(1, std::atoi(argv[++i])));
+            args.jobs = unsigned(std::max(1, std::atoi(argv[++i])));
         } else if (a == "--no-encode") {
-            opt.encode = false;
+            args.opt.encode = false;
         } else if (!a.empty() && a[0] == '-') {
-            return usage();
-        } else if (opt.outDir.empty()) {
-            opt.outDir = a;
+            return false;
+        } else if (args.opt.outDir.empty()) {
+            args.opt.outDir = a;
         } else {
-            return usage();
+            return false;
         }
     }
-    if (opt.outDir.empty()) return usage();
+    return !args.opt.outDir.empty();
+}
 
-    std::vector<IrSpec> specs = catalog();
-    if (!only.empty()) {
-        specs.erase(std::remove_if(specs.begin(), specs.end(),
-                                   [&](const IrSpec& s) {
-                                       return std::find(only.begin(), only.end(), s.name) == only.end();
-                                   }),
-                    specs.end());
-        if (specs.empty()) {
-            std::fprintf(stderr, "no response matches --only\n");
-            return 2;
-        }
-    }
-
-    fs::create_directories(opt.outDir);
-    opt.tempDir = (fs::path(opt.outDir) / (".irgen-tmp-" + std::to_string(::getpid()))).string();
-    fs::create_directories(opt.tempDir);
-
+// Renders, encodes and checks every response on `jobs` threads.
+std::vector<Outcome> produceAll(const std::vector<IrSpec>& specs, const PipelineOptions& opt, unsigned jobs) {
     // Expensive responses first so the threads finish together.
     std::vector<std::size_t> order(specs.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -110,22 +99,51 @@ int main(int argc, char** argv) {
     std::vector<std::thread> pool;
     for (unsigned t = 0; t < std::min<std::size_t>(jobs, order.size()); ++t) pool.emplace_back(worker);
     for (auto& t : pool) t.join();
-    fs::remove_all(opt.tempDir);
+    return outcomes;
+}
 
-    // Every file must hold its own audio.
-    if (opt.encode) {
-        std::vector<std::uint64_t> hashes(outcomes.size(), 0);
-        for (std::size_t i = 0; i < outcomes.size(); ++i) {
-            if (!outcomes[i].encoded) continue;
-            const Bytes audio = stripId3v2(readFile((fs::path(opt.outDir) / (specs[i].name + ".mp3")).string()));
-            std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-            for (std::uint8_t byte : audio) h = (h ^ byte) * 1099511628211ull;
-            hashes[i] = h;
-            for (std::size_t j = 0; j < i; ++j)
-                if (outcomes[j].encoded && hashes[j] == h)
-                    outcomes[i].problems.push_back("same audio as " + specs[j].name);
+// Every file must hold its own audio.
+void flagRepeatedAudio(const std::vector<IrSpec>& specs, const std::string& outDir, std::vector<Outcome>& outcomes) {
+    std::vector<std::uint64_t> hashes(outcomes.size(), 0);
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        if (!outcomes[i].encoded) continue;
+        const Bytes audio = stripId3v2(readFile((fs::path(outDir) / (specs[i].name + ".mp3")).string()));
+        std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+        for (std::uint8_t byte : audio) h = (h ^ byte) * 1099511628211ull;
+        hashes[i] = h;
+        for (std::size_t j = 0; j < i; ++j)
+            if (outcomes[j].encoded && hashes[j] == h)
+                outcomes[i].problems.push_back("same audio as " + specs[j].name);
+    }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    Arguments args;
+    if (!parseArguments(argc, argv, args)) return usage();
+    PipelineOptions& opt = args.opt;
+    const std::vector<std::string>& only = args.only;
+
+    std::vector<IrSpec> specs = catalog();
+    if (!only.empty()) {
+        specs.erase(std::remove_if(specs.begin(), specs.end(),
+                                   [&](const IrSpec& s) {
+                                       return std::find(only.begin(), only.end(), s.name) == only.end();
+                                   }),
+                    specs.end());
+        if (specs.empty()) {
+            std::fprintf(stderr, "no response matches --only\n");
+            return 2;
         }
     }
+
+    fs::create_directories(opt.outDir);
+    opt.tempDir = (fs::path(opt.outDir) / (".irgen-tmp-" + std::to_string(::getpid()))).string();
+    fs::create_directories(opt.tempDir);
+    std::vector<Outcome> outcomes = produceAll(specs, opt, args.jobs);
+    fs::remove_all(opt.tempDir);
+
+    if (opt.encode) flagRepeatedAudio(specs, opt.outDir, outcomes);
 
     printSummary(outcomes);
     if (opt.encode && only.empty()) writeReport(opt.outDir, outcomes);
