@@ -4,10 +4,16 @@
 
 // A sanitizer owns the allocator, and its runtime must keep its own malloc, so it is asked to report allocations
 // instead of the allocator being replaced. gcc names the sanitizers with macros, clang through __has_feature.
-#if defined (__SANITIZE_ADDRESS__) || defined (__SANITIZE_THREAD__)
+#if defined (__SANITIZE_THREAD__)
+ #define VELLUMAR_SANITIZED_ALLOCATOR 1
+ #define VELLUMAR_THREAD_SANITIZER 1
+#elif defined (__SANITIZE_ADDRESS__)
  #define VELLUMAR_SANITIZED_ALLOCATOR 1
 #elif defined (__has_feature)
- #if __has_feature (address_sanitizer) || __has_feature (thread_sanitizer)
+ #if __has_feature (thread_sanitizer)
+  #define VELLUMAR_SANITIZED_ALLOCATOR 1
+  #define VELLUMAR_THREAD_SANITIZER 1
+ #elif __has_feature (address_sanitizer)
   #define VELLUMAR_SANITIZED_ALLOCATOR 1
  #endif
 #endif
@@ -43,6 +49,35 @@ void onRelease (const volatile void*) {}
 // The hooks may only be installed before other threads start, so this happens during static initialisation.
 [[maybe_unused]] const int installedHooks = __sanitizer_install_malloc_and_free_hooks (onAllocation, onRelease);
 } // namespace
+
+ #if VELLUMAR_THREAD_SANITIZER
+// ThreadSanitizer calls the hooks from its malloc, calloc, realloc and operator new only, not from the aligned
+// forms, so those are counted on the way into its own versions of them.
+extern "C"
+{
+void* __interceptor_aligned_alloc (size_t, size_t);
+void* __interceptor_memalign (size_t, size_t);
+int __interceptor_posix_memalign (void**, size_t, size_t);
+
+void* aligned_alloc (size_t alignment, size_t size)
+{
+    noteAllocation();
+    return __interceptor_aligned_alloc (alignment, size);
+}
+
+void* memalign (size_t alignment, size_t size)
+{
+    noteAllocation();
+    return __interceptor_memalign (alignment, size);
+}
+
+int posix_memalign (void** result, size_t alignment, size_t size)
+{
+    noteAllocation();
+    return __interceptor_posix_memalign (result, alignment, size);
+}
+}
+ #endif
 
 #else
 
