@@ -28,7 +28,8 @@ cmake --build "$asan" --parallel "$(nproc)"
     # Exported, so that the programs the tests start (vellumar-render, the window check, the Standalone) run under
     # the same rules: the first error of any kind ends the program with a failure and a stack trace, and leaks
     # fail it too, except the few of JUCE's named in the suppressions.
-    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
+    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1"
+    ASAN_OPTIONS+=":check_initialization_order=1:strict_init_order=1"
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
     export LSAN_OPTIONS="suppressions=$root/scripts/sanitizer-suppressions/lsan.txt:print_suppressions=0"
     cd "$asan"

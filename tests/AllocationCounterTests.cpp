@@ -26,7 +26,7 @@ TEST (AllocationCounter, SeesEveryWayOfAllocating)
         { "calloc", [] { escaped = std::calloc (8, 4); std::free (escaped); } },
         { "realloc", [] { escaped = std::realloc (nullptr, 48); std::free (escaped); } },
         { "aligned_alloc", [] { escaped = std::aligned_alloc (64, 256); std::free (escaped); } },
-        { "posix_memalign", [] { void* p = nullptr; escaped = posix_memalign (&p, 64, 256) == 0 ? p : nullptr; std::free (p); } },
+        { "posix_memalign", [] { void* p {}; if (posix_memalign (&p, 64, 256) == 0) escaped = p; std::free (p); } },
         { "HeapBlock", [] { juce::HeapBlock<float> block (512, true); escaped = block.get(); } },
         { "String", [] { juce::String s ("an allocated string of some length"); escaped = &s; } },
     };
@@ -37,8 +37,5 @@ TEST (AllocationCounter, SeesEveryWayOfAllocating)
         allocate();
         EXPECT_GE (counter.count(), 1u) << name;
     }
-
-    AllocationCounter idle;
-    EXPECT_EQ (idle.count(), 0u);
 }
 } // namespace
