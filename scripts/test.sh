@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Sets up, builds everything (plug-in formats, tools, tests, benchmarks) and runs the whole test suite; the tests
-# that exercise several threads also run in a ThreadSanitizer build.
+# that exercise several threads also run in a ThreadSanitizer build, and the whole suite once more in an
+# AddressSanitizer and UndefinedBehaviorSanitizer build (clang).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${VELLUMAR_BUILD_DIR:-$root/build}"
 tsan="${VELLUMAR_TSAN_BUILD_DIR:-$root/build-tsan}"
+asan="${VELLUMAR_ASAN_BUILD_DIR:-$root/build-asan}"
+asan_options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+              -DVELLUMAR_SANITIZE=ON -DVELLUMAR_BUILD_BENCH=OFF)
 
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
@@ -15,6 +19,22 @@ if [ ! -f "$tsan/CMakeCache.txt" ]; then
 fi
 cmake --build "$tsan" --parallel "$(nproc)" --target vellumar-tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$tsan/tests/vellumar-tests" --gtest_filter='*Concurrency*' --gtest_brief=1
+
+echo
+echo "AddressSanitizer and UndefinedBehaviorSanitizer: the whole suite"
+cmake -S "$root" -B "$asan" -G Ninja "${asan_options[@]}" >/dev/null
+cmake --build "$asan" --parallel "$(nproc)"
+(
+    # Exported, so that the programs the tests start (vellumar-render, the window check, the Standalone) run under
+    # the same rules: the first error of any kind ends the program with a failure and a stack trace, and leaks
+    # fail it too, except the few of JUCE's named in the suppressions.
+    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1"
+    ASAN_OPTIONS+=":check_initialization_order=1:strict_init_order=1"
+    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+    export LSAN_OPTIONS="suppressions=$root/scripts/sanitizer-suppressions/lsan.txt:print_suppressions=0"
+    cd "$asan"
+    ctest --output-on-failure --parallel "$(nproc)" --timeout 900
+)
 
 echo
 echo "The whole suite"

@@ -286,7 +286,7 @@ TEST (DriveRobustness, CurveChangesEveryChunkDoNotAllocate)
     prepareStage (stage, 48000.0, 128);
     auto buffer = noiseBuffer (128, 0.5f, 9);
 
-    // The polynomials keep their storage (JUCE's containers allocate with malloc, which the counter cannot see).
+    // The polynomials also keep their storage: no reallocation hides behind a free and a malloc of the same block.
     const float* previousStorage = &stage.previousPolynomial[0];
     const float* currentStorage = &stage.currentPolynomial[0];
 

@@ -35,11 +35,11 @@ public:
         /** Clears the delay memory and the low-pass state, keeping the length and position. */
         void clear() noexcept;
 
-        float process (const float& input, const float& damping, const float& feedback) noexcept
+        float process (const float& input, const float& damp, const float& gain) noexcept
         {
             const float out = buffer[bufferIndex];
-            filterStore = flushTiny (out * (1.0f - damping) + filterStore * damping);
-            buffer[bufferIndex] = flushTiny (filterStore * feedback + input);
+            filterStore = flushTiny (out * (1.0f - damp) + filterStore * damp);
+            buffer[bufferIndex] = flushTiny (filterStore * gain + input);
 
             if (++bufferIndex >= bufferSize)
                 bufferIndex = 0;

@@ -195,11 +195,15 @@ namespace
 
     bool isFiniteNumber (const juce::var& value)
     {
-        const bool numeric = value.isDouble() || value.isInt() || value.isInt64() || value.isBool();
-        const auto text = value.toString().trim();
-        const bool numericText = value.isString() && text.isNotEmpty() && text.containsOnly ("0123456789.-+eE");
+        if (value.isDouble() || value.isInt() || value.isInt64() || value.isBool())
+            return std::isfinite ((double) value);
 
-        return (numeric || numericText) && std::isfinite ((double) value);
+        // Only text is turned into a string: JUCE's conversion of a non-finite double casts it to an int.
+        if (! value.isString())
+            return false;
+
+        const auto text = value.toString().trim();
+        return text.isNotEmpty() && text.containsOnly ("0123456789.-+eE") && std::isfinite ((double) value);
     }
 } // namespace
 
