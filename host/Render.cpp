@@ -187,6 +187,38 @@ juce::AudioBuffer<float> readAll (juce::AudioFormatReader& reader)
 }
 } // namespace
 
+bool readRenderInput (const RenderOptions& options, RenderInput& result, juce::String& error)
+{
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+
+    auto inputReader = openWav (formats, options.input, "input", error);
+    if (inputReader == nullptr)
+        return false;
+
+    result.sampleRate = inputReader->sampleRate;
+    result.input = readAll (*inputReader);
+    result.key = {};
+
+    if (options.sidechain != juce::File())
+    {
+        auto keyReader = openWav (formats, options.sidechain, "side-chain", error);
+        if (keyReader == nullptr)
+            return false;
+
+        if (std::abs (keyReader->sampleRate - result.sampleRate) > 0.5)
+        {
+            error = "the side-chain file's sample rate (" + juce::String (keyReader->sampleRate)
+                    + " Hz) differs from the input's (" + juce::String (result.sampleRate) + " Hz)";
+            return false;
+        }
+
+        result.key = readAll (*keyReader);
+    }
+
+    return true;
+}
+
 int runRender (const RenderOptions& options, std::ostream& out, std::ostream& err)
 {
     const auto fail = [&err] (const juce::String& message) {
@@ -208,29 +240,15 @@ int runRender (const RenderOptions& options, std::ostream& out, std::ostream& er
         return 0;
     }
 
-    juce::AudioFormatManager formats;
-    formats.registerBasicFormats();
     juce::String error;
+    RenderInput audio;
 
-    auto inputReader = openWav (formats, options.input, "input", error);
-    if (inputReader == nullptr)
+    if (! readRenderInput (options, audio, error))
         return fail (error);
 
-    const double sampleRate = inputReader->sampleRate;
-    const auto input = readAll (*inputReader);
-    inputReader.reset();
-
-    juce::AudioBuffer<float> key;
-    if (options.sidechain != juce::File())
-    {
-        auto keyReader = openWav (formats, options.sidechain, "side-chain", error);
-        if (keyReader == nullptr)
-            return fail (error);
-        if (std::abs (keyReader->sampleRate - sampleRate) > 0.5)
-            return fail ("the side-chain file's sample rate (" + juce::String (keyReader->sampleRate)
-                         + " Hz) differs from the input's (" + juce::String (sampleRate) + " Hz)");
-        key = readAll (*keyReader);
-    }
+    const double sampleRate = audio.sampleRate;
+    const auto& input = audio.input;
+    const auto& key = audio.key;
 
     if (options.preset != juce::File())
     {

@@ -16,6 +16,13 @@ fi
 cmake --build "$tsan" --parallel "$(nproc)" --target vellumar-tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$tsan/tests/vellumar-tests" --gtest_filter='*Concurrency*' --gtest_brief=1
 
+# ---- Fuzzing (fuzz/): each libFuzzer target for a fixed number of inputs from fixed seeds, about a minute in all.
+# scripts/fuzz.sh builds the targets in the sanitizer build (build-asan, with -DVELLUMAR_FUZZ=ON) first.
+echo
+echo "Fuzz targets, a fixed number of inputs each"
+VELLUMAR_ASAN_BUILD_DIR="${VELLUMAR_ASAN_BUILD_DIR:-$root/build-asan}" "$root/scripts/fuzz.sh" --runs 2000
+# ---- end of fuzzing
+
 echo
 echo "The whole suite"
 cd "$build"
