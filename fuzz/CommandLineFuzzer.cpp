@@ -3,6 +3,8 @@
 #include "fuzz/FuzzSupport.h"
 #include "host/Render.h"
 
+#include <cstring>
+
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {
     fuzzsupport::initialise();
@@ -13,8 +15,16 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     using namespace fuzzsupport;
 
+    // Converted one by one as main() does with argv.
     juce::StringArray args;
-    args.addTokens (juce::String::fromUTF8 (reinterpret_cast<const char*> (data), (int) size), "\n", {});
+    const auto* bytes = reinterpret_cast<const char*> (data);
+    for (size_t start = 0; start <= size;)
+    {
+        const auto* end = start < size ? static_cast<const char*> (std::memchr (bytes + start, '\n', size - start)) : nullptr;
+        const auto length = end != nullptr ? (size_t) (end - bytes) - start : size - start;
+        args.add (juce::String::fromUTF8 (bytes + start, (int) length));
+        start += length + 1;
+    }
 
     juce::String error;
     const auto options = parseRenderOptions (args, error);
@@ -33,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 
     // Each --set either moves only the parameter it names, to a value in range, or is refused with a reason
     // and moves nothing.
-    VellumarProcessor processor;
+    auto& processor = processorAtDefaults();
     const auto parameterIds = processor.getParameterIds();
 
     for (const auto& [id, text] : options->settings)

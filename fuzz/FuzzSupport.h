@@ -7,6 +7,7 @@
 
 #include <juce_events/juce_events.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +62,23 @@ inline juce::File writeScratch (const char* name, const void* data, size_t size)
     auto file = scratchFile (name);
     check (file.replaceWithData (data, size), "cannot write the scratch file", file.getFullPathName());
     return file;
+}
+
+/** A processor at its defaults, as a new one starts. A new processor for each input would cost more than the
+    input itself (its convolution thread takes milliseconds to stop), so a few are kept and set back instead. */
+inline VellumarProcessor& processorAtDefaults (size_t index = 0)
+{
+    static auto* processors = new std::array<VellumarProcessor, 2>(); // lives as long as JUCE does
+
+    auto& processor = processors->at (index);
+    for (auto* parameter : processor.getParameters())
+        parameter->setValueNotifyingHost (parameter->getDefaultValue());
+
+    processor.irTypeIndex = 0;
+    processor.irNumber = 1;
+    processor.restoredIrSelection = -1;
+    processor.irLoaded = false;
+    return processor;
 }
 
 /** Every value a state, a preset or a --set may change, and the impulse-response selection. */

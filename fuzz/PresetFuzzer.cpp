@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     using namespace fuzzsupport;
 
     const auto file = writeScratch ("input.rev", data, size);
-    VellumarProcessor processor;
+    auto& processor = processorAtDefaults();
     const auto before = snapshot (processor);
     processor.loadPreset (file);
     const auto after = snapshot (processor);

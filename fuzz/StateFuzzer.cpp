@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     if (size > (1u << 24))
         return -1;
 
-    VellumarProcessor processor;
+    auto& processor = processorAtDefaults();
     const auto before = snapshot (processor);
     processor.setStateInformation (data, (int) size);
     const auto after = snapshot (processor);
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 
     juce::MemoryBlock saved;
     processor.getStateInformation (saved);
-    VellumarProcessor copy;
+    auto& copy = processorAtDefaults (1);
     copy.setStateInformation (saved.getData(), (int) saved.getSize());
     const auto restored = snapshot (copy);
     checkSameValues (processor, after, restored, "the saved state restores differently:");

@@ -170,6 +170,21 @@ std::unique_ptr<juce::AudioFormatReader> openWav (juce::AudioFormatManager& form
         return nullptr;
     }
 
+    // A WAV file's length comes from its data chunk's header, which a damaged or cut-off file may overstate by
+    // gigabytes; the reader would make up silence for the rest. Only the frames the file can hold are read.
+    if (reader->getFormatName() == juce::WavAudioFormat().getFormatName())
+    {
+        const auto bytesPerFrame = (juce::int64) reader->numChannels * (juce::int64) reader->bitsPerSample / 8;
+        if (bytesPerFrame > 0)
+            reader->lengthInSamples = std::min (reader->lengthInSamples, file.getSize() / bytesPerFrame);
+    }
+
+    if (reader->lengthInSamples < 0)
+    {
+        error = juce::String (what) + " file is not a readable audio file: " + file.getFullPathName();
+        return nullptr;
+    }
+
     if (reader->lengthInSamples > (juce::int64) reader->sampleRate * 3600)
     {
         error = juce::String (what) + " file is longer than an hour: " + file.getFullPathName();
@@ -179,11 +194,30 @@ std::unique_ptr<juce::AudioFormatReader> openWav (juce::AudioFormatManager& form
     return reader;
 }
 
-juce::AudioBuffer<float> readAll (juce::AudioFormatReader& reader)
+// A float file may hold NaN or infinity, which would reach the output unchanged through the dry path; such a file
+// is refused rather than rendered into a file that no player can use.
+bool readAll (juce::AudioFormatReader& reader, juce::AudioBuffer<float>& buffer, const char* what,
+              const juce::File& file, juce::String& error)
 {
-    juce::AudioBuffer<float> buffer ((int) reader.numChannels, (int) reader.lengthInSamples);
+    buffer.setSize ((int) reader.numChannels, (int) reader.lengthInSamples);
     reader.read (&buffer, 0, (int) reader.lengthInSamples, 0, true, true);
-    return buffer;
+
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+    {
+        const auto* samples = buffer.getReadPointer (c);
+
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+        {
+            if (! std::isfinite (samples[i]))
+            {
+                error = juce::String (what) + " file holds samples that are not finite numbers (NaN or infinity): "
+                        + file.getFullPathName();
+                return false;
+            }
+        }
+    }
+
+    return true;
 }
 } // namespace
 
@@ -197,8 +231,10 @@ bool readRenderInput (const RenderOptions& options, RenderInput& result, juce::S
         return false;
 
     result.sampleRate = inputReader->sampleRate;
-    result.input = readAll (*inputReader);
     result.key = {};
+
+    if (! readAll (*inputReader, result.input, "input", options.input, error))
+        return false;
 
     if (options.sidechain != juce::File())
     {
@@ -213,7 +249,8 @@ bool readRenderInput (const RenderOptions& options, RenderInput& result, juce::S
             return false;
         }
 
-        result.key = readAll (*keyReader);
+        if (! readAll (*keyReader, result.key, "side-chain", options.sidechain, error))
+            return false;
     }
 
     return true;

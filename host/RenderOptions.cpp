@@ -1,5 +1,7 @@
 #include "host/RenderOptions.h"
 
+#include <limits>
+
 juce::String renderUsage()
 {
     return "Usage: vellumar-render [options] INPUT.wav OUTPUT.wav\n"
@@ -29,6 +31,14 @@ std::optional<RenderOptions> parseRenderOptions (const juce::StringArray& args, 
     for (int i = 0; i < args.size(); ++i)
     {
         const auto& arg = args[i];
+
+        // An argument that is not UTF-8 (a file name in another encoding) would trip JUCE's text functions, which
+        // take every string to be valid UTF-8: a file name split on it reads outside its bytes.
+        if (! juce::CharPointer_UTF8::isValidString (arg.toRawUTF8(), std::numeric_limits<int>::max()))
+        {
+            error = "argument " + juce::String (i + 1) + " is not UTF-8 text";
+            return {};
+        }
 
         const auto next = [&] (juce::String& value) {
             if (i + 1 >= args.size())
