@@ -28,17 +28,20 @@ std::optional<RenderOptions> parseRenderOptions (const juce::StringArray& args, 
     RenderOptions options;
     juce::StringArray positional;
 
+    // An argument that is not UTF-8 (a file name in another encoding) would trip JUCE's text functions, which take
+    // every string to be valid UTF-8: making a file name of one reads outside its bytes or never ends.
     for (int i = 0; i < args.size(); ++i)
     {
-        const auto& arg = args[i];
-
-        // An argument that is not UTF-8 (a file name in another encoding) would trip JUCE's text functions, which
-        // take every string to be valid UTF-8: a file name split on it reads outside its bytes.
-        if (! juce::CharPointer_UTF8::isValidString (arg.toRawUTF8(), std::numeric_limits<int>::max()))
+        if (! juce::CharPointer_UTF8::isValidString (args[i].toRawUTF8(), std::numeric_limits<int>::max()))
         {
             error = "argument " + juce::String (i + 1) + " is not UTF-8 text";
             return {};
         }
+    }
+
+    for (int i = 0; i < args.size(); ++i)
+    {
+        const auto& arg = args[i];
 
         const auto next = [&] (juce::String& value) {
             if (i + 1 >= args.size())

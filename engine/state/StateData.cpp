@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace statedata
 {
@@ -193,13 +194,15 @@ namespace
         }
     };
 
+    // A parameter's value becomes a float: a double beyond a float's range would not convert. Only strings are
+    // turned into text here, since JUCE's text form of a NaN double converts it to int on the way.
     bool isFiniteNumber (const juce::var& value)
     {
         const bool numeric = value.isDouble() || value.isInt() || value.isInt64() || value.isBool();
-        const auto text = value.toString().trim();
-        const bool numericText = value.isString() && text.isNotEmpty() && text.containsOnly ("0123456789.-+eE");
+        const bool numericText = value.isString() && value.toString().trim().isNotEmpty()
+                              && value.toString().trim().containsOnly ("0123456789.-+eE");
 
-        return (numeric || numericText) && std::isfinite ((double) value);
+        return (numeric || numericText) && std::abs ((double) value) <= (double) std::numeric_limits<float>::max();
     }
 } // namespace
 

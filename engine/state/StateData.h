@@ -20,7 +20,7 @@ struct ReadResult
 ReadResult readTree (const void* data, size_t numBytes);
 
 /** A copy of `source` with only its "PARAM" children whose "id" is one of `parameterIds` and whose "value", when
-    present, is a finite number; the root gets the type `rootType`. */
+    present, is a finite number within a float's range; the root gets the type `rootType`. */
 juce::ValueTree keepKnownParameters (const juce::ValueTree& source, const juce::Identifier& rootType,
                                      const juce::StringArray& parameterIds);
 } // namespace statedata
