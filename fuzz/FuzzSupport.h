@@ -146,7 +146,7 @@ inline void checkOnlyNamedChanged (VellumarProcessor& processor, const Snapshot&
 
     for (int i = 0; i < parameterIds.size(); ++i)
         if (before.values[(size_t) i] != after.values[(size_t) i] && ! holds (data, size, parameterIds[i]))
-            fail ("data that does not name a parameter changed it:", parameterIds[i]);
+            fail ("data that does not name a parameter changed it:", parameterIds[i] + " " + juce::String (before.values[(size_t) i], 9) + " -> " + juce::String (after.values[(size_t) i], 9));
 
     if (! after.sameSelection (before) && ! (holds (data, size, "irType") && holds (data, size, "irNumber")))
         fail ("data that does not name a selection changed it");

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <ostream>
 
 namespace
@@ -139,12 +140,60 @@ juce::String describeParameters (VellumarProcessor& processor)
 
 namespace
 {
+// JUCE's WAV reader reserves memory for a metadata chunk at the size the chunk's header gives, before it reads
+// the chunk: a damaged header can make it reserve gigabytes. A RIFF file with a chunk larger than the whole file
+// is damaged beyond use. (The audio chunk is left out: a cut-off recording still claims its full length, and
+// only what the file holds of it is read.)
+bool chunksFitTheFile (const juce::File& file)
+{
+    juce::FileInputStream in (file);
+    char id[4] = {};
+
+    if (! in.openedOk() || in.read (id, 4) != 4 || (std::memcmp (id, "RIFF", 4) != 0 && std::memcmp (id, "RF64", 4) != 0))
+        return true;
+
+    const auto fileSize = in.getTotalLength();
+    juce::int64 rf64DataLength = 0; // RF64 gives the audio chunk's length in its "ds64" chunk
+    in.setPosition (12);
+
+    while (in.getPosition() + 8 <= fileSize)
+    {
+        in.read (id, 4);
+        auto length = (juce::int64) (juce::uint32) in.readInt();
+        const auto start = in.getPosition();
+        const bool audio = std::memcmp (id, "data", 4) == 0;
+
+        if (std::memcmp (id, "ds64", 4) == 0 && length >= 16)
+        {
+            in.readInt64();
+            rf64DataLength = in.readInt64();
+        }
+
+        if (audio && length == 0xffffffff)
+            length = rf64DataLength;
+
+        if (length < 0 || (! audio && length > fileSize))
+            return false;
+
+        in.setPosition (start + length + (length & 1));
+    }
+
+    return true;
+}
+
 std::unique_ptr<juce::AudioFormatReader> openWav (juce::AudioFormatManager& formats, const juce::File& file,
                                                   const char* what, juce::String& error)
 {
     if (! file.existsAsFile())
     {
         error = juce::String (what) + " file not found: " + file.getFullPathName();
+        return nullptr;
+    }
+
+    if (! chunksFitTheFile (file))
+    {
+        error = juce::String (what) + " file is damaged: a part of it claims to be larger than the whole file: "
+                + file.getFullPathName();
         return nullptr;
     }
 

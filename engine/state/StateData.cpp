@@ -31,6 +31,13 @@ namespace
 
         size_t remaining() const { return size - pos; }
 
+        // JUCE writes only UTF-8, so other bytes are damage; JUCE's text functions would read them as some other
+        // text (a damaged byte of a parameter ID can turn it into another ID) or read past them.
+        bool isUtf8 (size_t start, size_t length) const
+        {
+            return juce::CharPointer_UTF8::isValidString (reinterpret_cast<const char*> (data + start), (int) length);
+        }
+
         bool string (juce::String& result)
         {
             const auto start = pos;
@@ -38,7 +45,7 @@ namespace
             while (pos < size && data[pos] != 0)
                 ++pos;
 
-            if (pos >= size)
+            if (pos >= size || ! isUtf8 (start, pos - start))
                 return false;
 
             result = juce::String::fromUTF8 (reinterpret_cast<const char*> (data + start), (int) (pos - start));
@@ -117,6 +124,9 @@ namespace
                     size_t length = 0;
                     while (length < payload && data[pos + length] != 0)
                         ++length;
+
+                    if (! isUtf8 (pos, length))
+                        return false;
 
                     result = juce::String::fromUTF8 (reinterpret_cast<const char*> (data + pos), (int) length);
                     pos += payload;

@@ -6,7 +6,7 @@
 
     `juce::ValueTree::readFromStream` trusts the counts it reads: a damaged count can make it reserve gigabytes or
     loop for a very long time. This reader takes the same binary form but checks every count against the bytes
-    that are left, and stops at the first thing that does not fit.
+    that are left, and stops at the first thing that does not fit (a count past the end, text that is not UTF-8).
 */
 namespace statedata
 {
