@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     const auto* bytes = reinterpret_cast<const char*> (data);
     for (size_t start = 0; start <= size;)
     {
-        const auto* end = start < size ? static_cast<const char*> (std::memchr (bytes + start, '\n', size - start)) : nullptr;
+        const auto* end = start < size ? static_cast<const char*> (std::memchr (bytes + start, '\n', size - start))
+                                       : nullptr;
         const auto length = end != nullptr ? (size_t) (end - bytes) - start : size - start;
         args.add (juce::String::fromUTF8 (bytes + start, (int) length));
         start += length + 1;
@@ -35,10 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
         return 0;
     }
 
-    check (options->blockSize >= 1 && options->blockSize <= 65536, "accepted block size:", juce::String (options->blockSize));
-    check (! options->tailSeconds || (std::isfinite (*options->tailSeconds) && *options->tailSeconds >= 0.0
-                                      && *options->tailSeconds <= 600.0), "accepted tail");
-    check (options->showHelp || options->listParameters || (options->input != juce::File() && options->output != juce::File()),
+    const auto tail = options->tailSeconds.value_or (0.0);
+    check (options->blockSize >= 1 && options->blockSize <= 65536, "accepted block size:",
+           juce::String (options->blockSize));
+    check (std::isfinite (tail) && tail >= 0.0 && tail <= 600.0, "accepted tail:", juce::String (tail));
+    check (options->showHelp || options->listParameters
+               || (options->input != juce::File() && options->output != juce::File()),
            "accepted a render without both files");
 
     // Each --set either moves only the parameter it names, to a value in range, or is refused with a reason

@@ -146,7 +146,9 @@ inline void checkOnlyNamedChanged (VellumarProcessor& processor, const Snapshot&
 
     for (int i = 0; i < parameterIds.size(); ++i)
         if (before.values[(size_t) i] != after.values[(size_t) i] && ! holds (data, size, parameterIds[i]))
-            fail ("data that does not name a parameter changed it:", parameterIds[i] + " " + juce::String (before.values[(size_t) i], 9) + " -> " + juce::String (after.values[(size_t) i], 9));
+            fail ("data that does not name a parameter changed it:",
+                  parameterIds[i] + " " + juce::String (before.values[(size_t) i], 9) + " -> "
+                      + juce::String (after.values[(size_t) i], 9));
 
     if (! after.sameSelection (before) && ! (holds (data, size, "irType") && holds (data, size, "irNumber")))
         fail ("data that does not name a selection changed it");
@@ -161,7 +163,8 @@ inline void checkSameValues (VellumarProcessor& processor, const Snapshot& a, co
     {
         const auto& range = processor.apvts.getParameter (parameterIds[i])->getNormalisableRange();
         if (std::abs (a.values[(size_t) i] - b.values[(size_t) i]) > 1.0e-5f * (range.end - range.start))
-            fail (what, parameterIds[i] + ": " + juce::String (a.values[(size_t) i]) + " vs " + juce::String (b.values[(size_t) i]));
+            fail (what, parameterIds[i] + ": " + juce::String (a.values[(size_t) i]) + " vs "
+                            + juce::String (b.values[(size_t) i]));
     }
 }
 } // namespace fuzzsupport

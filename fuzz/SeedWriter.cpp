@@ -26,8 +26,9 @@ juce::MemoryBlock makeWav (double sampleRate, int channels, int bits, int numSam
 
     juce::MemoryBlock result;
     juce::WavAudioFormat wav;
-    std::unique_ptr<juce::AudioFormatWriter> writer (
-        wav.createWriterFor (new juce::MemoryOutputStream (result, false), sampleRate, (unsigned int) channels, bits, {}, 0));
+    std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (new juce::MemoryOutputStream (result, false),
+                                                                          sampleRate, (unsigned int) channels, bits,
+                                                                          {}, 0));
     writer->writeFromAudioSampleBuffer (buffer, 0, numSamples);
     writer.reset();
     return result;
@@ -98,7 +99,8 @@ int main (int argc, char* argv[])
     const std::pair<const char*, const char*> commandLines[] {
         { "plain", "in.wav\nout.wav" },
         { "options", "--block\n256\n--variable-blocks\n--tail\n2.5\n-q\nin.wav\nout.wav" },
-        { "sets", "--set\nDecay=4.5\n--set\nMix=40 %\n--set\nLowCut=2 kHz\n--set\nonButton=Off\n--set\n3Type=High Cut\nin.wav\nout.wav" },
+        { "sets", "--set\nDecay=4.5\n--set\nMix=40 %\n--set\nLowCut=2 kHz\n--set\nonButton=Off\n"
+                  "--set\n3Type=High Cut\nin.wav\nout.wav" },
         { "sidechain", "--sidechain\nkey.wav\n--preset\nhall.rev\nin.wav\nout.wav" },
         { "list", "--list-params" },
     };

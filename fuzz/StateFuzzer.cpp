@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     const auto rootType = processor.apvts.state.getType().toString();
     const auto rootLength = (size_t) rootType.getNumBytesAsUTF8() + 1;
     if (size < rootLength || std::memcmp (data, rootType.toRawUTF8(), rootLength) != 0)
-        check (after.values == before.values && after.sameSelection (before), "a foreign state block changed something");
+        check (after.values == before.values && after.sameSelection (before),
+               "a foreign state block changed something");
 
     // Restoring is absolute: the same block again changes nothing, and what the processor then saves restores the same.
     processor.setStateInformation (data, (int) size);

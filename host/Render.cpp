@@ -149,7 +149,10 @@ bool chunksFitTheFile (const juce::File& file)
     juce::FileInputStream in (file);
     char id[4] = {};
 
-    if (! in.openedOk() || in.read (id, 4) != 4 || (std::memcmp (id, "RIFF", 4) != 0 && std::memcmp (id, "RF64", 4) != 0))
+    if (! in.openedOk() || in.read (id, 4) != 4)
+        return true;
+
+    if (std::memcmp (id, "RIFF", 4) != 0 && std::memcmp (id, "RF64", 4) != 0)
         return true;
 
     const auto fileSize = in.getTotalLength();
