@@ -20,7 +20,7 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$tsan/tests/vellumar-tes
 # scripts/fuzz.sh builds the targets in the sanitizer build (build-asan, with -DVELLUMAR_FUZZ=ON) first.
 echo
 echo "Fuzz targets, a fixed number of inputs each"
-VELLUMAR_ASAN_BUILD_DIR="${VELLUMAR_ASAN_BUILD_DIR:-$root/build-asan}" "$root/scripts/fuzz.sh" --runs 2000
+VELLUMAR_ASAN_BUILD_DIR="${VELLUMAR_ASAN_BUILD_DIR:-$root/build-asan}" "$root/scripts/fuzz.sh" --runs 10000
 # ---- end of fuzzing
 
 echo
