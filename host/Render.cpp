@@ -3,6 +3,7 @@
 #include "engine/processor/OfflineRendering.h"
 #include "engine/parameters/ParameterIds.h"
 #include "engine/processor/VellumarProcessor.h"
+#include "engine/state/StateData.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
@@ -15,12 +16,12 @@ namespace
 {
 bool isPlainNumber (const juce::String& text)
 {
-    const auto t = text.trim();
-    return t.isNotEmpty() && t.containsOnly ("0123456789.-+eE") && t.containsAnyOf ("0123456789");
+    return statedata::numberFromText (text).has_value();
 }
 
-// "2.5 kHz" -> 2500, "-3 dB" -> -3; false when the text is not a number with one of the known units.
-bool parseWithUnit (const juce::String& text, float& value)
+// "2.5 kHz" -> 2500, "-3 dB" -> -3; false when the text is not a number with one of the known units. In double:
+// a float cannot hold every number that can be typed.
+bool parseWithUnit (const juce::String& text, double& value)
 {
     const auto t = text.trim();
     const int unitStart = t.indexOfAnyOf ("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ%");
@@ -38,14 +39,14 @@ bool parseWithUnit (const juce::String& text, float& value)
 
     if (unit.equalsIgnoreCase ("kHz"))
     {
-        value = number.getFloatValue() * 1000.0f;
+        value = *statedata::numberFromText (number) * 1000.0;
         return true;
     }
 
     if (! units.contains (unit, true))
         return false;
 
-    value = number.getFloatValue();
+    value = *statedata::numberFromText (number);
     return true;
 }
 
@@ -66,12 +67,12 @@ bool applySetting (VellumarProcessor& processor, const juce::String& id, const j
     }
 
     const auto& range = parameter->getNormalisableRange();
-    float value = 0.0f;
+    double value = 0.0;
 
     if (isPlainNumber (text) || parseWithUnit (text, value))
     {
         if (isPlainNumber (text))
-            value = text.trim().getFloatValue();
+            value = *statedata::numberFromText (text);
 
         if (! std::isfinite (value) || value < range.start || value > range.end)
         {
@@ -79,7 +80,7 @@ bool applySetting (VellumarProcessor& processor, const juce::String& id, const j
             return false;
         }
 
-        parameter->setValueNotifyingHost (range.convertTo0to1 (value));
+        parameter->setValueNotifyingHost (range.convertTo0to1 ((float) value));
         return true;
     }
 

@@ -95,8 +95,9 @@ std::optional<RenderOptions> parseRenderOptions (const juce::StringArray& args, 
             if (! next (value))
                 return {};
             const auto trimmed = value.trim();
-            const double seconds = trimmed.getDoubleValue();
-            if (trimmed.isEmpty() || ! trimmed.containsOnly ("0123456789.") || seconds < 0.0 || seconds > 600.0)
+            const bool digits = trimmed.isNotEmpty() && trimmed.length() <= 64 && trimmed.containsOnly ("0123456789.");
+            const double seconds = digits ? trimmed.getDoubleValue() : -1.0; // only parsed once it is known to be short
+            if (! digits || seconds < 0.0 || seconds > 600.0)
             {
                 error = "--tail needs a number of seconds from 0 to 600, not \"" + value + "\"";
                 return {};

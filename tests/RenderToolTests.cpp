@@ -124,6 +124,7 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
         { { in, out, "--set", "Shine=3" }, "unknown parameter ID \"Shine\"" },
         { { in, out, "--set", "Decay=99" }, "outside its range" },
         { { in, out, "--set", "Decay=long" }, "not a number" },
+        { { in, out, "--set", "Mix=5e4294967297" }, "not a number" }, // JUCE's parser wraps the exponent round to 50
         { { in, out, "--set", "3Type=Bell" }, "none of: Low Cut" },
         { { in, out, "--set", "onButton=maybe" }, "must be On or Off" },
         { { in, out, "--set", "Decay" }, "--set needs ID=VALUE" },

@@ -135,6 +135,7 @@ TEST (State, DamagedEmptyOrForeignDataChangesNothing)
     bad.appendChild (param ("Mix", std::numeric_limits<double>::infinity()), nullptr);
     bad.appendChild (param ("PreDelay", 1.0e300), nullptr); // finite, but no float holds it
     bad.appendChild (param ("3Freq", juce::String ("1e39")), nullptr);
+    bad.appendChild (param ("Width", juce::String ("5e4294967297")), nullptr); // JUCE's parser would make it 50
     const auto badBytes = treeBytes (bad);
     processor.setStateInformation (badBytes.getData(), (int) badBytes.getSize());
     EXPECT_EQ (allValues (processor), before);

@@ -209,12 +209,25 @@ namespace
     bool isFiniteNumber (const juce::var& value)
     {
         const bool numeric = value.isDouble() || value.isInt() || value.isInt64() || value.isBool();
-        const bool numericText = value.isString() && value.toString().trim().isNotEmpty()
-                              && value.toString().trim().containsOnly ("0123456789.-+eE");
+        const bool numericText = value.isString() && numberFromText (value.toString()).has_value();
 
         return (numeric || numericText) && std::abs ((double) value) <= (double) std::numeric_limits<float>::max();
     }
 } // namespace
+
+std::optional<double> numberFromText (const juce::String& text)
+{
+    const auto t = text.trim();
+
+    if (t.isEmpty() || t.length() > 64 || ! t.containsOnly ("0123456789.-+eE") || ! t.containsAnyOf ("0123456789"))
+        return {};
+
+    if (const int exponent = t.indexOfAnyOf ("eE");
+        exponent >= 0 && t.substring (exponent + 1).removeCharacters ("+-").trimCharactersAtStart ("0").length() > 3)
+        return {};
+
+    return t.getDoubleValue();
+}
 
 ReadResult readTree (const void* data, size_t numBytes)
 {

@@ -2,6 +2,8 @@
 
 #include <juce_data_structures/juce_data_structures.h>
 
+#include <optional>
+
 /** Reading parameter trees from bytes that may be damaged or come from anywhere.
 
     `juce::ValueTree::readFromStream` trusts the counts it reads: a damaged count can make it reserve gigabytes or
@@ -18,6 +20,11 @@ struct ReadResult
 
 /** Reads the first tree in the data. A tree that breaks off keeps what was read before the break. */
 ReadResult readTree (const void* data, size_t numBytes);
+
+/** The value of a number written as text, or nothing for text that is not one: only digits, signs, a point and an
+    exponent of at most three digits, 64 characters at most. JUCE's parser, which reads it, overflows on a longer
+    exponent and drops the exponent of a number with hundreds of digits. */
+std::optional<double> numberFromText (const juce::String& text);
 
 /** A copy of `source` with only its "PARAM" children whose "id" is one of `parameterIds` and whose "value", when
     present, is a finite number within a float's range; the root gets the type `rootType`. */
