@@ -13,6 +13,7 @@ packages=(
     lame
     xvfb xauth libxtst-dev
     fonts-league-spartan
+    clang libclang-rt-14-dev
 )
 
 missing=()
