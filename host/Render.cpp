@@ -3,23 +3,25 @@
 #include "engine/processor/OfflineRendering.h"
 #include "engine/parameters/ParameterIds.h"
 #include "engine/processor/VellumarProcessor.h"
+#include "engine/state/StateData.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <ostream>
 
 namespace
 {
 bool isPlainNumber (const juce::String& text)
 {
-    const auto t = text.trim();
-    return t.isNotEmpty() && t.containsOnly ("0123456789.-+eE") && t.containsAnyOf ("0123456789");
+    return statedata::numberFromText (text).has_value();
 }
 
-// "2.5 kHz" -> 2500, "-3 dB" -> -3; false when the text is not a number with one of the known units.
-bool parseWithUnit (const juce::String& text, float& value)
+// "2.5 kHz" -> 2500, "-3 dB" -> -3; false when the text is not a number with one of the known units. In double:
+// a float cannot hold every number that can be typed.
+bool parseWithUnit (const juce::String& text, double& value)
 {
     const auto t = text.trim();
     const int unitStart = t.indexOfAnyOf ("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ%");
@@ -37,14 +39,14 @@ bool parseWithUnit (const juce::String& text, float& value)
 
     if (unit.equalsIgnoreCase ("kHz"))
     {
-        value = number.getFloatValue() * 1000.0f;
+        value = *statedata::numberFromText (number) * 1000.0;
         return true;
     }
 
     if (! units.contains (unit, true))
         return false;
 
-    value = number.getFloatValue();
+    value = *statedata::numberFromText (number);
     return true;
 }
 
@@ -65,12 +67,12 @@ bool applySetting (VellumarProcessor& processor, const juce::String& id, const j
     }
 
     const auto& range = parameter->getNormalisableRange();
-    float value = 0.0f;
+    double value = 0.0;
 
     if (isPlainNumber (text) || parseWithUnit (text, value))
     {
         if (isPlainNumber (text))
-            value = text.trim().getFloatValue();
+            value = *statedata::numberFromText (text);
 
         if (! std::isfinite (value) || value < range.start || value > range.end)
         {
@@ -78,7 +80,7 @@ bool applySetting (VellumarProcessor& processor, const juce::String& id, const j
             return false;
         }
 
-        parameter->setValueNotifyingHost (range.convertTo0to1 (value));
+        parameter->setValueNotifyingHost (range.convertTo0to1 ((float) value));
         return true;
     }
 
@@ -139,12 +141,63 @@ juce::String describeParameters (VellumarProcessor& processor)
 
 namespace
 {
+// JUCE's WAV reader reserves memory for a metadata chunk at the size the chunk's header gives, before it reads
+// the chunk: a damaged header can make it reserve gigabytes. A RIFF file with a chunk larger than the whole file
+// is damaged beyond use. (The audio chunk is left out: a cut-off recording still claims its full length, and
+// only what the file holds of it is read.)
+bool chunksFitTheFile (const juce::File& file)
+{
+    juce::FileInputStream in (file);
+    char id[4] = {};
+
+    if (! in.openedOk() || in.read (id, 4) != 4)
+        return true;
+
+    if (std::memcmp (id, "RIFF", 4) != 0 && std::memcmp (id, "RF64", 4) != 0)
+        return true;
+
+    const auto fileSize = in.getTotalLength();
+    juce::int64 rf64DataLength = 0; // RF64 gives the audio chunk's length in its "ds64" chunk
+    in.setPosition (12);
+
+    while (in.getPosition() + 8 <= fileSize)
+    {
+        in.read (id, 4);
+        auto length = (juce::int64) (juce::uint32) in.readInt();
+        const auto start = in.getPosition();
+        const bool audio = std::memcmp (id, "data", 4) == 0;
+
+        if (std::memcmp (id, "ds64", 4) == 0 && length >= 16)
+        {
+            in.readInt64();
+            rf64DataLength = in.readInt64();
+        }
+
+        if (audio && length == 0xffffffff)
+            length = rf64DataLength;
+
+        if (length < 0 || (! audio && length > fileSize))
+            return false;
+
+        in.setPosition (start + length + (length & 1));
+    }
+
+    return true;
+}
+
 std::unique_ptr<juce::AudioFormatReader> openWav (juce::AudioFormatManager& formats, const juce::File& file,
                                                   const char* what, juce::String& error)
 {
     if (! file.existsAsFile())
     {
         error = juce::String (what) + " file not found: " + file.getFullPathName();
+        return nullptr;
+    }
+
+    if (! chunksFitTheFile (file))
+    {
+        error = juce::String (what) + " file is damaged: a part of it claims to be larger than the whole file: "
+                + file.getFullPathName();
         return nullptr;
     }
 
@@ -170,6 +223,21 @@ std::unique_ptr<juce::AudioFormatReader> openWav (juce::AudioFormatManager& form
         return nullptr;
     }
 
+    // A WAV file's length comes from its data chunk's header, which a damaged or cut-off file may overstate by
+    // gigabytes; the reader would make up silence for the rest. Only the frames the file can hold are read.
+    if (reader->getFormatName() == juce::WavAudioFormat().getFormatName())
+    {
+        const auto bytesPerFrame = (juce::int64) reader->numChannels * (juce::int64) reader->bitsPerSample / 8;
+        if (bytesPerFrame > 0)
+            reader->lengthInSamples = std::min (reader->lengthInSamples, file.getSize() / bytesPerFrame);
+    }
+
+    if (reader->lengthInSamples < 0)
+    {
+        error = juce::String (what) + " file is not a readable audio file: " + file.getFullPathName();
+        return nullptr;
+    }
+
     if (reader->lengthInSamples > (juce::int64) reader->sampleRate * 3600)
     {
         error = juce::String (what) + " file is longer than an hour: " + file.getFullPathName();
@@ -179,13 +247,67 @@ std::unique_ptr<juce::AudioFormatReader> openWav (juce::AudioFormatManager& form
     return reader;
 }
 
-juce::AudioBuffer<float> readAll (juce::AudioFormatReader& reader)
+// A float file may hold NaN or infinity, which would reach the output unchanged through the dry path; such a file
+// is refused rather than rendered into a file that no player can use.
+bool readAll (juce::AudioFormatReader& reader, juce::AudioBuffer<float>& buffer, const char* what,
+              const juce::File& file, juce::String& error)
 {
-    juce::AudioBuffer<float> buffer ((int) reader.numChannels, (int) reader.lengthInSamples);
+    buffer.setSize ((int) reader.numChannels, (int) reader.lengthInSamples);
     reader.read (&buffer, 0, (int) reader.lengthInSamples, 0, true, true);
-    return buffer;
+
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+    {
+        const auto* samples = buffer.getReadPointer (c);
+
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+        {
+            if (! std::isfinite (samples[i]))
+            {
+                error = juce::String (what) + " file holds samples that are not finite numbers (NaN or infinity): "
+                        + file.getFullPathName();
+                return false;
+            }
+        }
+    }
+
+    return true;
 }
 } // namespace
+
+bool readRenderInput (const RenderOptions& options, RenderInput& result, juce::String& error)
+{
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+
+    auto inputReader = openWav (formats, options.input, "input", error);
+    if (inputReader == nullptr)
+        return false;
+
+    result.sampleRate = inputReader->sampleRate;
+    result.key = {};
+
+    if (! readAll (*inputReader, result.input, "input", options.input, error))
+        return false;
+
+    if (options.sidechain != juce::File())
+    {
+        auto keyReader = openWav (formats, options.sidechain, "side-chain", error);
+        if (keyReader == nullptr)
+            return false;
+
+        if (std::abs (keyReader->sampleRate - result.sampleRate) > 0.5)
+        {
+            error = "the side-chain file's sample rate (" + juce::String (keyReader->sampleRate)
+                    + " Hz) differs from the input's (" + juce::String (result.sampleRate) + " Hz)";
+            return false;
+        }
+
+        if (! readAll (*keyReader, result.key, "side-chain", options.sidechain, error))
+            return false;
+    }
+
+    return true;
+}
 
 int runRender (const RenderOptions& options, std::ostream& out, std::ostream& err)
 {
@@ -208,29 +330,15 @@ int runRender (const RenderOptions& options, std::ostream& out, std::ostream& er
         return 0;
     }
 
-    juce::AudioFormatManager formats;
-    formats.registerBasicFormats();
     juce::String error;
+    RenderInput audio;
 
-    auto inputReader = openWav (formats, options.input, "input", error);
-    if (inputReader == nullptr)
+    if (! readRenderInput (options, audio, error))
         return fail (error);
 
-    const double sampleRate = inputReader->sampleRate;
-    const auto input = readAll (*inputReader);
-    inputReader.reset();
-
-    juce::AudioBuffer<float> key;
-    if (options.sidechain != juce::File())
-    {
-        auto keyReader = openWav (formats, options.sidechain, "side-chain", error);
-        if (keyReader == nullptr)
-            return fail (error);
-        if (std::abs (keyReader->sampleRate - sampleRate) > 0.5)
-            return fail ("the side-chain file's sample rate (" + juce::String (keyReader->sampleRate)
-                         + " Hz) differs from the input's (" + juce::String (sampleRate) + " Hz)");
-        key = readAll (*keyReader);
-    }
+    const double sampleRate = audio.sampleRate;
+    const auto& input = audio.input;
+    const auto& key = audio.key;
 
     if (options.preset != juce::File())
     {

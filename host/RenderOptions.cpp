@@ -1,5 +1,7 @@
 #include "host/RenderOptions.h"
 
+#include <limits>
+
 juce::String renderUsage()
 {
     return "Usage: vellumar-render [options] INPUT.wav OUTPUT.wav\n"
@@ -25,6 +27,17 @@ std::optional<RenderOptions> parseRenderOptions (const juce::StringArray& args, 
 {
     RenderOptions options;
     juce::StringArray positional;
+
+    // An argument that is not UTF-8 (a file name in another encoding) would trip JUCE's text functions, which take
+    // every string to be valid UTF-8: making a file name of one reads outside its bytes or never ends.
+    for (int i = 0; i < args.size(); ++i)
+    {
+        if (! juce::CharPointer_UTF8::isValidString (args[i].toRawUTF8(), std::numeric_limits<int>::max()))
+        {
+            error = "argument " + juce::String (i + 1) + " is not UTF-8 text";
+            return {};
+        }
+    }
 
     for (int i = 0; i < args.size(); ++i)
     {
@@ -82,8 +95,9 @@ std::optional<RenderOptions> parseRenderOptions (const juce::StringArray& args, 
             if (! next (value))
                 return {};
             const auto trimmed = value.trim();
-            const double seconds = trimmed.getDoubleValue();
-            if (trimmed.isEmpty() || ! trimmed.containsOnly ("0123456789.") || seconds < 0.0 || seconds > 600.0)
+            const bool digits = trimmed.isNotEmpty() && trimmed.length() <= 64 && trimmed.containsOnly ("0123456789.");
+            const double seconds = digits ? trimmed.getDoubleValue() : -1.0; // only parsed once it is known to be short
+            if (! digits || seconds < 0.0 || seconds > 600.0)
             {
                 error = "--tail needs a number of seconds from 0 to 600, not \"" + value + "\"";
                 return {};

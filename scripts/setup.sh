@@ -5,7 +5,6 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config ccache git
-    clang libclang-rt-14-dev
     juce-modules-source
     libasound2-dev libfreetype-dev libfontconfig1-dev libx11-dev libxcomposite-dev libxcursor-dev libxext-dev
     libxinerama-dev libxrandr-dev libxrender-dev libpng-dev libjpeg-dev zlib1g-dev
@@ -14,6 +13,7 @@ packages=(
     lame
     xvfb xauth libxtst-dev
     fonts-league-spartan
+    clang libclang-rt-14-dev
 )
 
 missing=()

@@ -8,7 +8,7 @@ build="${VELLUMAR_BUILD_DIR:-$root/build}"
 tsan="${VELLUMAR_TSAN_BUILD_DIR:-$root/build-tsan}"
 asan="${VELLUMAR_ASAN_BUILD_DIR:-$root/build-asan}"
 asan_options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-              -DVELLUMAR_SANITIZE=ON -DVELLUMAR_BUILD_BENCH=OFF)
+              -DVELLUMAR_SANITIZE=ON -DVELLUMAR_FUZZ=ON -DVELLUMAR_BUILD_BENCH=OFF)
 
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
@@ -19,6 +19,7 @@ if [ ! -f "$tsan/CMakeCache.txt" ]; then
 fi
 cmake --build "$tsan" --parallel "$(nproc)" --target vellumar-tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$tsan/tests/vellumar-tests" --gtest_filter='*Concurrency*' --gtest_brief=1
+
 
 echo
 echo "AddressSanitizer and UndefinedBehaviorSanitizer: the whole suite"
@@ -35,6 +36,10 @@ cmake --build "$asan" --parallel "$(nproc)"
     cd "$asan"
     ctest --output-on-failure --parallel "$(nproc)" --timeout 900
 )
+
+echo
+echo "Fuzz targets (fuzz/), in the same build: a fixed number of inputs from fixed seeds, about a minute in all"
+VELLUMAR_ASAN_BUILD_DIR="$asan" "$root/scripts/fuzz.sh" --runs 10000
 
 echo
 echo "The whole suite"

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 using namespace testing_helpers;
 
 namespace
@@ -122,6 +124,7 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
         { { in, out, "--set", "Shine=3" }, "unknown parameter ID \"Shine\"" },
         { { in, out, "--set", "Decay=99" }, "outside its range" },
         { { in, out, "--set", "Decay=long" }, "not a number" },
+        { { in, out, "--set", "Mix=5e4294967297" }, "not a number" }, // JUCE's parser wraps the exponent round to 50
         { { in, out, "--set", "3Type=Bell" }, "none of: Low Cut" },
         { { in, out, "--set", "onButton=maybe" }, "must be On or Off" },
         { { in, out, "--set", "Decay" }, "--set needs ID=VALUE" },
@@ -131,6 +134,7 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
         { { in, out, "--block", "0" }, "--block needs a whole number" },
         { { in, out, "--frobnicate" }, "unknown option --frobnicate" },
         { { in }, "an input and an output file are needed" },
+        { { in, juce::String (juce::CharPointer_UTF8 ("out\xaf.wav")) }, "argument 2 is not UTF-8 text" },
     };
 
     for (const auto& [args, message] : cases)
@@ -140,12 +144,59 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
         EXPECT_TRUE (run.output.contains (message)) << args.joinIntoString (" ") << "\n" << run.output;
     }
 
-    // Not audio at all.
+    // Not audio at all, and a float file holding a NaN, which would reach the output through the dry path.
     const auto text = folder.getChildFile ("text.wav");
     text.replaceWithText ("hello");
-    const auto run = runRender ({ text.getFullPathName(), out });
-    EXPECT_NE (run.exitCode, 0);
-    EXPECT_TRUE (run.output.contains ("not a readable audio file")) << run.output;
+    const auto nan = folder.getChildFile ("nan.wav");
+    {
+        juce::AudioBuffer<float> audio (1, 100);
+        audio.clear();
+        audio.setSample (0, 50, std::numeric_limits<float>::quiet_NaN());
+        std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (nan.createOutputStream().release(), 44100.0, 1, 32, {}, 0));
+        writer->writeFromAudioSampleBuffer (audio, 0, 100);
+    }
+
+    // And a metadata chunk after the audio that claims 2 GB, which JUCE's reader would reserve.
+    const auto bigChunk = folder.getChildFile ("chunk.wav");
+    {
+        juce::MemoryBlock bytes;
+        input.loadFileAsData (bytes);
+        const unsigned char header[] = { 's', 'm', 'p', 'l', 0xf0, 0xff, 0xff, 0x7f };
+        bytes.append (header, sizeof (header));
+        const auto riffLength = juce::ByteOrder::swapIfBigEndian ((juce::uint32) bytes.getSize() - 8);
+        bytes.copyFrom (&riffLength, 4, 4);
+        bigChunk.replaceWithData (bytes.getData(), bytes.getSize());
+    }
+
+    for (const auto& [file, message] : { std::pair (text, "not a readable audio file"), std::pair (nan, "not finite numbers"),
+                                         std::pair (bigChunk, "is damaged") })
+    {
+        const auto run = runRender ({ file.getFullPathName(), out });
+        EXPECT_NE (run.exitCode, 0);
+        EXPECT_TRUE (run.output.contains (message)) << run.output;
+    }
+}
+
+TEST_F (RenderTool, ReadsAWavFileWhoseHeaderOverstatesItsLengthAsFarAsItGoes)
+{
+    // A cut-off recording that still claims about 15 minutes: the tool once reserved gigabytes and rendered them.
+    const auto input = writeWav ("cut.wav", 2, 384000.0, 1000);
+    juce::MemoryBlock bytes;
+    input.loadFileAsData (bytes);
+    const auto dataChunk = std::string_view (static_cast<const char*> (bytes.getData()), bytes.getSize()).find ("data");
+    ASSERT_NE (dataChunk, std::string_view::npos);
+    const unsigned char claimed[] = { 0xf0, 0xff, 0xff, 0x7f };
+    bytes.copyFrom (claimed, dataChunk + 4, 4);
+    input.replaceWithData (bytes.getData(), bytes.getSize());
+
+    const auto out = folder.getChildFile ("out.wav");
+    const auto run = runRender ({ input.getFullPathName(), out.getFullPathName(), "--tail", "0", "--quiet" });
+    ASSERT_EQ (run.exitCode, 0) << run.output;
+    double rate = 0;
+    unsigned int bits = 0;
+    const auto audio = readWav (out, rate, bits);
+    EXPECT_GE (audio.getNumSamples(), 1000);
+    EXPECT_LT (audio.getNumSamples(), 1100); // at most the header's bytes read as frames
 }
 
 TEST_F (RenderTool, AcceptsTextsUnitsAKeyInputAndAPreset)

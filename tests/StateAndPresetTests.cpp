@@ -49,7 +49,7 @@ juce::MemoryBlock treeBytes (const juce::ValueTree& tree)
     return block;
 }
 
-juce::ValueTree param (const juce::String& id, std::optional<double> value)
+juce::ValueTree param (const juce::String& id, std::optional<juce::var> value)
 {
     juce::ValueTree child ("PARAM");
     child.setProperty ("id", id, nullptr);
@@ -133,6 +133,9 @@ TEST (State, DamagedEmptyOrForeignDataChangesNothing)
     juce::ValueTree bad ("Parameters");
     bad.appendChild (param ("Decay", std::numeric_limits<double>::quiet_NaN()), nullptr);
     bad.appendChild (param ("Mix", std::numeric_limits<double>::infinity()), nullptr);
+    bad.appendChild (param ("PreDelay", 1.0e300), nullptr); // finite, but no float holds it
+    bad.appendChild (param ("3Freq", juce::String ("1e39")), nullptr);
+    bad.appendChild (param ("Width", juce::String ("5e4294967297")), nullptr); // JUCE's parser would make it 50
     const auto badBytes = treeBytes (bad);
     processor.setStateInformation (badBytes.getData(), (int) badBytes.getSize());
     EXPECT_EQ (allValues (processor), before);
@@ -154,6 +157,16 @@ TEST (StateData, ReadsWhatBreaksOffAndNothingThatIsNotATree)
     ASSERT_TRUE (cut.tree.isValid());
     EXPECT_EQ (cut.tree.getNumChildren(), 1);
     EXPECT_EQ (cut.tree.getChild (0)["id"].toString(), "Decay");
+
+    // Text that is not UTF-8 is damage as well: JUCE would read "\xb3Freq" as "3Freq".
+    juce::ValueTree band ("Parameters");
+    band.appendChild (param ("3Freq", 500.0), nullptr);
+    const auto bandBytes = treeBytes (band);
+    std::string damaged (static_cast<const char*> (bandBytes.getData()), bandBytes.getSize());
+    damaged[damaged.find ("3Freq")] = '\xb3';
+    const auto notText = statedata::readTree (damaged.data(), damaged.size());
+    EXPECT_FALSE (notText.complete);
+    EXPECT_EQ (notText.tree.getNumChildren(), 0);
 
     EXPECT_FALSE (statedata::readTree (nullptr, 0).tree.isValid());
     EXPECT_FALSE (statedata::readTree ("\0\0\0", 3).tree.isValid());

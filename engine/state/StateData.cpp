@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace statedata
 {
@@ -30,6 +31,13 @@ namespace
 
         size_t remaining() const { return size - pos; }
 
+        // JUCE writes only UTF-8, so other bytes are damage; JUCE's text functions would read them as some other
+        // text (a damaged byte of a parameter ID can turn it into another ID) or read past them.
+        bool isUtf8 (size_t start, size_t length) const
+        {
+            return juce::CharPointer_UTF8::isValidString (reinterpret_cast<const char*> (data + start), (int) length);
+        }
+
         bool string (juce::String& result)
         {
             const auto start = pos;
@@ -37,7 +45,7 @@ namespace
             while (pos < size && data[pos] != 0)
                 ++pos;
 
-            if (pos >= size)
+            if (pos >= size || ! isUtf8 (start, pos - start))
                 return false;
 
             result = juce::String::fromUTF8 (reinterpret_cast<const char*> (data + start), (int) (pos - start));
@@ -117,6 +125,9 @@ namespace
                     while (length < payload && data[pos + length] != 0)
                         ++length;
 
+                    if (! isUtf8 (pos, length))
+                        return false;
+
                     result = juce::String::fromUTF8 (reinterpret_cast<const char*> (data + pos), (int) length);
                     pos += payload;
                 }
@@ -193,19 +204,32 @@ namespace
         }
     };
 
+    // A parameter's value becomes a float: a double beyond a float's range would not convert. Only strings are
+    // turned into text here, since JUCE's text form of a NaN double converts it to int on the way.
     bool isFiniteNumber (const juce::var& value)
     {
-        if (value.isDouble() || value.isInt() || value.isInt64() || value.isBool())
-            return std::isfinite ((double) value);
+        // Numbers are judged as numbers; only text is turned into a string, and only text JUCE's parser reads
+        // correctly. NaN and infinity fail the comparison.
+        const bool numeric = value.isDouble() || value.isInt() || value.isInt64() || value.isBool();
+        const bool numericText = value.isString() && numberFromText (value.toString()).has_value();
 
-        // Only text is turned into a string: JUCE's conversion of a non-finite double casts it to an int.
-        if (! value.isString())
-            return false;
-
-        const auto text = value.toString().trim();
-        return text.isNotEmpty() && text.containsOnly ("0123456789.-+eE") && std::isfinite ((double) value);
+        return (numeric || numericText) && std::abs ((double) value) <= (double) std::numeric_limits<float>::max();
     }
 } // namespace
+
+std::optional<double> numberFromText (const juce::String& text)
+{
+    const auto t = text.trim();
+
+    if (t.isEmpty() || t.length() > 64 || ! t.containsOnly ("0123456789.-+eE") || ! t.containsAnyOf ("0123456789"))
+        return {};
+
+    if (const int exponent = t.indexOfAnyOf ("eE");
+        exponent >= 0 && t.substring (exponent + 1).removeCharacters ("+-").trimCharactersAtStart ("0").length() > 3)
+        return {};
+
+    return t.getDoubleValue();
+}
 
 ReadResult readTree (const void* data, size_t numBytes)
 {
