@@ -309,6 +309,143 @@ bool readRenderInput (const RenderOptions& options, RenderInput& result, juce::S
     return true;
 }
 
+namespace
+{
+// The preset first, then the --set values in their order; false with the reason in `error`.
+bool applyPresetAndSettings (VellumarProcessor& processor, const RenderOptions& options, std::ostream& err,
+                             juce::String& error)
+{
+    if (options.preset != juce::File())
+    {
+        if (! options.preset.existsAsFile())
+        {
+            error = "preset file not found: " + options.preset.getFullPathName();
+            return false;
+        }
+
+        const auto before = processor.apvts.copyState().toXmlString();
+        processor.loadPreset (options.preset);
+        if (processor.apvts.copyState().toXmlString() == before && ! options.quiet)
+            err << "vellumar-render: note: the preset " << options.preset.getFileName() << " changed no setting\n";
+    }
+
+    for (const auto& [id, text] : options.settings)
+        if (! applySetting (processor, id, text, error))
+            return false;
+
+    return true;
+}
+
+// The bus layout follows the files: a mono or stereo main input, stereo out, and the key when one is given. The
+// processor is then prepared as a host prepares it, and its engines are loaded before the first block.
+bool prepareForFiles (VellumarProcessor& processor, const RenderInput& audio, int blockSize, juce::String& error)
+{
+    const int keyChannels = audio.key.getNumChannels();
+    juce::AudioProcessor::BusesLayout layout;
+    layout.inputBuses.add (audio.input.getNumChannels() == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo());
+    layout.inputBuses.add (keyChannels == 0 ? juce::AudioChannelSet::disabled()
+                           : keyChannels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo());
+    layout.outputBuses.add (juce::AudioChannelSet::stereo());
+
+    if (! processor.setBusesLayout (layout))
+    {
+        error = "the plug-in refused the bus layout for these files";
+        return false;
+    }
+
+    processor.setNonRealtime (true);
+    processor.setRateAndBufferSizeDetails (audio.sampleRate, blockSize);
+    processor.prepareToPlay (audio.sampleRate, blockSize);
+    waitForImpulseResponses (processor);
+    return true;
+}
+
+// Plays the input (and key) through the processor in host blocks, followed by silence, `total` samples in all.
+// Adds the time spent inside processBlock to `processingSeconds`.
+juce::AudioBuffer<float> renderBlocks (VellumarProcessor& processor, const RenderInput& audio, const RenderOptions& options,
+                                       int total, std::ostream& err, double& processingSeconds)
+{
+    const int blockSize = options.blockSize;
+    const int numOutputs = processor.getTotalNumOutputChannels();
+    const int mainInputs = audio.input.getNumChannels();
+    juce::AudioBuffer<float> block (std::max (processor.getTotalNumInputChannels(), numOutputs), blockSize);
+    juce::AudioBuffer<float> result (numOutputs, total);
+    juce::MidiBuffer midi;
+    juce::Random blockSizes (0x5eed);
+
+    const bool showProgress = ! options.quiet && total > audio.sampleRate * 20.0;
+    int nextProgress = 10;
+
+    for (int start = 0; start < total;)
+    {
+        const int length = std::min (total - start, options.variableBlocks ? 1 + blockSizes.nextInt (blockSize) : blockSize);
+        block.setSize (block.getNumChannels(), length, false, false, true);
+        block.clear();
+
+        const auto copyIn = [&] (const juce::AudioBuffer<float>& source, int sourceChannel, int destChannel) {
+            const int available = juce::jlimit (0, length, source.getNumSamples() - start);
+            if (available > 0)
+                block.copyFrom (destChannel, 0, source, sourceChannel, start, available);
+        };
+
+        for (int c = 0; c < mainInputs; ++c)
+            copyIn (audio.input, c, c);
+        for (int c = 0; c < audio.key.getNumChannels(); ++c)
+            copyIn (audio.key, c, mainInputs + c);
+
+        const auto began = std::chrono::steady_clock::now();
+        processor.processBlock (block, midi);
+        processingSeconds += std::chrono::duration<double> (std::chrono::steady_clock::now() - began).count();
+
+        for (int c = 0; c < numOutputs; ++c)
+            result.copyFrom (c, start, block, c, 0, length);
+
+        start += length;
+
+        if (showProgress && start * 100 >= (juce::int64) total * nextProgress)
+        {
+            err << "vellumar-render: " << nextProgress << " %\n" << std::flush;
+            nextProgress += 10;
+        }
+    }
+
+    return result;
+}
+
+// A 32-bit float WAV; false with the reason in `error`.
+bool writeOutput (const juce::AudioBuffer<float>& result, double sampleRate, const juce::File& file, juce::String& error)
+{
+    file.deleteFile();
+    auto stream = file.createOutputStream();
+
+    if (stream == nullptr)
+    {
+        error = "cannot write the output file: " + file.getFullPathName();
+        return false;
+    }
+
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatWriter> writer (
+        wav.createWriterFor (stream.get(), sampleRate, (unsigned int) result.getNumChannels(), 32, {}, 0));
+
+    if (writer == nullptr)
+    {
+        error = "cannot write a WAV file here: " + file.getFullPathName();
+        return false;
+    }
+
+    stream.release();
+
+    if (! writer->writeFromAudioSampleBuffer (result, 0, result.getNumSamples()) || ! writer->flush())
+    {
+        error = "writing the output file failed: " + file.getFullPathName();
+        return false;
+    }
+
+    return true;
+}
+} // namespace
+
 int runRender (const RenderOptions& options, std::ostream& out, std::ostream& err)
 {
     const auto fail = [&err] (const juce::String& message) {
@@ -333,119 +470,27 @@ int runRender (const RenderOptions& options, std::ostream& out, std::ostream& er
     juce::String error;
     RenderInput audio;
 
-    if (! readRenderInput (options, audio, error))
+    if (! readRenderInput (options, audio, error) || ! applyPresetAndSettings (*processor, options, err, error)
+        || ! prepareForFiles (*processor, audio, options.blockSize, error))
         return fail (error);
 
     const double sampleRate = audio.sampleRate;
-    const auto& input = audio.input;
-    const auto& key = audio.key;
-
-    if (options.preset != juce::File())
-    {
-        if (! options.preset.existsAsFile())
-            return fail ("preset file not found: " + options.preset.getFullPathName());
-
-        const auto before = processor->apvts.copyState().toXmlString();
-        processor->loadPreset (options.preset);
-        if (processor->apvts.copyState().toXmlString() == before && ! options.quiet)
-            err << "vellumar-render: note: the preset " << options.preset.getFileName() << " changed no setting\n";
-    }
-
-    for (const auto& [id, text] : options.settings)
-        if (! applySetting (*processor, id, text, error))
-            return fail (error);
-
-    // The bus layout follows the files: a mono or stereo main input, stereo out, and the key when one is given.
-    juce::AudioProcessor::BusesLayout layout;
-    layout.inputBuses.add (input.getNumChannels() == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo());
-    layout.inputBuses.add (key.getNumChannels() == 0 ? juce::AudioChannelSet::disabled()
-                           : key.getNumChannels() == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo());
-    layout.outputBuses.add (juce::AudioChannelSet::stereo());
-
-    if (! processor->setBusesLayout (layout))
-        return fail ("the plug-in refused the bus layout for these files");
-
-    const int blockSize = options.blockSize;
-    processor->setNonRealtime (true);
-    processor->setRateAndBufferSizeDetails (sampleRate, blockSize);
-    processor->prepareToPlay (sampleRate, blockSize);
-    waitForImpulseResponses (*processor);
-
     const double decay = processor->apvts.getRawParameterValue (ids::decay)->load();
     const double preDelay = processor->apvts.getRawParameterValue (ids::preDelay)->load() / 1000.0;
     const double tail = options.tailSeconds.value_or (decay + preDelay + 0.5);
-    const int total = input.getNumSamples() + (int) std::ceil (tail * sampleRate);
+    const int total = audio.input.getNumSamples() + (int) std::ceil (tail * sampleRate);
 
-    const int numInputs = processor->getTotalNumInputChannels();
-    const int numOutputs = processor->getTotalNumOutputChannels();
-    const int mainInputs = input.getNumChannels();
-    juce::AudioBuffer<float> block (std::max (numInputs, numOutputs), blockSize);
-    juce::AudioBuffer<float> result (numOutputs, total);
-    juce::MidiBuffer midi;
-    juce::Random blockSizes (0x5eed);
-
-    const bool showProgress = ! options.quiet && total > sampleRate * 20.0;
-    int nextProgress = 10;
     double processingSeconds = 0.0;
-
-    for (int start = 0; start < total;)
-    {
-        const int length = std::min (total - start, options.variableBlocks ? 1 + blockSizes.nextInt (blockSize) : blockSize);
-        block.setSize (block.getNumChannels(), length, false, false, true);
-        block.clear();
-
-        const auto copyIn = [&] (const juce::AudioBuffer<float>& source, int sourceChannel, int destChannel) {
-            const int available = juce::jlimit (0, length, source.getNumSamples() - start);
-            if (available > 0)
-                block.copyFrom (destChannel, 0, source, sourceChannel, start, available);
-        };
-
-        for (int c = 0; c < mainInputs; ++c)
-            copyIn (input, c, c);
-        for (int c = 0; c < key.getNumChannels(); ++c)
-            copyIn (key, c, mainInputs + c);
-
-        const auto began = std::chrono::steady_clock::now();
-        processor->processBlock (block, midi);
-        processingSeconds += std::chrono::duration<double> (std::chrono::steady_clock::now() - began).count();
-
-        for (int c = 0; c < numOutputs; ++c)
-            result.copyFrom (c, start, block, c, 0, length);
-
-        start += length;
-
-        if (showProgress && start * 100 >= (juce::int64) total * nextProgress)
-        {
-            err << "vellumar-render: " << nextProgress << " %\n" << std::flush;
-            nextProgress += 10;
-        }
-    }
-
+    const auto result = renderBlocks (*processor, audio, options, total, err, processingSeconds);
     processor->releaseResources();
 
-    options.output.deleteFile();
-    auto stream = options.output.createOutputStream();
-
-    if (stream == nullptr)
-        return fail ("cannot write the output file: " + options.output.getFullPathName());
-
-    juce::WavAudioFormat wav;
-    std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (stream.get(), sampleRate, (unsigned int) numOutputs, 32, {}, 0));
-
-    if (writer == nullptr)
-        return fail ("cannot write a WAV file here: " + options.output.getFullPathName());
-
-    stream.release();
-
-    if (! writer->writeFromAudioSampleBuffer (result, 0, result.getNumSamples()) || ! writer->flush())
-        return fail ("writing the output file failed: " + options.output.getFullPathName());
-
-    writer.reset();
+    if (! writeOutput (result, sampleRate, options.output, error))
+        return fail (error);
 
     const double audioSeconds = total / sampleRate;
 
     if (! options.quiet)
-        out << "Rendered " << juce::String (audioSeconds, 2) << " s of audio (" << numOutputs << " channels, "
+        out << "Rendered " << juce::String (audioSeconds, 2) << " s of audio (" << result.getNumChannels() << " channels, "
             << juce::String (sampleRate, 0) << " Hz) to " << options.output.getFullPathName() << "\n"
             << "Realtime factor: " << juce::String (audioSeconds / std::max (processingSeconds, 1.0e-9), 1)
             << "x (" << juce::String (processingSeconds, 3) << " s of processing)\n";

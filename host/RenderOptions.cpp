@@ -23,37 +23,85 @@ juce::String renderUsage()
            "  --help                this text\n";
 }
 
-std::optional<RenderOptions> parseRenderOptions (const juce::StringArray& args, juce::String& error)
+namespace
 {
-    RenderOptions options;
-    juce::StringArray positional;
-
-    // An argument that is not UTF-8 (a file name in another encoding) would trip JUCE's text functions, which take
-    // every string to be valid UTF-8: making a file name of one reads outside its bytes or never ends.
+// An argument that is not UTF-8 (a file name in another encoding) would trip JUCE's text functions, which take
+// every string to be valid UTF-8: making a file name of one reads outside its bytes or never ends.
+bool allUtf8 (const juce::StringArray& args, juce::String& error)
+{
     for (int i = 0; i < args.size(); ++i)
     {
         if (! juce::CharPointer_UTF8::isValidString (args[i].toRawUTF8(), std::numeric_limits<int>::max()))
         {
             error = "argument " + juce::String (i + 1) + " is not UTF-8 text";
-            return {};
+            return false;
         }
     }
+
+    return true;
+}
+
+bool isValueOption (const juce::String& arg)
+{
+    return arg == "--sidechain" || arg == "--preset" || arg == "--block" || arg == "--tail" || arg == "--set";
+}
+
+// Takes the value that follows one of the options above; false with the reason in `error` when it is unusable.
+bool readValue (const juce::String& arg, const juce::String& value, RenderOptions& options, juce::String& error)
+{
+    const auto trimmed = value.trim();
+
+    if (arg == "--sidechain" || arg == "--preset")
+    {
+        (arg == "--sidechain" ? options.sidechain : options.preset) = juce::File::getCurrentWorkingDirectory().getChildFile (value);
+    }
+    else if (arg == "--block")
+    {
+        if (! trimmed.containsOnly ("0123456789") || trimmed.isEmpty() || trimmed.length() > 6
+            || trimmed.getIntValue() < 1 || trimmed.getIntValue() > 65536)
+        {
+            error = "--block needs a whole number of samples from 1 to 65536, not \"" + value + "\"";
+            return false;
+        }
+        options.blockSize = trimmed.getIntValue();
+    }
+    else if (arg == "--tail")
+    {
+        const bool digits = trimmed.isNotEmpty() && trimmed.length() <= 64 && trimmed.containsOnly ("0123456789.");
+        const double seconds = digits ? trimmed.getDoubleValue() : -1.0; // only parsed once it is known to be short
+        if (! digits || seconds < 0.0 || seconds > 600.0)
+        {
+            error = "--tail needs a number of seconds from 0 to 600, not \"" + value + "\"";
+            return false;
+        }
+        options.tailSeconds = seconds;
+    }
+    else // --set
+    {
+        const int equals = value.indexOfChar ('=');
+        if (equals <= 0)
+        {
+            error = "--set needs ID=VALUE, not \"" + value + "\"";
+            return false;
+        }
+        options.settings.emplace_back (value.substring (0, equals).trim(), value.substring (equals + 1).trim());
+    }
+
+    return true;
+}
+} // namespace
+
+std::optional<RenderOptions> parseRenderOptions (const juce::StringArray& args, juce::String& error)
+{
+    RenderOptions options;
+    juce::StringArray positional;
+
+    if (! allUtf8 (args, error))
+        return {};
 
     for (int i = 0; i < args.size(); ++i)
     {
         const auto& arg = args[i];
-
-        const auto next = [&] (juce::String& value) {
-            if (i + 1 >= args.size())
-            {
-                error = arg + " needs a value";
-                return false;
-            }
-            value = args[++i];
-            return true;
-        };
-
-        juce::String value;
 
         if (arg == "--help" || arg == "-h")
         {
@@ -71,50 +119,16 @@ std::optional<RenderOptions> parseRenderOptions (const juce::StringArray& args, 
         {
             options.variableBlocks = true;
         }
-        else if (arg == "--sidechain" || arg == "--preset")
+        else if (isValueOption (arg))
         {
-            if (! next (value))
-                return {};
-            (arg == "--sidechain" ? options.sidechain : options.preset) = juce::File::getCurrentWorkingDirectory().getChildFile (value);
-        }
-        else if (arg == "--block")
-        {
-            if (! next (value))
-                return {};
-            const auto trimmed = value.trim();
-            if (! trimmed.containsOnly ("0123456789") || trimmed.isEmpty() || trimmed.length() > 6
-                || trimmed.getIntValue() < 1 || trimmed.getIntValue() > 65536)
+            if (i + 1 >= args.size())
             {
-                error = "--block needs a whole number of samples from 1 to 65536, not \"" + value + "\"";
+                error = arg + " needs a value";
                 return {};
             }
-            options.blockSize = trimmed.getIntValue();
-        }
-        else if (arg == "--tail")
-        {
-            if (! next (value))
+
+            if (! readValue (arg, args[++i], options, error))
                 return {};
-            const auto trimmed = value.trim();
-            const bool digits = trimmed.isNotEmpty() && trimmed.length() <= 64 && trimmed.containsOnly ("0123456789.");
-            const double seconds = digits ? trimmed.getDoubleValue() : -1.0; // only parsed once it is known to be short
-            if (! digits || seconds < 0.0 || seconds > 600.0)
-            {
-                error = "--tail needs a number of seconds from 0 to 600, not \"" + value + "\"";
-                return {};
-            }
-            options.tailSeconds = seconds;
-        }
-        else if (arg == "--set")
-        {
-            if (! next (value))
-                return {};
-            const int equals = value.indexOfChar ('=');
-            if (equals <= 0)
-            {
-                error = "--set needs ID=VALUE, not \"" + value + "\"";
-                return {};
-            }
-            options.settings.emplace_back (value.substring (0, equals).trim(), value.substring (equals + 1).trim());
         }
         else if (arg.startsWith ("-") && arg.length() > 1)
         {
