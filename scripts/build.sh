@@ -2,6 +2,8 @@
 # Configures (once) and builds the given targets, or everything, in build/ (Release).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# ccache keys on paths relative to the checkout, so another clone of the project reuses what this one compiled.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
 build="${VELLUMAR_BUILD_DIR:-$root/build}"
 
 if [ ! -f "$build/CMakeCache.txt" ]; then

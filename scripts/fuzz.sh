@@ -8,6 +8,8 @@
 # run the target on that file alone to see it again.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# ccache keys on paths relative to the checkout, so another clone of the project reuses what this one compiled.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
 build="${VELLUMAR_ASAN_BUILD_DIR:-$root/build-asan}"
 
 seconds=300

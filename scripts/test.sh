@@ -4,6 +4,8 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer build (clang).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# ccache keys on paths relative to the checkout, so another clone of the project reuses what this one compiled.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
 build="${VELLUMAR_BUILD_DIR:-$root/build}"
 tsan="${VELLUMAR_TSAN_BUILD_DIR:-$root/build-tsan}"
 asan="${VELLUMAR_ASAN_BUILD_DIR:-$root/build-asan}"
