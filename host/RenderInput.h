@@ -1,0 +1,17 @@
+#pragma once
+
+#include "host/RenderOptions.h"
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+/** The audio a render plays: the main input, the side-chain key (no channels when there is none) and their rate. */
+struct RenderInput
+{
+    juce::AudioBuffer<float> input;
+    juce::AudioBuffer<float> key;
+    double sampleRate = 0.0;
+};
+
+/** Reads the input file and, when the options name one, the side-chain file: mono or stereo, 8 to 384 kHz, at most
+    an hour, both at one rate. Returns false with a message in `error` for a file it refuses. */
+bool readRenderInput (const RenderOptions& options, RenderInput& result, juce::String& error);
