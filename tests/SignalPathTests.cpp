@@ -46,18 +46,32 @@ struct TempoPlayHead : juce::AudioPlayHead
 
 TEST (SignalPath, TheWetSignalLagsTheDryByTheEnginesLatency)
 {
-    auto processor = transparentProcessor();
-    juce::AudioBuffer<float> audio (2, 4096);
-    audio.clear();
-    audio.setSample (0, 100, 1.0f);
-    audio.setSample (1, 100, 1.0f);
-    processInBlocks (*processor, audio, 256);
-
-    for (int c = 0; c < 2; ++c)
+    // Whatever block size the host prepares and sends, the lag stays the same.
+    for (const int block : { 256, 512, 1024, 2048, 4096, 8192 })
     {
-        EXPECT_NEAR (audio.getSample (c, 100 + engineLatency), unitPairGain, 1.0e-4f);
-        EXPECT_NEAR (audio.getMagnitude (c, 0, 100 + engineLatency), 0.0f, 1.0e-5f);
+        auto processor = transparentProcessor (2, 2, 0, 44100.0, block);
+        juce::AudioBuffer<float> audio (2, 16384);
+        audio.clear();
+        audio.setSample (0, 100, 1.0f);
+        audio.setSample (1, 100, 1.0f);
+        processInBlocks (*processor, audio, block);
+
+        for (int c = 0; c < 2; ++c)
+        {
+            EXPECT_NEAR (audio.getSample (c, 100 + engineLatency), unitPairGain, 1.0e-4f) << block;
+            EXPECT_NEAR (audio.getMagnitude (c, 0, 100 + engineLatency), 0.0f, 1.0e-5f) << block;
+        }
     }
+}
+
+TEST (SignalPath, MixZeroRightAfterPreparationPassesTheDrySignalAtItsLevel)
+{
+    auto processor = transparentProcessor (2, 2, 0, 44100.0, 256, [] (auto& p) { setParameter (p, "Mix", 0.0f); });
+    auto audio = constantStereo (0.0f, 0.0f, 256);
+    audio.setSample (0, 0, 0.5f);
+    juce::MidiBuffer midi;
+    processor->processBlock (audio, midi);
+    EXPECT_EQ (audio.getSample (0, 0), 0.5f);
 }
 
 TEST (SignalPath, MonoInputFeedsBothOutputsAlike)

@@ -5,15 +5,26 @@
 #include <algorithm>
 #include <utility>
 
-void VellumarProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
+namespace
 {
+// The convolution engines lag by their partition, which is the larger of 1024 and the block size they are prepared
+// for. Chunks never exceed 1024 samples, so the wet path's timing does not depend on the host's block size.
+constexpr int longestChunk = 1024;
+} // namespace
+
+void VellumarProcessor::prepareToPlay (double sampleRate, int hostBlockSize)
+{
+    const int samplesPerBlock = std::min (hostBlockSize, longestChunk);
+
     // The editor's selection loads the engines at this rate, on the message thread, while a host may prepare on the
     // audio thread: the rate and the engines change only under the pair's lock.
     std::unique_lock<std::mutex> irLock (irMutex);
     const auto numOutputs = (juce::uint32) getTotalNumOutputChannels();
     processSpec = { sampleRate, (juce::uint32) samplesPerBlock, numOutputs };
 
+    // The mixer's own start is fully wet; it starts at the mix the parameter holds instead of gliding from there.
     dryWetMixer.prepare (processSpec);
+    dryWetMixer.setWetMixProportion (apvts.getRawParameterValue (ids::mix)->load() / 100.0f);
     dryWetMixer.reset();
 
     preDelayLine.prepare (processSpec);
