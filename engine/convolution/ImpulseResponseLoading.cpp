@@ -6,6 +6,9 @@
 
 namespace
 {
+// The rate at which the embedded responses were recorded and are handed to the engines.
+constexpr double responseRate = 44100.0;
+
 // Decodes one embedded MP3 into `target`; returns false and leaves `target` alone when there is nothing to decode.
 bool decodeResource (juce::AudioFormatManager& formats, const char* resourceName, juce::AudioBuffer<float>& target)
 {
@@ -88,9 +91,9 @@ void VellumarProcessor::updateIRParameters()
     loadedIrName = irName;
     loadedDecay = decay;
 
-    // Before any preparation there is no processing rate yet; the responses' own rate stands in, so a selection
-    // made then does not cut the responses to nothing.
-    const auto trim = irTrimFor (decay, processSpec.sampleRate > 0.0 ? processSpec.sampleRate : 44100.0);
+    // The responses are handed to the engines at their own rate, 44.1 kHz, and resampled there: trimmed at that rate,
+    // the tail lasts Decay seconds at every processing rate.
+    const auto trim = irTrimFor (decay, responseRate);
 
     irWorkA.makeCopyOf (irBufferA);
     irWorkB.makeCopyOf (irBufferB);
@@ -115,9 +118,9 @@ bool VellumarProcessor::collectResponses()
 {
     return responseMailbox.collect ([this] (juce::AudioBuffer<float>& a, juce::AudioBuffer<float>& b) {
         using Conv = juce::dsp::Convolution;
-        convolutionPair[0].loadImpulseResponse (std::move (a), 44100.0, Conv::Stereo::yes, Conv::Trim::yes, Conv::Normalise::yes);
+        convolutionPair[0].loadImpulseResponse (std::move (a), responseRate, Conv::Stereo::yes, Conv::Trim::yes, Conv::Normalise::yes);
 
         if (b.getNumSamples() > 0)
-            convolutionPair[1].loadImpulseResponse (std::move (b), 44100.0, Conv::Stereo::yes, Conv::Trim::yes, Conv::Normalise::yes);
+            convolutionPair[1].loadImpulseResponse (std::move (b), responseRate, Conv::Stereo::yes, Conv::Trim::yes, Conv::Normalise::yes);
     });
 }
