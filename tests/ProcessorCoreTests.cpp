@@ -27,7 +27,7 @@ struct RecordedChunk
 };
 } // namespace
 
-TEST (ProcessorCore, AcceptsMonoAndStereoLayoutsWithAnySidechain)
+TEST (ProcessorCore, AcceptsMonoAndStereoLayoutsWithAKeyOfUpToTwoChannels)
 {
     VellumarProcessor processor;
     const auto mono = juce::AudioChannelSet::mono(), stereo = juce::AudioChannelSet::stereo();
@@ -43,6 +43,9 @@ TEST (ProcessorCore, AcceptsMonoAndStereoLayoutsWithAnySidechain)
         EXPECT_FALSE (processor.isBusesLayoutSupported (layoutOf (juce::AudioChannelSet::createLCR(), juce::AudioChannelSet::createLCR(), key)));
         EXPECT_FALSE (processor.isBusesLayoutSupported (layoutOf (stereo, juce::AudioChannelSet::create5point1(), key)));
     }
+
+    for (const auto& wideKey : { juce::AudioChannelSet::createLCR(), juce::AudioChannelSet::quadraphonic() })
+        EXPECT_FALSE (processor.isBusesLayoutSupported (layoutOf (stereo, stereo, wideKey)));
 }
 
 TEST (ProcessorCore, IdentityAndOverrides)

@@ -96,6 +96,10 @@ bool VellumarProcessor::isBusesLayoutSupported (const BusesLayout& layouts) cons
     const auto input = layouts.getMainInputChannelSet();
     const auto output = layouts.getMainOutputChannelSet();
 
+    // The key is read from at most two channels; a wider side-chain would leave its other channels unread.
+    if (layouts.inputBuses.size() > 1 && layouts.inputBuses[1].size() > 2)
+        return false;
+
     if (output == mono)
         return input == mono;
 
