@@ -21,8 +21,6 @@ juce_add_plugin(Vellumar
     IS_MIDI_EFFECT FALSE
     EDITOR_WANTS_KEYBOARD_FOCUS FALSE
     VST3_CATEGORIES Fx Reverb
-    LV2_URI "urn:quelt:vellumar"
-    LV2_SHARED_LIBRARY_NAME Vellumar
     COPY_PLUGIN_AFTER_BUILD FALSE)
 
 set(VELLUMAR_SOURCES ${VELLUMAR_ENGINE_SOURCES} ${VELLUMAR_EDITOR_SOURCES})
@@ -36,7 +34,9 @@ target_compile_definitions(Vellumar
         ${VELLUMAR_COMMON_DEFINITIONS}
         ${VELLUMAR_RESOURCE_DEFINITIONS}
         JUCE_VST3_CAN_REPLACE_VST2=0
-        # Debian's JUCE CMake drops the LV2 URI; the wrapper reads this macro instead.
+        # The LV2 URI that hosts' saved sessions name. Debian's JUCE sets JucePlugin_LV2URI to the product name
+        # wherever it is undefined, before its LV2 wrapper reads the header generated from juce_add_plugin's LV2URI,
+        # so that keyword would change nothing; the URI is given as the macro itself.
         JucePlugin_LV2URI="urn:quelt:vellumar")
 
 target_link_libraries(Vellumar

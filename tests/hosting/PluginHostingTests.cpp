@@ -104,7 +104,7 @@ TEST_P (BuiltPlugin, DescribesItselfAsTheReverbOfQuelt)
     EXPECT_FALSE (description.isInstrument);
     if (GetParam() == Format::vst3)
     {
-        EXPECT_TRUE (description.category.contains ("Reverb")) << description.category;
+        EXPECT_EQ (description.category, "Fx|Reverb");
         EXPECT_EQ (description.version, "1.0.1");
     }
 }
