@@ -123,8 +123,9 @@ TEST (ImpulseResponseTrim, DecayKeepsAndFadesTheStatedLengths)
 TEST (ImpulseResponseTrim, TheEnginesHearTheTrimmedResponse)
 {
     // The responses are recorded at 44.1 kHz; the tail lasts Decay seconds at every processing rate.
-    for (const auto& [rate, decay] : { std::pair { 44100.0, 0.5f }, std::pair { 44100.0, 2.0f }, std::pair { 48000.0, 2.0f },
-                                       std::pair { 96000.0, 0.5f }, std::pair { 192000.0, 0.5f } })
+    for (const auto& [rate, decay] : { std::pair { 44100.0, 0.5f }, std::pair { 44100.0, 2.0f },
+                                       std::pair { 48000.0, 2.0f }, std::pair { 96000.0, 0.5f },
+                                       std::pair { 192000.0, 0.5f } })
     {
         auto processor = makeProcessor();
         juce::AudioBuffer<float> longTail (2, 44100 * 3);
@@ -146,10 +147,12 @@ TEST (ImpulseResponseTrim, TheEnginesHearTheTrimmedResponse)
         processInBlocks (*processor, audio, 512);
 
         EXPECT_GT (audio.getSample (0, engineLatency + kept / 2), 0.0f) << decay << " s at " << rate;
-        EXPECT_NEAR (audio.getMagnitude (0, engineLatency + kept + 64, 4096), 0.0f, 1.0e-6f) << decay << " s at " << rate;
+        EXPECT_NEAR (audio.getMagnitude (0, engineLatency + kept + 64, 4096), 0.0f, 1.0e-6f)
+            << decay << " s at " << rate;
         // The whole kept part fades: from a quarter to halfway the gain falls from 3/4 to 1/2. (The first samples
         // of a response resampled from 44.1 kHz ring a little.)
-        const float quarter = audio.getSample (0, engineLatency + kept / 4), middle = audio.getSample (0, engineLatency + kept / 2);
+        const float quarter = audio.getSample (0, engineLatency + kept / 4);
+        const float middle = audio.getSample (0, engineLatency + kept / 2);
         EXPECT_NEAR (middle / quarter, 2.0f / 3.0f, 0.01f) << decay << " s at " << rate;
     }
 }
