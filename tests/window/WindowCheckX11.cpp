@@ -184,15 +184,19 @@ void XSession::pressAt (int x, int y, int presses, const Pump& pump) const
     XFlush (d);
     pump (30);
 
+    // The presses reach the server together, so it stamps them as close as a person's would be: the program sees
+    // a double-click by those times however long it then takes to handle them (a loaded machine, a sanitizer).
     for (int press = 0; press < presses; ++press)
     {
         XTestFakeButtonEvent (d, 1, True, CurrentTime);
         XFlush (d);
-        pump (20);
+        std::this_thread::sleep_for (std::chrono::milliseconds (15));
         XTestFakeButtonEvent (d, 1, False, CurrentTime);
         XFlush (d);
-        pump (20);
+        std::this_thread::sleep_for (std::chrono::milliseconds (15));
     }
+
+    pump (20);
 }
 
 bool XSession::createWindowManagerAtoms() const
