@@ -44,15 +44,13 @@ public:
             if ((seen & 1u) != 0 || ! sequence.compare_exchange_strong (seen, seen + 1))
                 return;
 
-            std::atomic_thread_fence (std::memory_order_release);
-
             while (pending.exchange (false))
             {
                 const Sets sets = compute();
 
                 for (size_t s = 0; s < numSets; ++s)
                     for (size_t i = 0; i < 5; ++i)
-                        values[s][i].store (sets[s][i], std::memory_order_relaxed);
+                        values[s][i].store (sets[s][i], std::memory_order_release);
             }
 
             sequence.store (seen + 2);
@@ -72,11 +70,11 @@ public:
 
             if ((before & 1u) == 0)
             {
+                // Acquire loads, no fences: a value from a write in progress makes the odd sequence that came
+                // before it visible to the check below.
                 for (size_t s = 0; s < numSets; ++s)
                     for (size_t i = 0; i < 5; ++i)
-                        out[s][i] = values[s][i].load (std::memory_order_relaxed);
-
-                std::atomic_thread_fence (std::memory_order_acquire);
+                        out[s][i] = values[s][i].load (std::memory_order_acquire);
 
                 if (sequence.load (std::memory_order_relaxed) == before)
                     return before;
