@@ -80,9 +80,8 @@ private:
     std::vector<double> bandResponse;
     std::vector<double> cutResponse;
 
-    // The component's size as `resized` last saw it. The paths are also rebuilt on threads that change
-    // parameters, which must not read the bounds the message thread is setting, so this copy is taken under
-    // `curveMutex` instead.
+    // The component's size as `resized` last saw it, taken under `curveMutex`: `drawFrequencyCurve` may be called
+    // from another thread (tests and measurements do), which must not read the bounds the message thread sets.
     juce::Point<float> curveSize;
 
     // Set by the parameter listener on any thread, cleared by the timer before it recomputes.
