@@ -72,10 +72,14 @@ FrequencyCurve::FrequencyCurve (VellumarProcessor& processorToShow) : processor 
 
     for (const auto& id : listenedParameterIds())
         processor.apvts.addParameterListener (id, this);
+
+    startTimerHz (30);
 }
 
 FrequencyCurve::~FrequencyCurve()
 {
+    stopTimer();
+
     // Removal waits for a listener call that is running on another thread, so none outlives the members.
     for (const auto& id : listenedParameterIds())
         processor.apvts.removeParameterListener (id, this);
@@ -94,24 +98,39 @@ juce::StringArray FrequencyCurve::listenedParameterIds()
     return result;
 }
 
-void FrequencyCurve::parameterChanged (const juce::String& parameterID, float)
+void FrequencyCurve::parameterChanged (const juce::String&, float)
 {
-    // The processor's own listeners refresh the display coefficients, but a parameter calls its listeners from the
-    // last registered to the first, so this curve hears of a change before they do. Refreshing the changed set
-    // here first (the raw value is already stored) keeps the curve from always showing the previous state.
-    if (parameterID == ids::lowCut || parameterID == ids::highCut)
-    {
-        processor.updateInputEq();
-    }
-    else
-    {
-        const int band = parameterID.substring (0, 1).getIntValue();
+    curveDirty.store (true);
+}
 
-        if (juce::isPositiveAndNotGreaterThan (band, ids::numBands) && band > 0 && parameterID.substring (1) != ids::bandOn)
-            processor.bands[(size_t) band - 1].updateFilter();
-    }
+FrequencyCurve::Versions FrequencyCurve::publishedVersions() const noexcept
+{
+    Versions versions;
 
-    drawFrequencyCurve();
+    for (size_t b = 0; b < processor.bands.size(); ++b)
+        versions[b] = processor.bands[b].curveHandOff.getVersion();
+
+    versions[5] = processor.cutCurveHandOff.getVersion();
+    return versions;
+}
+
+bool FrequencyCurve::hasPendingChange()
+{
+    if (curveDirty.load())
+        return true;
+
+    const std::lock_guard<std::mutex> lock (curveMutex);
+    return publishedVersions() != drawnVersions;
+}
+
+void FrequencyCurve::timerCallback()
+{
+    // Cleared before recomputing: a change arriving meanwhile is drawn at the next tick.
+    if (curveDirty.exchange (false) || hasPendingChange())
+    {
+        drawFrequencyCurve();
+        repaint();
+    }
 }
 
 void FrequencyCurve::resized()
@@ -143,6 +162,22 @@ void FrequencyCurve::drawFrequencyCurve()
     const double nyquist = 0.5 * sr;
     const auto below = (size_t) (std::upper_bound (frequencies.begin(), frequencies.end(), nyquist) - frequencies.begin());
 
+    // Whole sets, as last published; the band sets are read before the band switches are.
+    const auto copyInto = [] (juce::dsp::IIR::Coefficients<float>& target, const std::array<float, 5>& set)
+    { std::copy (set.begin(), set.end(), target.coefficients.begin()); };
+
+    for (size_t b = 0; b < processor.bands.size(); ++b)
+    {
+        CoefficientHandOff<1>::Sets sets;
+        drawnVersions[b] = processor.bands[b].curveHandOff.read (sets);
+        copyInto (displayCoefficients[b], sets[0]);
+    }
+
+    CoefficientHandOff<2>::Sets cuts;
+    drawnVersions[5] = processor.cutCurveHandOff.read (cuts);
+    copyInto (displayCoefficients[5], cuts[0]);
+    copyInto (displayCoefficients[6], cuts[1]);
+
     computeBandResponse (sr, below);
     computeCutResponse (sr, below);
     buildPaths();
@@ -159,10 +194,7 @@ void FrequencyCurve::computeBandResponse (double sr, size_t below)
         if (! (band.onValue->load() > 0.5f))
             continue;
 
-        {
-            const std::lock_guard<std::mutex> coefficientLock (processor.curveCoefficientMutex);
-            evaluate (*band.curveCoefficients, frequencies, bandMagnitudes[b], below, sr);
-        }
+        evaluate (displayCoefficients[b], frequencies, bandMagnitudes[b], below, sr);
 
         multiplyInto (bandResponse, bandMagnitudes[b]);
     }
@@ -173,9 +205,8 @@ void FrequencyCurve::computeCutResponse (double sr, size_t below)
     std::fill (cutResponse.begin(), cutResponse.end(), 1.0);
 
     {
-        const std::lock_guard<std::mutex> coefficientLock (processor.curveCoefficientMutex);
-        const auto& lowCut = *processor.lowCutCoefficients;
-        const auto& highCut = *processor.highCutCoefficients;
+        const auto& lowCut = displayCoefficients[5];
+        const auto& highCut = displayCoefficients[6];
 
         if (lowCut.getMagnitudeForFrequency (20.0, sr) < lowCutVisibleBelow)
             evaluate (lowCut, frequencies, cutMagnitudes[0], below, sr);

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_dsp/juce_dsp.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <array>
+#include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -12,13 +15,16 @@ class VellumarProcessor;
 /** The equaliser's response, drawn under the XY pad: the five bands together in blue, the input low and high cut
     together in orange, each as the area between its curve and the 0 dB line.
 
-    The curves are recomputed from the processor's display coefficients whenever one of the 27 parameters that
-    shape them changes, on whatever thread changed it (host automation included), and on every resize. Painting
-    happens on the message thread; `curveMutex` keeps the two sides from seeing half-built paths. While the effect
-    or the equaliser is switched off both shapes are painted grey.
+    A change of one of the 27 parameters that shape the curves only marks them out of date, on whatever thread
+    changed it (host automation calls in on the audio thread, which must not compute or allocate here). The curve's
+    own timer then recomputes them on the message thread from the processor's published display coefficients and
+    repaints; it also catches coefficients published after it last drew, since the processor's listeners hear of
+    a change after this one does. A resize recomputes at once. `curveMutex` keeps the paths whole for callers on
+    other threads. While the effect or the equaliser is switched off both shapes are painted grey.
 */
 class FrequencyCurve : public juce::Component,
-                       public juce::AudioProcessorValueTreeState::Listener
+                       public juce::AudioProcessorValueTreeState::Listener,
+                       private juce::Timer
 {
 public:
     explicit FrequencyCurve (VellumarProcessor& processorToShow);
@@ -30,6 +36,9 @@ public:
 
     /** Recomputes both responses and rebuilds both paths for the current size. */
     void drawFrequencyCurve();
+
+    /** True while a change that the curve has not drawn yet waits for its timer. */
+    bool hasPendingChange();
 
     static constexpr int numPoints = 600;
 
@@ -48,6 +57,12 @@ private:
     /** Each band's five parameter IDs, then "LowCut" and "HighCut": the parameters the curve listens to. */
     static juce::StringArray listenedParameterIds();
 
+    void timerCallback() override;
+
+    // The versions of the processor's display hand-offs: each band's, then the cuts'.
+    using Versions = std::array<uint32_t, 6>;
+    Versions publishedVersions() const noexcept;
+
     // The steps of `drawFrequencyCurve`, which holds `curveMutex` through them. `below` counts the frequencies
     // under half the sample rate `sr`.
     void computeBandResponse (double sr, size_t below);
@@ -65,10 +80,17 @@ private:
     std::vector<double> bandResponse;
     std::vector<double> cutResponse;
 
-    // The component's size as `resized` last saw it. The paths are also rebuilt on threads that change
-    // parameters, which must not read the bounds the message thread is setting, so this copy is taken under
-    // `curveMutex` instead.
+    // The component's size as `resized` last saw it, taken under `curveMutex`: `drawFrequencyCurve` may be called
+    // from another thread (tests and measurements do), which must not read the bounds the message thread sets.
     juce::Point<float> curveSize;
+
+    // Set by the parameter listener on any thread, cleared by the timer before it recomputes.
+    std::atomic<bool> curveDirty { true };
+
+    // What the last recomputation drew from: copies of the published sets (five bands, low cut, high cut) and
+    // their versions. Guarded by `curveMutex`.
+    std::array<juce::dsp::IIR::Coefficients<float>, 7> displayCoefficients;
+    Versions drawnVersions {};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FrequencyCurve)
 };

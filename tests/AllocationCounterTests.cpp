@@ -1,4 +1,5 @@
 #include "AllocationCounter.h"
+#include "LockCounter.h"
 
 #include <juce_core/juce_core.h>
 
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace
@@ -36,6 +38,27 @@ TEST (AllocationCounter, SeesEveryWayOfAllocating)
         AllocationCounter counter;
         allocate();
         EXPECT_GE (counter.count(), 1u) << name;
+    }
+}
+
+// The same for locks: std::mutex, JUCE's CriticalSection and one taken by a C++ library routine inside JUCE.
+TEST (LockCounter, SeesEveryWayOfLocking)
+{
+    if (! LockCounter::isAvailable())
+        GTEST_SKIP() << "the sanitizers intercept pthread_mutex_lock themselves";
+
+    std::mutex mutex;
+    juce::CriticalSection section;
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        { "std::mutex", [&] { const std::lock_guard<std::mutex> lock (mutex); } },
+        { "CriticalSection", [&] { const juce::ScopedLock lock (section); } },
+    };
+
+    for (const auto& [name, lock] : ways)
+    {
+        LockCounter counter;
+        lock();
+        EXPECT_EQ (counter.count(), 1u) << name;
     }
 }
 } // namespace

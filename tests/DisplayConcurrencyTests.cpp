@@ -1,5 +1,5 @@
-// The response curve recomputes on whatever thread changes a parameter while the message thread paints it, and
-// the analyser drains the FIFO that the audio thread fills. These tests run all three at once: host automation on
+// Host automation publishes the response curve's coefficients on whatever thread changes a parameter while the
+// curve's timer recomputes and paints on the message thread, and the analyser drains the FIFO that the audio thread fills. These tests run all three at once: host automation on
 // one thread, audio on another, ticking and painting on this (the message) thread. They are short and bounded so
 // that they run in the ordinary suite; under ThreadSanitizer they also prove that no access races.
 
@@ -120,8 +120,8 @@ TEST (DisplayConcurrency, AutomationAudioAndPaintingRunTogether)
                                                                                : random.nextFloat());
                                     changes.fetch_add (1);
 
-                                    // A host sends automation a block at a time; a tight loop would only starve
-                                    // the painting thread of the curve's lock.
+                                    // A host sends automation a block at a time; a tight loop would only keep the
+                                    // curve's reader retrying.
                                     std::this_thread::sleep_for (std::chrono::microseconds (100));
                                 }
                             });
@@ -131,11 +131,12 @@ TEST (DisplayConcurrency, AutomationAudioAndPaintingRunTogether)
 
     while ((paints < 60 || changes.load() < 300 || audio.blocks.load() < 300) && Clock::now() - began < std::chrono::seconds (20))
     {
+        juce::dispatchNextMessageOnSystemQueue (true); // the curve's timer
         displays.analyser.timerCallback();
         const auto image = editor_testing::render (displays.frame);
         ASSERT_TRUE (image.isValid());
 
-        // Resizing rebuilds the curve here while automation rebuilds it on the other thread.
+        // Resizing rebuilds the curve here while automation publishes new coefficients on the other thread.
         if (++paints % 10 == 0)
             displays.layOut (paints % 20 == 0 ? 600 : 450, paints % 20 == 0 ? 400 : 300);
     }
@@ -170,6 +171,7 @@ TEST (DisplayConcurrency, CoefficientSetsAreNeverTornWhileAutomated)
     {
         testing_helpers::setParameter (processor, gainId, gains[k]);
         testing_helpers::setParameter (processor, ids::lowCut, cuts[k]);
+        ASSERT_TRUE (waitForCurve (curve));
         bandStates[k] = curve.getBandResponse();
         cutStates[k] = curve.getCutResponse();
         coefficientStates[k] = { processor.bands[2].curveCoefficients->coefficients[0], processor.bands[2].curveCoefficients->coefficients[1],
@@ -202,18 +204,18 @@ TEST (DisplayConcurrency, CoefficientSetsAreNeverTornWhileAutomated)
     runUntil (std::chrono::seconds (20),
               [&]
               {
-                  // Recompute here too, concurrently with the automation thread's own recomputes.
+                  // Recompute by the timer and directly, while the automation thread publishes.
+                  juce::dispatchNextMessageOnSystemQueue (true);
                   curve.resized();
 
                   if (! isOneOf (curve.getBandResponse(), bandStates) || ! isOneOf (curve.getCutResponse(), cutStates))
                       ++torn;
 
                   {
-                      const std::lock_guard<std::mutex> lock (processor.curveCoefficientMutex);
-                      const auto& c = processor.bands[2].curveCoefficients->coefficients;
-                      const std::array<float, 5> seen { c[0], c[1], c[2], c[3], c[4] };
+                      CoefficientHandOff<1>::Sets seen;
+                      processor.bands[2].curveHandOff.read (seen);
 
-                      if (seen != coefficientStates[0] && seen != coefficientStates[1])
+                      if (seen[0] != coefficientStates[0] && seen[0] != coefficientStates[1])
                           ++torn;
                   }
 

@@ -2,10 +2,20 @@
 
 #include "TestHelpers.h"
 
+#include "editor/FrequencyCurve.h"
 #include "engine/parameters/ParameterIds.h"
+
+#include <chrono>
+#include <thread>
 
 #include <cmath>
 #include <vector>
+
+namespace juce
+{
+// Dispatches one pending message of the Linux run loop; the same routine the plug-in wrapper's message thread uses.
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+} // namespace juce
 
 namespace display_testing
 {
@@ -66,6 +76,24 @@ inline std::vector<PathElement> elementsOf (const juce::Path& path)
         result.push_back ({ it.elementType, { it.x1, it.y1 } });
 
     return result;
+}
+
+/** Runs the message loop until the curve's timer has drawn every change made so far; false if it has not after
+    ten seconds. */
+inline bool waitForCurve (FrequencyCurve& curve)
+{
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds (10);
+
+    while (curve.hasPendingChange())
+    {
+        if (std::chrono::steady_clock::now() > giveUp)
+            return false;
+
+        if (! juce::dispatchNextMessageOnSystemQueue (true))
+            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+    }
+
+    return true;
 }
 
 inline juce::String bandId (int band, const char* suffix) { return juce::String (band) + suffix; }

@@ -1,9 +1,12 @@
 #include "AllocationCounter.h"
+#include "LockCounter.h"
 #include "TestHelpers.h"
 
 #include "engine/processor/ChunkLoop.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 using namespace testing_helpers;
 
@@ -144,33 +147,74 @@ TEST (ProcessorCore, ProcessBlockDoesNotAllocateWhileParametersMove)
         juce::AudioBuffer<float> audio (std::max (inputs + keys, outputs), 3 * 512);
         juce::MidiBuffer midi;
         juce::Random random (11);
-        const auto params = processor->getParameters();
+        const auto& params = processor->getParameters();
 
-        // Warm up: the engines and the stages settle their first-block paths.
-        for (int b = 0; b < 8; ++b)
+        // The editor is open, so its response curve and its controls listen too.
+        const std::unique_ptr<juce::AudioProcessorEditor> editor (processor->createEditorIfNeeded());
+        size_t allocations = 0, locks = 0;
+
+        // A host's audio thread, which is not the message thread: that is what decides how the editor's controls
+        // hear of a change.
+        std::thread audioThread ([&]
         {
-            fillNoise (audio, random);
-            processor->processBlock (audio, midi);
-        }
+            // The framework locks a parameter's listener list and the adapter's in the state on every change, and
+            // asks whether this is the message thread under a mutex: those are its own, not counted.
+            LockCounter::ignoreMutexesLockedBy ([&]
+            {
+                struct Probe : juce::AudioProcessorValueTreeState::Listener, juce::AudioProcessorParameter::Listener
+                {
+                    void parameterChanged (const juce::String&, float) override {}
+                    void parameterValueChanged (int, float) override {}
+                    void parameterGestureChanged (int, bool) override {}
+                } probe;
 
-        // As a host's automation does: each parameter moved from the audio thread just before the block, so that
-        // what its listeners run is counted too. Every parameter moves, switches and choices included, and blocks
-        // up to three times the prepared size go through the chunking.
-        size_t allocations = 0;
-        for (int b = 0; b < 300; ++b)
-        {
-            fillNoise (audio, random);
-            const int length = 1 + random.nextInt (3 * 512);
-            juce::AudioBuffer<float> block (audio.getArrayOfWritePointers(), audio.getNumChannels(), length);
+                juce::MessageManager::getInstance()->isThisTheMessageThread();
 
-            AllocationCounter counter;
-            for (int k = 0; k < 4; ++k)
-                params[(4 * b + k) % params.size()]->setValueNotifyingHost (random.nextFloat());
-            processor->processBlock (block, midi);
-            allocations += counter.count();
-        }
+                // Removing a listener that was never added takes the same locks and changes nothing.
+                for (auto* parameter : params)
+                {
+                    parameter->removeListener (&probe);
+                    processor->apvts.removeParameterListener (dynamic_cast<juce::RangedAudioParameter*> (parameter)->paramID, &probe);
+                }
+            });
+
+            // Warm up: the engines and the stages settle their first-block paths. Every parameter moves once, so
+            // each control's attachment has posted its update, which then waits for the message thread (the
+            // framework posts one per attachment until it is delivered).
+            for (int b = 0; b < 8; ++b)
+            {
+                fillNoise (audio, random);
+                processor->processBlock (audio, midi);
+            }
+
+            for (auto* parameter : params)
+                parameter->setValueNotifyingHost (parameter->getValue() < 0.5f ? 1.0f : 0.0f);
+
+            // As a host's automation does: each parameter moved from the audio thread just before the block, so
+            // that what its listeners run is counted too. Every parameter moves, switches and choices included, and
+            // blocks up to three times the prepared size go through the chunking.
+            for (int b = 0; b < 300; ++b)
+            {
+                fillNoise (audio, random);
+                const int length = 1 + random.nextInt (3 * 512);
+                juce::AudioBuffer<float> block (audio.getArrayOfWritePointers(), audio.getNumChannels(), length);
+
+                AllocationCounter counter;
+                LockCounter lockCounter;
+                for (int k = 0; k < 4; ++k)
+                    params[(4 * b + k) % params.size()]->setValueNotifyingHost (random.nextFloat());
+                processor->processBlock (block, midi);
+                allocations += counter.count();
+                locks += lockCounter.count();
+            }
+        });
+        audioThread.join();
 
         EXPECT_EQ (allocations, 0u);
+        if (LockCounter::isAvailable())
+        {
+            EXPECT_EQ (locks, 0u);
+        }
         EXPECT_TRUE (allFiniteAndNormal (audio));
     }
 }

@@ -42,14 +42,15 @@ void VellumarProcessor::Band::parameterChanged (const juce::String& parameterID,
 
 void VellumarProcessor::Band::updateFilter() const
 {
-    // A parameter can change before the first preparation (a restored session); the construction rate stands in.
-    const double rate = processor.processSpec.sampleRate > 0.0 ? processor.processSpec.sampleRate : 44100.0;
+    curveHandOff.publish ([this]
+    {
+        // A parameter can change before the first preparation (a restored session); the construction rate stands in.
+        const double rate = processor.processSpec.sampleRate > 0.0 ? processor.processSpec.sampleRate : 44100.0;
 
-    const auto set = smootheq::makeBand (smootheq::toBandType (typeValue->load()), rate, freqValue->load(),
-                                         qValue->load(), gainValue->load());
-
-    const std::lock_guard<std::mutex> lock (processor.curveCoefficientMutex);
-    *curveCoefficients = set;
+        *curveCoefficients = smootheq::makeBand (smootheq::toBandType (typeValue->load()), rate, freqValue->load(),
+                                                 qValue->load(), gainValue->load());
+        return CoefficientHandOff<1>::Sets { normalisedSet (*curveCoefficients) };
+    });
 }
 
 void VellumarProcessor::Band::prepare (const juce::dsp::ProcessSpec& spec)

@@ -4,15 +4,15 @@
 
 void VellumarProcessor::updateInputEq()
 {
-    // Before the first preparation there is no sample rate yet; the construction rate stands in.
-    const double rate = processSpec.sampleRate > 0.0 ? processSpec.sampleRate : 44100.0;
-    const float lowCut = apvts.getRawParameterValue (ids::lowCut)->load();
-    const float highCut = apvts.getRawParameterValue (ids::highCut)->load();
+    cutCurveHandOff.publish ([this]
+    {
+        // Before the first preparation there is no sample rate yet; the construction rate stands in.
+        const double rate = processSpec.sampleRate > 0.0 ? processSpec.sampleRate : 44100.0;
+        const float lowCut = apvts.getRawParameterValue (ids::lowCut)->load();
+        const float highCut = apvts.getRawParameterValue (ids::highCut)->load();
 
-    const auto lowCutSet = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (rate, limitCutoff (lowCut, rate), 0.6f);
-    const auto highCutSet = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (rate, limitCutoff (highCut, rate), 0.7f);
-
-    const std::lock_guard<std::mutex> lock (curveCoefficientMutex);
-    *lowCutCoefficients = lowCutSet;
-    *highCutCoefficients = highCutSet;
+        *lowCutCoefficients = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (rate, limitCutoff (lowCut, rate), 0.6f);
+        *highCutCoefficients = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (rate, limitCutoff (highCut, rate), 0.7f);
+        return CoefficientHandOff<2>::Sets { normalisedSet (*lowCutCoefficients), normalisedSet (*highCutCoefficients) };
+    });
 }

@@ -10,6 +10,7 @@
 #include "engine/ducking/PeakLevelDetector.h"
 #include "engine/earlyreverb/PreVerb.h"
 #include "engine/convolution/ResponseMailbox.h"
+#include "engine/processor/CoefficientHandOff.h"
 #include "engine/processor/SectionFade.h"
 
 #include <array>
@@ -103,7 +104,8 @@ public:
 
         void parameterChanged (const juce::String& parameterID, float newValue) override;
 
-        /** Recomputes `curveCoefficients` from the parameters; the processing filter is left alone. */
+        /** Recomputes `curveCoefficients` from the parameters and publishes them to `curveHandOff`; the processing
+            filter is left alone. Never waits: while another thread publishes, that one recomputes instead. */
         void updateFilter() const;
 
         void prepare (const juce::dsp::ProcessSpec& spec);
@@ -120,9 +122,12 @@ public:
         std::atomic<float>* qValue = nullptr;
         CutFilter filter;
         smootheq::BandSmoother smoother;
+        // Written only by the thread that holds `curveHandOff`'s publication; the response curve reads the
+        // published copy.
         juce::dsp::IIR::Coefficients<float>::Ptr curveCoefficients {
             new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f)
         };
+        mutable CoefficientHandOff<1> curveHandOff;
         VellumarProcessor& processor;
 
     private:
@@ -156,10 +161,11 @@ public:
     juce::dsp::IIR::Coefficients<float>::Ptr lowCutCoefficients { new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f) };
     juce::dsp::IIR::Coefficients<float>::Ptr highCutCoefficients { new juce::dsp::IIR::Coefficients<float> (1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f) };
 
-    // The response-curve copies above and each band's `curveCoefficients` are rewritten in place on whatever thread
-    // changes a parameter while the editor's curve reads them on another; holding this while writing or reading one
-    // set keeps every set whole. The audio thread never takes it.
-    std::mutex curveCoefficientMutex;
+    // The response-curve copies above and each band's `curveCoefficients` are recomputed on whatever thread changes
+    // a parameter, the audio thread included under host automation, while the editor's curve reads them on the
+    // message thread. So nothing here locks: the writer that holds a hand-off's publication assigns the copies and
+    // publishes them, and the curve reads the published sets (low cut, then high cut).
+    CoefficientHandOff<2> cutCurveHandOff;
 
     // Written by the chunk path and by the editor's power switches, read by the editor's response curve.
     std::atomic<bool> effectOffDisplay { false };
