@@ -73,7 +73,7 @@ double snapToDoubling (float base, double end, double value)
     return best;
 }
 
-juce::NormalisableRange<double> makeSyncRange (Knob knob, float base, std::function<bool()> snapNow)
+juce::NormalisableRange<double> makeSyncRange (Knob knob, float base, std::function<double (double, double)> choose)
 {
     const auto& s = settingsOf (knob);
     const double end = s.end;
@@ -93,12 +93,10 @@ juce::NormalisableRange<double> makeSyncRange (Knob knob, float base, std::funct
         return (double) ((std::log10 ((float) v + offset) - low) / (high - low));
     };
 
-    auto snap = [base, end, snapNow = std::move (snapNow)] (double start, double, double v)
+    auto snap = [base, end, choose = std::move (choose)] (double start, double, double v)
     {
-        if (snapNow == nullptr || snapNow())
-            return snapToDoubling (base, end, v);
-
-        return juce::jlimit (start, end, v);
+        const auto snapped = snapToDoubling (base, end, v);
+        return choose == nullptr ? snapped : choose (juce::jlimit (start, end, v), snapped);
     };
 
     return { s.start, end, std::move (fromZeroToOne), std::move (toZeroToOne), std::move (snap) };
@@ -171,7 +169,14 @@ void VellumarProcessorEditor::applyKnobSync (juce::Slider& knob, temposync::Knob
     {
         const auto base = temposync::syncBase (which, audioProcessor.hostBpm);
         knob.textFromValueFunction = [which, base] (double value) { return temposync::textForValue (which, base, value); };
-        knob.setNormalisableRange (temposync::makeSyncRange (which, base, [this, &knob] { return knobTurnedByUser == &knob; }));
+        // A press that does not move the knob asks for its own value again (up to rounding): that stays as it is.
+        const auto choose = [this, &knob] (double value, double snapped)
+        {
+            const auto current = knob.getValue();
+            const bool unmoved = std::abs (knob.valueToProportionOfLength (value) - knob.valueToProportionOfLength (current)) < 1.0e-6;
+            return unmoved ? current : knobTurnedByUser == &knob ? snapped : value;
+        };
+        knob.setNormalisableRange (temposync::makeSyncRange (which, base, choose));
         knob.setTextValueSuffix ({});
     }
     else

@@ -25,9 +25,10 @@ enum class Knob
 float syncBase (Knob knob, float bpm);
 
 /** The knob's range while synchronised: logarithmic (LFO) or logarithmic in value + 1 (pre-delay, decay) between
-    the knob's ends, snapping every value to the nearest doubling of `base`. When `snapNow` is given, values are
-    snapped only while it returns true and otherwise just kept within the ends. */
-juce::NormalisableRange<double> makeSyncRange (Knob knob, float base, std::function<bool()> snapNow = {});
+    the knob's ends, snapping every value to the nearest doubling of `base`. When `choose` is given, it receives
+    each value (kept within the ends) and its snapped value, and returns the one to use. */
+juce::NormalisableRange<double> makeSyncRange (Knob knob, float base,
+                                               std::function<double (double value, double snapped)> choose = {});
 
 /** The plain range a knob gets back when its switch turns off. */
 juce::NormalisableRange<double> makePlainRange (Knob knob);
