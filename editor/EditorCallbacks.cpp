@@ -130,8 +130,8 @@ void VellumarProcessorEditor::showSelectedBand()
         showBand (selected);
 }
 
-// The shared controls show band k: its values, its switch and its type; a cut
-// filter, or a band that is off, has no gain to edit.
+// The shared controls show band k: its values, its switch and its type; a cut filter, or a band that is off, has no
+// gain to edit.
 void VellumarProcessorEditor::showBand (int k)
 {
     auto& band = bandEditors[(size_t) k];

@@ -142,12 +142,6 @@ void VellumarProcessorEditor::assignSyncCallbacks()
     lfoSyncButton.onClick = [this] { applyLfoSync(); };
     preDelaySyncButton.onClick = [this] { applyPreDelaySync(); };
     decaySyncButton.onClick = [this] { applyDecaySync(); };
-
-    for (auto* knob : { &lfoSpeedSlider, &preDelaySlider, &decaySlider })
-    {
-        knob->removeListener (this);
-        knob->addListener (this);
-    }
 }
 
 void VellumarProcessorEditor::sliderDragStarted (juce::Slider* knob) { knobTurnedByUser = knob; }
@@ -168,13 +162,15 @@ void VellumarProcessorEditor::applyKnobSync (juce::Slider& knob, temposync::Knob
     if (on)
     {
         const auto base = temposync::syncBase (which, audioProcessor.hostBpm);
-        knob.textFromValueFunction = [which, base] (double value) { return temposync::textForValue (which, base, value); };
+        knob.textFromValueFunction = [which, base] (double value)
+        { return temposync::textForValue (which, base, value); };
+
         // A press that does not move the knob asks for its own value again (up to rounding): that stays as it is.
         const auto choose = [this, &knob] (double value, double snapped)
         {
             const auto current = knob.getValue();
-            const bool unmoved = std::abs (knob.valueToProportionOfLength (value) - knob.valueToProportionOfLength (current)) < 1.0e-6;
-            return unmoved ? current : knobTurnedByUser == &knob ? snapped : value;
+            const auto moved = knob.valueToProportionOfLength (value) - knob.valueToProportionOfLength (current);
+            return std::abs (moved) < 1.0e-6 ? current : knobTurnedByUser == &knob ? snapped : value;
         };
         knob.setNormalisableRange (temposync::makeSyncRange (which, base, choose));
         knob.setTextValueSuffix ({});
@@ -184,7 +180,9 @@ void VellumarProcessorEditor::applyKnobSync (juce::Slider& knob, temposync::Knob
         knob.setNormalisableRange (temposync::makePlainRange (which));
         knob.textFromValueFunction = [&parameter] (double value)
         { return parameter.getText (parameter.convertTo0to1 ((float) value), 0); };
-        knob.setTextValueSuffix (which == temposync::Knob::lfoSpeed ? " Hz" : which == temposync::Knob::preDelay ? " ms" : " s");
+        knob.setTextValueSuffix (which == temposync::Knob::lfoSpeed   ? " Hz"
+                                 : which == temposync::Knob::preDelay ? " ms"
+                                                                      : " s");
     }
 
     // A new range pulls the knob's value into its own steps; the parameter's value is what it must show.

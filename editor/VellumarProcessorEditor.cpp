@@ -262,6 +262,10 @@ void VellumarProcessorEditor::createKnobs()
         slider->setDoubleClickReturnValue (false, 0.0);
     }
 
+    // The knobs that can follow the tempo tell the editor while the user turns them: only such a turn snaps.
+    for (auto* slider : { &lfoSpeedSlider, &preDelaySlider, &decaySlider })
+        slider->addListener (this);
+
     preEqLabel.setText ("PRE EQ", juce::dontSendNotification);
     postEqLabel.setText ("POST EQ", juce::dontSendNotification);
     preEqLabel.setJustificationType (juce::Justification::centred);

@@ -265,19 +265,22 @@ void workKnobs (const XSession& x, juce::AudioProcessorEditor& editor, const Hos
     params.preDelay->setValueNotifyingHost (0.6f);
     pump (50);
 
-    for (const auto& [centre, value, sync, name] : { std::tuple { knobs.preDelay, params.preDelay, params.preDelaySync, "PREDELAY" },
-                                                     std::tuple { knobs.decay, params.decay, params.decaySync, "DECAY" } })
+    using Parameter = juce::AudioProcessorParameter*;
+    using Knob = std::tuple<juce::Point<int>, Parameter, Parameter, const char*>;
+    const Knob modeKnobs[] { { knobs.preDelay, params.preDelay, params.preDelaySync, "PREDELAY" },
+                             { knobs.decay, params.decay, params.decaySync, "DECAY" } };
+
+    for (const auto& [centre, value, sync, name] : modeKnobs)
     {
         const float valueBefore = value->getValue();
         const float syncBefore = sync->getValue();
         const GestureCount gestures (*value);
         const auto target = origin + centre;
         x.doubleClick (target.x, target.y, pump);
-        check (pumpUntil ([&, s = sync] { return s->getValue() != syncBefore; }),
-               juce::String ("double-clicking ") + name + " toggles its sync switch");
-        check (value->getValue() == valueBefore, juce::String ("double-clicking ") + name + " keeps its value");
-        check (gestures.begun.load() <= 2, juce::String ("double-clicking ") + name + " opens " + juce::String (gestures.begun.load())
-                                              + " gestures");
+        const auto what = juce::String ("double-clicking ") + name;
+        check (pumpUntil ([&, s = sync] { return s->getValue() != syncBefore; }), what + " toggles its sync switch");
+        check (value->getValue() == valueBefore, what + " keeps its value");
+        check (gestures.begun.load() <= 2, what + " opens " + juce::String (gestures.begun.load()) + " gestures");
     }
 }
 
@@ -346,7 +349,7 @@ void checkCurveWithoutAudio (const XSession& x, juce::AudioPluginInstance& insta
 
     before = curve();
     params.type3->setValueNotifyingHost (1.0f); // High Cut
-    check (pumpUntil ([&] { return curve() != before; }), "the curve follows a band type set by the host without audio");
+    check (pumpUntil ([&] { return curve() != before; }), "the curve follows the host's band type without audio");
 }
 
 /** Changes settings from the host, as automation or a preset would. */
