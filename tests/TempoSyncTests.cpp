@@ -1,3 +1,4 @@
+#include "FactoryPresetHelpers.h"
 #include "ProcessorEditorTestHelpers.h"
 
 #include "editor/TempoSync.h"
@@ -177,4 +178,32 @@ TEST_F (EditorTest, AnEditorOpenedWithSyncOnShowsTheSyncedKnobAtTheParameterValu
     setParameter ("DecaySync", 0.0f);
     EXPECT_EQ (e.decayLabel.getText(), "DECAY");
     EXPECT_EQ (e.decaySlider.getTextFromValue (e.decaySlider.getValue()), "0.90 s");
+}
+
+TEST_F (EditorTest, EveryKnobShowsItsParameterAfterEachFactoryPresetLoadsOverTheLastOne)
+{
+    processor.hostBpm = 120.0f;
+    auto& e = open();
+    const std::pair<juce::Slider*, const char*> knobs[] {
+        { &e.preDelaySlider, "PreDelay" }, { &e.decaySlider, "Decay" },   { &e.lfoSpeedSlider, "LfoSpeed" },
+        { &e.lfoDepthSlider, "LfoDepth" }, { &e.driveSlider, "Drive" },   { &e.widthSlider, "Width" },
+        { &e.lowCutSlider, "LowCut" },     { &e.highCutSlider, "HighCut" }, { &e.freqSlider, "1Freq" },
+        { &e.qSlider, "1Q" },              { &e.gainSlider, "1Gain" }
+    };
+
+    // Round to the first three again ("Drum Room" over "Nebula Pad", whose knobs follow the tempo).
+    auto files = testing_helpers::factoryPresetFiles();
+    const auto roundAgain = (std::ptrdiff_t) std::min<size_t> (3, files.size());
+    const std::vector<juce::File> again (files.begin(), files.begin() + roundAgain);
+    files.insert (files.end(), again.begin(), again.end());
+
+    for (const auto& file : files)
+    {
+        processor.loadPreset (file);
+        dispatch();
+
+        for (const auto& [knob, id] : knobs)
+            EXPECT_NEAR (knob->getValue(), parameter (id), 1.0e-4 * (1.0 + std::abs (parameter (id))))
+                << id << " after " << file.getFileName();
+    }
 }
