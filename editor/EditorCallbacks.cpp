@@ -36,8 +36,32 @@ void VellumarProcessorEditor::setCaption (juce::Label& label, const juce::String
 //==============================================================================
 void VellumarProcessorEditor::assignBandCallbacks()
 {
+    // Whatever changes the selected band (the pad, the host, a preset) shows at once in the shared controls; the
+    // other bands' changes leave them alone.
     for (int k = 0; k < (int) bandEditors.size(); ++k)
-        bandEditors[(size_t) k].gainSlider.onValueChange = [this, k] { showBand (k); };
+    {
+        auto& band = bandEditors[(size_t) k];
+        const auto showIfSelected = [this, k]
+        {
+            if (xyPad.selectedHandle == k)
+                showBand (k);
+        };
+
+        band.gainSlider.onValueChange = showIfSelected;
+        band.freqSlider.onValueChange = showIfSelected;
+        band.qSlider.onValueChange = showIfSelected;
+        band.onToggle.onClick = showIfSelected;
+        band.typeBox.onChange = [showIfSelected, enableGain = band.typeBox.onChange]
+        {
+            if (enableGain != nullptr)
+                enableGain();
+
+            showIfSelected();
+        };
+    }
+
+    // A press on the pad may select another band without moving it.
+    xyPad.addMouseListener (this, false);
 
     // The shared knobs write to the selected band's hidden slider, whose attachment sets the band parameter.
     const auto copyToSelectedBand = [this] (juce::Slider& shared, juce::Slider BandEditor::*bandSlider)
@@ -92,8 +116,22 @@ void VellumarProcessorEditor::assignBandCallbacks()
     };
 }
 
-// The shared controls show band k (whichever band is selected): its values, its switch and its type; a cut
-// filter, or a band that is off, has no gain to edit.
+void VellumarProcessorEditor::mouseDown (const juce::MouseEvent& e)
+{
+    if (e.eventComponent == &xyPad)
+        showSelectedBand();
+}
+
+void VellumarProcessorEditor::showSelectedBand()
+{
+    const int selected = xyPad.selectedHandle;
+
+    if (selected >= 0 && selected < (int) bandEditors.size())
+        showBand (selected);
+}
+
+// The shared controls show band k: its values, its switch and its type; a cut filter, or a band that is off, has no
+// gain to edit.
 void VellumarProcessorEditor::showBand (int k)
 {
     auto& band = bandEditors[(size_t) k];
@@ -161,6 +199,26 @@ void VellumarProcessorEditor::assignModeCallbacks()
         audioProcessor.grain.driveTypeIndex = type;
         setCaption (driveLabel, driveCaption (type), type != 0);
     };
+}
+
+// An editor that opens shows the modes its switches hold, as their callbacks would have left them; the processor's
+// copies of the switches may be stale while no audio runs.
+void VellumarProcessorEditor::showModesAlreadyOn()
+{
+    audioProcessor.tremoloOn = tremoloButton.getToggleState();
+    audioProcessor.lfoSyncOn = lfoSyncButton.getToggleState();
+    audioProcessor.compressorOn = compressorButton.getToggleState();
+
+    for (auto* modeSwitch : { &lrFlipButton, &compressorButton, &shimmerButton, &preDelaySyncButton, &decaySyncButton,
+                              &lfoSyncButton, &tremoloButton })
+        if (modeSwitch->getToggleState())
+            modeSwitch->onClick();
+
+    const auto type = (int) driveTypeSlider.getValue();
+    audioProcessor.grain.driveTypeIndex = type < 5 ? type : 0;
+
+    if (audioProcessor.grain.driveTypeIndex != 0)
+        driveTypeSlider.onValueChange();
 }
 
 // LFO DEPTH names the mode, LFO SPEED the mode and whether it follows the tempo.

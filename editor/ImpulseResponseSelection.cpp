@@ -65,3 +65,32 @@ void VellumarProcessorEditor::loadConvolution()
     audioProcessor.updateIRParameters();
     repaint();
 }
+
+// Hall has no switch parameter, and a restored session names its pair apart from the switches: the processor's own
+// selection (the one playing, or the one a restore waits to load at the first preparation) is what the buttons
+// show. Set quietly, so the radio groups turn the other buttons off without writing their parameters.
+void VellumarProcessorEditor::showIrSelection()
+{
+    int type = -1, number = -1;
+
+    if (const int restored = audioProcessor.restoredIrSelection.load(); restored >= 0)
+    {
+        type = restored >> 8;
+        number = restored & 0xff;
+    }
+    else if (audioProcessor.irLoaded.load())
+    {
+        type = audioProcessor.irTypeIndex.load();
+        number = audioProcessor.irNumber.load();
+    }
+
+    // By type index: 0 Plate, 1 Room, 2 Spring, 3 Hall, 4 Space.
+    juce::TextButton* const types[] { &plateButton, &roomButton, &springButton, &hallButton, &spaceButton };
+    juce::TextButton* const numbers[] { &oneButton, &twoButton, &threeButton, &fourButton, &fiveButton };
+
+    if (type >= 0 && type < 5)
+        types[type]->setToggleState (true, juce::dontSendNotification);
+
+    if (number >= 1 && number <= 5)
+        numbers[number - 1]->setToggleState (true, juce::dontSendNotification);
+}

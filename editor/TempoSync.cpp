@@ -1,6 +1,7 @@
 #include "TempoSync.h"
 
 #include "VellumarProcessorEditor.h"
+#include "engine/parameters/ParameterIds.h"
 #include "engine/processor/VellumarProcessor.h"
 
 #include <cmath>
@@ -72,7 +73,7 @@ double snapToDoubling (float base, double end, double value)
     return best;
 }
 
-juce::NormalisableRange<double> makeSyncRange (Knob knob, float base)
+juce::NormalisableRange<double> makeSyncRange (Knob knob, float base, std::function<double (double, double)> choose)
 {
     const auto& s = settingsOf (knob);
     const double end = s.end;
@@ -92,7 +93,11 @@ juce::NormalisableRange<double> makeSyncRange (Knob knob, float base)
         return (double) ((std::log10 ((float) v + offset) - low) / (high - low));
     };
 
-    auto snap = [base, end] (double, double, double v) { return snapToDoubling (base, end, v); };
+    auto snap = [base, end, choose = std::move (choose)] (double start, double, double v)
+    {
+        const auto snapped = snapToDoubling (base, end, v);
+        return choose == nullptr ? snapped : choose (juce::jlimit (start, end, v), snapped);
+    };
 
     return { s.start, end, std::move (fromZeroToOne), std::move (toZeroToOne), std::move (snap) };
 }
@@ -127,21 +132,10 @@ juce::String textForValue (Knob knob, float base, double value)
 } // namespace temposync
 
 //==============================================================================
-// Each sync switch swaps its knob's range and text; the caption says which mode the knob is in. Turning a switch
-// off puts the plain range back but keeps the text function, so the box goes on showing one decimal and the unit.
-
-namespace
-{
-void synchronise (juce::Slider& knob, temposync::Knob which, float bpm)
-{
-    const auto base = temposync::syncBase (which, bpm);
-    auto range = temposync::makeSyncRange (which, base);
-
-    knob.textFromValueFunction = [which, base] (double value) { return temposync::textForValue (which, base, value); };
-    knob.setNormalisableRange (std::move (range));
-    knob.setTextValueSuffix ({});
-}
-} // namespace
+// Each sync switch swaps its knob's range and text; the caption says which mode the knob is in. Only the user's own
+// turn of the knob snaps to a note value, which its attachment then hands to the parameter as a gesture. A switch,
+// a preset or the host never changes what the parameter holds, so a saved session keeps its values: the knob shows
+// them as they are. Turning a switch off gives the knob back its plain range, its parameter's text and its unit.
 
 void VellumarProcessorEditor::assignSyncCallbacks()
 {
@@ -150,15 +144,56 @@ void VellumarProcessorEditor::assignSyncCallbacks()
     decaySyncButton.onClick = [this] { applyDecaySync(); };
 }
 
+void VellumarProcessorEditor::sliderDragStarted (juce::Slider* knob) { knobTurnedByUser = knob; }
+
+void VellumarProcessorEditor::sliderDragEnded (juce::Slider* knob)
+{
+    if (knobTurnedByUser == knob)
+        knobTurnedByUser = nullptr;
+}
+
+void VellumarProcessorEditor::applyKnobSync (juce::Slider& knob, temposync::Knob which, bool on)
+{
+    const auto id = which == temposync::Knob::lfoSpeed ? ids::lfoSpeed
+                  : which == temposync::Knob::preDelay ? ids::preDelay
+                                                       : ids::decay;
+    auto& parameter = *valueTreeState.getParameter (id);
+
+    if (on)
+    {
+        const auto base = temposync::syncBase (which, audioProcessor.hostBpm);
+        knob.textFromValueFunction = [which, base] (double value)
+        { return temposync::textForValue (which, base, value); };
+
+        // A press that does not move the knob asks for its own value again (up to rounding): that stays as it is.
+        const auto choose = [this, &knob] (double value, double snapped)
+        {
+            const auto current = knob.getValue();
+            const auto moved = knob.valueToProportionOfLength (value) - knob.valueToProportionOfLength (current);
+            return std::abs (moved) < 1.0e-6 ? current : knobTurnedByUser == &knob ? snapped : value;
+        };
+        knob.setNormalisableRange (temposync::makeSyncRange (which, base, choose));
+        knob.setTextValueSuffix ({});
+    }
+    else
+    {
+        knob.setNormalisableRange (temposync::makePlainRange (which));
+        knob.textFromValueFunction = [&parameter] (double value)
+        { return parameter.getText (parameter.convertTo0to1 ((float) value), 0); };
+        knob.setTextValueSuffix (which == temposync::Knob::lfoSpeed   ? " Hz"
+                                 : which == temposync::Knob::preDelay ? " ms"
+                                                                      : " s");
+    }
+
+    // A new range pulls the knob's value into its own steps; the parameter's value is what it must show.
+    knob.setValue (parameter.convertFrom0to1 (parameter.getValue()), juce::dontSendNotification);
+    knob.updateText();
+}
+
 void VellumarProcessorEditor::applyLfoSync()
 {
     const bool on = lfoSyncButton.getToggleState();
-
-    if (on)
-        synchronise (lfoSpeedSlider, temposync::Knob::lfoSpeed, audioProcessor.hostBpm);
-    else
-        lfoSpeedSlider.setNormalisableRange (temposync::makePlainRange (temposync::Knob::lfoSpeed));
-
+    applyKnobSync (lfoSpeedSlider, temposync::Knob::lfoSpeed, on);
     audioProcessor.lfoSyncOn = on;
 
     const bool tremolo = audioProcessor.tremoloOn;
@@ -168,23 +203,13 @@ void VellumarProcessorEditor::applyLfoSync()
 void VellumarProcessorEditor::applyPreDelaySync()
 {
     const bool on = preDelaySyncButton.getToggleState();
-
-    if (on)
-        synchronise (preDelaySlider, temposync::Knob::preDelay, audioProcessor.hostBpm);
-    else
-        preDelaySlider.setNormalisableRange (temposync::makePlainRange (temposync::Knob::preDelay));
-
+    applyKnobSync (preDelaySlider, temposync::Knob::preDelay, on);
     setCaption (preDelayLabel, on ? "SYNC DELAY" : "PREDELAY", on);
 }
 
 void VellumarProcessorEditor::applyDecaySync()
 {
     const bool on = decaySyncButton.getToggleState();
-
-    if (on)
-        synchronise (decaySlider, temposync::Knob::decay, audioProcessor.hostBpm);
-    else
-        decaySlider.setNormalisableRange (temposync::makePlainRange (temposync::Knob::decay));
-
+    applyKnobSync (decaySlider, temposync::Knob::decay, on);
     setCaption (decayLabel, on ? "SYNC DECAY" : "DECAY", on);
 }

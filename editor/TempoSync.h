@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <functional>
+
 /** Tempo-synchronised knob ranges.
 
     While a sync switch is on, its knob's legal values are the doublings of a shortest note length derived from
@@ -23,8 +25,10 @@ enum class Knob
 float syncBase (Knob knob, float bpm);
 
 /** The knob's range while synchronised: logarithmic (LFO) or logarithmic in value + 1 (pre-delay, decay) between
-    the knob's ends, snapping every value to the nearest doubling of `base`. */
-juce::NormalisableRange<double> makeSyncRange (Knob knob, float base);
+    the knob's ends, snapping every value to the nearest doubling of `base`. When `choose` is given, it receives
+    each value (kept within the ends) and its snapped value, and returns the one to use. */
+juce::NormalisableRange<double> makeSyncRange (Knob knob, float base,
+                                               std::function<double (double value, double snapped)> choose = {});
 
 /** The plain range a knob gets back when its switch turns off. */
 juce::NormalisableRange<double> makePlainRange (Knob knob);

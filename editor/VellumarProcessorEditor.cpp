@@ -66,8 +66,8 @@ VellumarProcessorEditor::VellumarProcessorEditor (VellumarProcessor& owner, juce
 
     setUpAnalyserHandOver();
 
-    if (bandEditors[0].gainSlider.onValueChange != nullptr)
-        bandEditors[0].gainSlider.onValueChange();
+    showSelectedBand();
+    showModesAlreadyOn();
 
     for (auto* c : std::initializer_list<juce::Component*> {
              &preVerbSlider, &preDelaySlider, &lfoSpeedSlider, &lfoDepthSlider, &decaySlider, &characterSlider,
@@ -94,6 +94,8 @@ VellumarProcessorEditor::~VellumarProcessorEditor()
     for (auto* knob : { &widthSlider, &driveSlider, &sideChainSlider, &preDelaySlider, &preVerbSlider, &decaySlider,
                         &lfoDepthSlider, &lfoSpeedSlider })
         knob->removeMouseListener (this);
+
+    xyPad.removeMouseListener (this);
 
     setLookAndFeel (nullptr);
 
@@ -216,11 +218,7 @@ void VellumarProcessorEditor::attachButtons()
     shimmerButtonAttachment = std::make_unique<ButtonAttachment> (apvts, ids::shimmer, shimmerButton);
     driveTypeSliderAttachment = std::make_unique<SliderAttachment> (apvts, ids::driveType, driveTypeSlider);
 
-    // Hall has no switch parameter: the processor's own selection (restored with the session) tells whether it
-    // is the type playing. Set quietly, so the radio group turns the other type buttons off without writing
-    // their parameters.
-    if (audioProcessor.irTypeIndex.load() == 3)
-        hallButton.setToggleState (true, juce::dontSendNotification);
+    showIrSelection();
 }
 
 void VellumarProcessorEditor::createKnobs()
@@ -255,10 +253,18 @@ void VellumarProcessorEditor::createKnobs()
     knob (mixSlider, mixLabel, mixAttachment, " %", "MIX", ids::mix);
     knob (widthSlider, widthLabel, widthAttachment, " %", "WIDTH", ids::width);
 
-    // A double-click on one of these knobs toggles its hidden mode switch.
+    // A double-click on one of these knobs toggles its hidden mode switch, and only that: the attachment's return
+    // to the default value on a double-click would lose the knob's setting.
     for (auto* slider : { &widthSlider, &driveSlider, &sideChainSlider, &preDelaySlider, &preVerbSlider, &decaySlider,
                           &lfoDepthSlider, &lfoSpeedSlider })
+    {
         slider->addMouseListener (this, true);
+        slider->setDoubleClickReturnValue (false, 0.0);
+    }
+
+    // The knobs that can follow the tempo tell the editor while the user turns them: only such a turn snaps.
+    for (auto* slider : { &lfoSpeedSlider, &preDelaySlider, &decaySlider })
+        slider->addListener (this);
 
     preEqLabel.setText ("PRE EQ", juce::dontSendNotification);
     postEqLabel.setText ("POST EQ", juce::dontSendNotification);
@@ -341,8 +347,6 @@ void VellumarProcessorEditor::createLabel (juce::Label& label, const juce::Strin
 //==============================================================================
 void VellumarProcessorEditor::timerCallback() {}
 void VellumarProcessorEditor::sliderValueChanged (juce::Slider*) {}
-void VellumarProcessorEditor::sliderDragStarted (juce::Slider*) {}
-void VellumarProcessorEditor::sliderDragEnded (juce::Slider*) {}
 
 bool VellumarProcessorEditor::isUnderUserControl (const juce::Component& control) const
 {

@@ -5,6 +5,7 @@
 #include "editor/FrequencyCurve.h"
 #include "editor/Look.h"
 #include "editor/SpectrumAnalyzer.h"
+#include "editor/TempoSync.h"
 #include "editor/XYPad.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -40,11 +41,12 @@ public:
     ~VellumarProcessorEditor() override;
 
     //==============================================================================
+    void mouseDown (const juce::MouseEvent& e) override;
     void mouseDoubleClick (const juce::MouseEvent& e) override;
     void paint (juce::Graphics& g) override;
     void resized() override;
 
-    // The editor listens to no slider; these exist because the Listener base requires them.
+    // The editor listens to the three knobs that can follow the tempo, to know when the user is turning one.
     void sliderValueChanged (juce::Slider*) override;
     void sliderDragStarted (juce::Slider*) override;
     void sliderDragEnded (juce::Slider*) override;
@@ -199,8 +201,15 @@ private:
     void applyLfoSync();
     void applyPreDelaySync();
     void applyDecaySync();
+    void applyKnobSync (juce::Slider& knob, temposync::Knob which, bool on);
+    void showModesAlreadyOn();
+    void showSelectedBand();
+    void showIrSelection();
     void loadPresetKeepingMix (int index, const juce::File& file, const juce::String& displayName);
     void openPresetMenu();
+
+    // The tempo-synced knob the user is turning now, if any: only such a turn snaps to a note value.
+    const juce::Slider* knobTurnedByUser = nullptr;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VellumarProcessorEditor)
 };

@@ -90,12 +90,14 @@ TEST_F (EditorTest, ADecayDragReloadsTheResponsesOnceAtItsEnd)
     auto& e = open();
     ASSERT_FLOAT_EQ (processor.loadedDecay, 3.0f);
 
-    e.userSetValue (e.decaySlider, 5.0);
-    e.userSetValue (e.decaySlider, 6.5);
-    EXPECT_FLOAT_EQ (parameter ("Decay"), 6.5f);
-    EXPECT_FLOAT_EQ (processor.loadedDecay, 3.0f);
+    {
+        const juce::Slider::ScopedDragNotification drag (e.decaySlider);
+        e.decaySlider.setValue (5.0, juce::sendNotificationSync);
+        e.decaySlider.setValue (6.5, juce::sendNotificationSync);
+        EXPECT_FLOAT_EQ (parameter ("Decay"), 6.5f);
+        EXPECT_FLOAT_EQ (processor.loadedDecay, 3.0f);
+    }
 
-    e.decaySlider.onDragEnd();
     EXPECT_FLOAT_EQ (processor.loadedDecay, 6.5f);
 
     // Automation of Decay does not reload from the editor.
@@ -136,16 +138,20 @@ TEST_F (EditorTest, ASavedSessionKeepsItsHallSelection)
     VellumarProcessor restored;
     restore (restored, saved);
     EXPECT_EQ (stateOf (restored), saved); // saved again before it plays, it says the same
-    testing_helpers::prepare (restored, 48000.0, 256);
+
+    for (int prepared = 0; prepared < 2; ++prepared)
+    {
+        TestEditor window (restored); // opened before the first preparation, then after it
+        EXPECT_TRUE (window.hallButton.getToggleState() && ! window.plateButton.getToggleState()) << prepared;
+        EXPECT_TRUE (window.twoButton.getToggleState()) << prepared;
+
+        if (prepared == 0)
+            testing_helpers::prepare (restored, 48000.0, 256);
+    }
+
     EXPECT_EQ (restored.irTypeIndex, 3);
     EXPECT_EQ (restored.irNumber, 2);
     EXPECT_EQ (restored.loadedIrName, "Hall2");
-
-    {
-        TestEditor window (restored);
-        EXPECT_TRUE (window.hallButton.getToggleState());
-        EXPECT_TRUE (window.twoButton.getToggleState());
-    }
 
     // An instance that already plays a pair changes to the restored one at once.
     VellumarProcessor playing;

@@ -32,11 +32,14 @@ public:
             controlsUnderMouse.erase (&control);
     }
 
-    /** Changes a control's value or state as the user would: with the mouse on it, and notifying. */
+    /** Changes a control's value or state as the user would: with the mouse on it, as one drag, and notifying. */
     void userSetValue (juce::Slider& slider, double value)
     {
         setUserControl (slider, true);
-        slider.setValue (value, juce::sendNotificationSync);
+        {
+            const juce::Slider::ScopedDragNotification drag (slider);
+            slider.setValue (value, juce::sendNotificationSync);
+        }
         setUserControl (slider, false);
     }
 

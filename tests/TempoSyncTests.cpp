@@ -1,3 +1,4 @@
+#include "FactoryPresetHelpers.h"
 #include "ProcessorEditorTestHelpers.h"
 
 #include "editor/TempoSync.h"
@@ -122,7 +123,12 @@ TEST_F (EditorTest, SyncSwitchesTurnTheirKnobsIntoNoteValuesOfTheHostTempo)
     EXPECT_EQ (e.preDelaySlider.getTextFromValue (250.0), "1/2 T");
     EXPECT_EQ (e.preDelayLabel.getText(), "SYNC DELAY");
 
+    // Switching on, or a preset's value, changes nothing the parameter holds, and the knob shows it unsnapped.
     e.doubleClick (e.decaySlider);
+    EXPECT_EQ (parameter ("Decay"), 3.0f);
+    EXPECT_EQ (e.decaySlider.getValue(), 3.0);
+    setParameter ("Decay", 0.9f);
+    EXPECT_NEAR (e.decaySlider.getValue(), 0.9, 1.0e-6);
     e.userSetValue (e.decaySlider, 9.5);
     EXPECT_EQ (e.decaySlider.getValue(), 8.0);
     EXPECT_EQ (e.decaySlider.getTextFromValue (8.0), "4T");
@@ -134,37 +140,70 @@ TEST_F (EditorTest, SyncSwitchesTurnTheirKnobsIntoNoteValuesOfTheHostTempo)
     EXPECT_EQ (e.decaySlider.getValue(), 0.25);
 }
 
-TEST_F (EditorTest, SwitchingSyncOffGivesAPlainRangeAndKeepsTheOneDecimalText)
+TEST_F (EditorTest, SwitchingSyncOffGivesAPlainRangeAndTheParameterText)
 {
     processor.hostBpm = 120.0f;
     auto& e = open();
     e.doubleClick (e.lfoSpeedSlider);
+    e.userSetValue (e.lfoSpeedSlider, 0.13); // "8 T", which the parameter holds in its steps of 0.02 Hz
     e.doubleClick (e.lfoSpeedSlider);
 
     EXPECT_FALSE (processor.lfoSyncOn);
     EXPECT_EQ (e.lfoSpeedLabel.getText(), "LFO SPEED");
     EXPECT_EQ (e.lfoSpeedLabel.getJustificationType(), juce::Justification::centredTop);
+    EXPECT_NEAR (e.lfoSpeedSlider.getValue(), parameter ("LfoSpeed"), 1.0e-6);
 
-    // Linear over 0.1 .. 20 Hz now (the parameter itself is skewed).
+    // Linear over 0.1 .. 20 Hz now (the parameter itself is skewed), with the parameter's own text.
     EXPECT_NEAR (e.lfoSpeedSlider.proportionOfLengthToValue (0.5), 10.05, 0.011);
-    EXPECT_EQ (e.lfoSpeedSlider.getTextFromValue (3.0), "3.0 Hz");
-    EXPECT_EQ (e.lfoSpeedSlider.getTextFromValue (0.5), "2 T"); // still names an exact doubling of the last base
+    EXPECT_EQ (e.lfoSpeedSlider.getTextFromValue (3.0), "3.00 Hz");
+    EXPECT_EQ (e.lfoSpeedSlider.getTextFromValue (0.5), "0.50 Hz");
 
     e.doubleClick (e.preDelaySlider);
     e.doubleClick (e.preDelaySlider);
     EXPECT_NEAR (e.preDelaySlider.proportionOfLengthToValue (0.5), 75.0, 1.0e-9);
     EXPECT_EQ (e.preDelaySlider.getInterval(), 1.0);
+    EXPECT_EQ (e.preDelaySlider.getTextFromValue (20.0), "20 ms");
 }
 
-TEST_F (EditorTest, AnEditorOpenedWithSyncOnShowsThePlainKnobUntilTheSwitchChanges)
+TEST_F (EditorTest, AnEditorOpenedWithSyncOnShowsTheSyncedKnobAtTheParameterValue)
 {
     setParameter ("DecaySync", 1.0f);
+    setParameter ("Decay", 0.9f);
     auto& e = open();
-    EXPECT_EQ (e.decayLabel.getText(), "DECAY");
-    EXPECT_EQ (e.decaySlider.getTextFromValue (3.0), "3.00 s");
-
-    // The switch follows its parameter (a preset, automation) and then the knob syncs.
-    setParameter ("DecaySync", 0.0f);
-    setParameter ("DecaySync", 1.0f);
     EXPECT_EQ (e.decayLabel.getText(), "SYNC DECAY");
+    EXPECT_EQ (e.decaySlider.getTextFromValue (e.decaySlider.getValue()), "0.9 s");
+    EXPECT_EQ (parameter ("Decay"), 0.9f);
+
+    // The switch follows its parameter (a preset, automation).
+    setParameter ("DecaySync", 0.0f);
+    EXPECT_EQ (e.decayLabel.getText(), "DECAY");
+    EXPECT_EQ (e.decaySlider.getTextFromValue (e.decaySlider.getValue()), "0.90 s");
+}
+
+TEST_F (EditorTest, EveryKnobShowsItsParameterAfterEachFactoryPresetLoadsOverTheLastOne)
+{
+    processor.hostBpm = 120.0f;
+    auto& e = open();
+    const std::pair<juce::Slider*, const char*> knobs[] {
+        { &e.preDelaySlider, "PreDelay" }, { &e.decaySlider, "Decay" },   { &e.lfoSpeedSlider, "LfoSpeed" },
+        { &e.lfoDepthSlider, "LfoDepth" }, { &e.driveSlider, "Drive" },   { &e.widthSlider, "Width" },
+        { &e.lowCutSlider, "LowCut" },     { &e.highCutSlider, "HighCut" }, { &e.freqSlider, "1Freq" },
+        { &e.qSlider, "1Q" },              { &e.gainSlider, "1Gain" }
+    };
+
+    // Round to the first three again ("Drum Room" over "Nebula Pad", whose knobs follow the tempo).
+    auto files = testing_helpers::factoryPresetFiles();
+    const auto roundAgain = (std::ptrdiff_t) std::min<size_t> (3, files.size());
+    const std::vector<juce::File> again (files.begin(), files.begin() + roundAgain);
+    files.insert (files.end(), again.begin(), again.end());
+
+    for (const auto& file : files)
+    {
+        processor.loadPreset (file);
+        dispatch();
+
+        for (const auto& [knob, id] : knobs)
+            EXPECT_NEAR (knob->getValue(), parameter (id), 1.0e-4 * (1.0 + std::abs (parameter (id))))
+                << id << " after " << file.getFileName();
+    }
 }

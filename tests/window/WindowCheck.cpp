@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cmath>
 #include <iostream>
+#include <tuple>
 #include <thread>
 
 namespace juce
@@ -94,13 +95,39 @@ struct KnobCentres
         const int preVerbX = (int) (preDelay.x + knob / 2 + knobGap);
         decay = { (int) (preVerbX + knob + knobGap + knobUnit), rowTop + knob };
 
+        // LOW CUT hangs below the PRE EQ caption, left of the frame; the curve area lies well inside the frame.
+        const int mixBottom = (int) (rowTop + knob + 2.0 * knobGap) + knob;
+        const int eqTop = (int) (0.033 * W + mixBottom);
+        const int frameX = (int) (preVerbX + 0.5 * knobUnit);
+        const int leftCentre = (int) ((int) knobGap + 0.5 * (frameX - (int) knobGap));
+        const int lowCutY = (int) (eqTop + (int) (0.9 * (int) (0.37 * knobUnit)) + 0.15 * knobUnit);
+        lowCut = { (int) (leftCentre - 0.5 * knobUnit) + knob / 2, lowCutY + knob / 2 - knob / 8 };
+        curveArea = { frameX + knob / 4, (int) (eqTop + 0.3 * knobUnit), 4 * knob, (int) (0.3 * H) };
+
         const int smallButton = (int) (0.37 * knobUnit);
         const int presetsRight = (int) (0.375 * W) + (int) (0.25 * W);
         nextPreset = { (int) (presetsRight + 0.106 * smallButton) + (int) (1.06 * smallButton) / 2,
                        (int) (0.08 * rowTop) + smallButton / 2 };
     }
 
-    juce::Point<int> preDelay, decay, nextPreset;
+    juce::Point<int> preDelay, decay, nextPreset, lowCut;
+    juce::Rectangle<int> curveArea;
+};
+
+/** Counts the gestures the plug-in opens on one parameter, as the host hears them. */
+class GestureCount : private juce::AudioProcessorParameter::Listener
+{
+public:
+    explicit GestureCount (juce::AudioProcessorParameter& p) : parameter (p) { parameter.addListener (this); }
+    ~GestureCount() override { parameter.removeListener (this); }
+
+    std::atomic<int> begun { 0 };
+
+private:
+    void parameterValueChanged (int, float) override {}
+    void parameterGestureChanged (int, bool starting) override { begun += starting ? 1 : 0; }
+
+    juce::AudioProcessorParameter& parameter;
 };
 
 /** Plays noise through the plug-in on a thread of its own, as a host's audio callback does. */
@@ -161,6 +188,10 @@ struct HostedParameters
     juce::AudioProcessorParameter* lfoSync = nullptr;
     juce::AudioProcessorParameter* gain3 = nullptr;
     juce::AudioProcessorParameter* mix = nullptr;
+    juce::AudioProcessorParameter* preDelay = nullptr;
+    juce::AudioProcessorParameter* decaySync = nullptr;
+    juce::AudioProcessorParameter* lowCut = nullptr;
+    juce::AudioProcessorParameter* type3 = nullptr;
 
     /** Looks them up by name; false when the plug-in does not publish them all. */
     bool findIn (juce::AudioPluginInstance& instance)
@@ -172,9 +203,14 @@ struct HostedParameters
         lfoSync = findParameter (instance, "LFO Sync");
         gain3 = findParameter (instance, "Band3 Gain");
         mix = findParameter (instance, "Mix");
+        preDelay = findParameter (instance, "PreDelay");
+        decaySync = findParameter (instance, "Decay Sync");
+        lowCut = findParameter (instance, "Low Cut");
+        type3 = findParameter (instance, "Band3 Type");
 
-        return decay != nullptr && preDelaySync != nullptr && room != nullptr && plate != nullptr
-               && lfoSync != nullptr && gain3 != nullptr && mix != nullptr;
+        return decay != nullptr && preDelaySync != nullptr && room != nullptr && plate != nullptr && lfoSync != nullptr
+               && gain3 != nullptr && mix != nullptr && preDelay != nullptr && decaySync != nullptr
+               && lowCut != nullptr && type3 != nullptr;
     }
 };
 
@@ -215,7 +251,8 @@ void checkResize (juce::AudioProcessorEditor& editor, int cycle, const std::func
     check (pumpUntil (shown), "the resized window shows at " + juce::String (W) + " x " + juce::String (H));
 }
 
-/** Drags DECAY up, and double-clicks PREDELAY to toggle its sync switch. */
+/** Drags DECAY up, and double-clicks PREDELAY and DECAY: that toggles their sync switches and nothing else, so
+    the knobs keep their values and the host hears no gesture beyond the two presses. */
 void workKnobs (const XSession& x, juce::AudioProcessorEditor& editor, const HostedParameters& params)
 {
     const auto origin = editor.getScreenPosition();
@@ -225,11 +262,26 @@ void workKnobs (const XSession& x, juce::AudioProcessorEditor& editor, const Hos
     x.drag (from.x, from.y, from.x, from.y - 40, pump);
     check (pumpUntil ([&] { return params.decay->getValue() > decayBefore; }), "dragging the DECAY knob up raises Decay");
 
-    const float syncBefore = params.preDelaySync->getValue();
-    const auto target = origin + knobs.preDelay;
-    x.doubleClick (target.x, target.y, pump);
-    check (pumpUntil ([&] { return params.preDelaySync->getValue() != syncBefore; }),
-           "double-clicking PREDELAY toggles its sync switch");
+    params.preDelay->setValueNotifyingHost (0.6f);
+    pump (50);
+
+    using Parameter = juce::AudioProcessorParameter*;
+    using Knob = std::tuple<juce::Point<int>, Parameter, Parameter, const char*>;
+    const Knob modeKnobs[] { { knobs.preDelay, params.preDelay, params.preDelaySync, "PREDELAY" },
+                             { knobs.decay, params.decay, params.decaySync, "DECAY" } };
+
+    for (const auto& [centre, value, sync, name] : modeKnobs)
+    {
+        const float valueBefore = value->getValue();
+        const float syncBefore = sync->getValue();
+        const GestureCount gestures (*value);
+        const auto target = origin + centre;
+        x.doubleClick (target.x, target.y, pump);
+        const auto what = juce::String ("double-clicking ") + name;
+        check (pumpUntil ([&, s = sync] { return s->getValue() != syncBefore; }), what + " toggles its sync switch");
+        check (value->getValue() == valueBefore, what + " keeps its value");
+        check (gestures.begun.load() <= 2, what + " opens " + juce::String (gestures.begun.load()) + " gestures");
+    }
 }
 
 /** Steps to the next factory preset (from the bundle's own folder): it changes the settings but not the mix. */
@@ -255,6 +307,49 @@ void stepPreset (const XSession& x, juce::AudioPluginInstance& instance, juce::A
 
     check (pumpUntil (changed), "the > button loads a factory preset");
     check (std::abs (mix.getValue() - 0.37f) < 0.011f, "a preset leaves the mix as it was");
+}
+
+/** Puts the editor in a host window at the screen's top left, as the editor asks to be; returns whether the server
+    shows it at the editor's size, painted. */
+std::function<bool()> showWindow (const XSession& x, juce::AudioProcessorEditor& editor)
+{
+    editor.setTopLeftPosition (0, 0);
+    editor.addToDesktop (juce::ComponentPeer::windowIsResizable);
+    editor.setVisible (true);
+
+    return [&x, &editor]
+    {
+        const auto area = editor.getScreenBounds();
+        const auto window = (unsigned long) (juce::pointer_sized_uint) editor.getWindowHandle();
+        return x.isViewableAt (window, area.getWidth(), area.getHeight())
+            && x.fractionNotBlack (area.getX(), area.getY(), area.getWidth(), area.getHeight()) > 0.9;
+    };
+}
+
+/** Before any audio runs: the response curve follows a LOW CUT drag in the window, and a band type set by the host. */
+void checkCurveWithoutAudio (const XSession& x, juce::AudioPluginInstance& instance, const HostedParameters& params)
+{
+    std::unique_ptr<juce::AudioProcessorEditor> editor (instance.createEditorIfNeeded());
+    check (editor != nullptr && pumpUntil (showWindow (x, *editor)), "the editor's window shows before any audio");
+
+    if (failures > 0)
+        return;
+
+    const KnobCentres knobs (editor->getWidth(), editor->getHeight());
+    const auto area = knobs.curveArea + editor->getScreenPosition();
+    const auto curve = [&] { return x.grab (area.getX(), area.getY(), area.getWidth(), area.getHeight()); };
+    pump (200);
+    auto before = curve();
+
+    const float lowCutBefore = params.lowCut->getValue();
+    const auto from = editor->getScreenPosition() + knobs.lowCut;
+    x.drag (from.x, from.y, from.x, from.y - 60, pump);
+    check (params.lowCut->getValue() > lowCutBefore, "dragging LOW CUT up raises Low Cut");
+    check (pumpUntil ([&] { return curve() != before; }), "the curve follows LOW CUT without audio");
+
+    before = curve();
+    params.type3->setValueNotifyingHost (1.0f); // High Cut
+    check (pumpUntil ([&] { return curve() != before; }), "the curve follows the host's band type without audio");
 }
 
 /** Changes settings from the host, as automation or a preset would. */
@@ -284,6 +379,7 @@ int hostVst3 (const juce::String& bundle, int cycles)
 
     XSession x;
     instance->prepareToPlay (44100.0, 512);
+    checkCurveWithoutAudio (x, *instance, params);
     AudioThread audio (*instance);
     int editorsShown = 0;
 
@@ -304,19 +400,7 @@ int hostVst3 (const juce::String& bundle, int cycles)
         if (editor == nullptr)
             break;
 
-        // A host window at the screen's top left, as the editor asks to be.
-        editor->setTopLeftPosition (0, 0);
-        editor->addToDesktop (juce::ComponentPeer::windowIsResizable);
-        editor->setVisible (true);
-
-        // Each window is waited for until the server shows it at the editor's size, painted.
-        const auto shown = [&]
-        {
-            const auto area = editor->getScreenBounds();
-            const auto window = (unsigned long) (juce::pointer_sized_uint) editor->getWindowHandle();
-            return x.isViewableAt (window, area.getWidth(), area.getHeight())
-                && x.fractionNotBlack (area.getX(), area.getY(), area.getWidth(), area.getHeight()) > 0.9;
-        };
+        const auto shown = showWindow (x, *editor);
         const bool painted = pumpUntil (shown);
         check (painted, "the editor's window shows, painted, at " + editor->getBounds().toString());
         editorsShown += painted && (cycle == 0 || cycle == cycles - 1) ? 1 : 0;

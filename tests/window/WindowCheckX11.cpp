@@ -107,28 +107,39 @@ XSession::~XSession()
         XCloseDisplay (asDisplay (display));
 }
 
-double XSession::fractionNotBlack (int x, int y, int width, int height) const
+std::vector<unsigned long> XSession::grab (int x, int y, int width, int height) const
 {
     auto* d = asDisplay (display);
+    std::vector<unsigned long> pixels;
 
     if (d == nullptr || width <= 0 || height <= 0)
-        return 0.0;
+        return pixels;
 
     XImage* image = XGetImage (d, DefaultRootWindow (d), x, y, (unsigned) width, (unsigned) height, AllPlanes, ZPixmap);
 
     if (image == nullptr)
-        return 0.0;
+        return pixels;
 
-    long lit = 0, total = 0;
-
-    for (int py = 0; py < height; py += 3)
-        for (int px = 0; px < width; px += 3)
-        {
-            ++total;
-            lit += (XGetPixel (image, px, py) & 0xffffff) != 0 ? 1 : 0;
-        }
+    for (int py = 0; py < height; ++py)
+        for (int px = 0; px < width; ++px)
+            pixels.push_back (XGetPixel (image, px, py) & 0xffffff);
 
     XDestroyImage (image);
+    return pixels;
+}
+
+double XSession::fractionNotBlack (int x, int y, int width, int height) const
+{
+    const auto pixels = grab (x, y, width, height);
+    long lit = 0, total = 0;
+
+    for (size_t row = 0; row < pixels.size(); row += 3 * (size_t) width)
+        for (size_t i = row; i < row + (size_t) width; i += 3)
+        {
+            ++total;
+            lit += pixels[i] != 0 ? 1 : 0;
+        }
+
     return total > 0 ? (double) lit / (double) total : 0.0;
 }
 

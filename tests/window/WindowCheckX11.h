@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 /** A connection of our own to the X server the windows under test live on: screen grabs, synthetic mouse input
     (the XTEST extension, as a user's hand would give it) and the close request a window manager sends.
@@ -32,6 +33,9 @@ public:
 
     /** Runs the program's message loop for the given milliseconds while the server delivers the input. */
     using Pump = std::function<void (int)>;
+
+    /** The pixels of the screen area, row by row, as 0xRRGGBB. */
+    std::vector<unsigned long> grab (int x, int y, int width, int height) const;
 
     /** The share of pixels in the screen area that are not black. */
     double fractionNotBlack (int x, int y, int width, int height) const;
