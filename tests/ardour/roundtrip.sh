@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Runs the plug-in in Ardour, headless (its Lua session tool and its export tool, on Ardour's dummy audio backend):
+# a session with a stereo track playing the demo sound through the plug-in, with a few parameters changed, is
+# exported and compared with vellumar-render on the same input and settings; the
+# reopened session must hold the values it was saved with.
+#
+#   roundtrip.sh VST3|LV2 BUNDLE VELLUMAR_RENDER VELLUMAR_DEMO_SOUND VELLUMAR_EXPORT_CHECK
+#
+# Exits with 77 (ctest's "skipped") where Ardour is not installed.
+set -euo pipefail
+format="$1" bundle="$(cd "$2" && pwd)" render="$3" demo_sound="$4" export_check="$5"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+if ! command -v ardour7-lua >/dev/null || ! command -v ardour7-export >/dev/null; then
+    echo "SKIPPED: Ardour 7 (Debian's ardour package, which scripts/setup.sh --tests installs) is not installed"
+    exit 77
+fi
+
+# Ardour writes its configuration, plug-in cache and session files here, never into the user's home.
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache"
+export XDG_DATA_HOME="$work/home/.local/share"
+mkdir -p "$XDG_CONFIG_HOME/ardour7"
+
+# Only this build's bundle is found: an LV2 through LV2_PATH, a VST3 through Ardour's search path and its scanner,
+# which writes the plug-in cache that Ardour's tools read (they do not scan by themselves).
+if [ "$format" = LV2 ]; then
+    export LV2_PATH="$(dirname "$bundle")"
+else
+    cat > "$XDG_CONFIG_HOME/ardour7/config" <<CONFIG
+<?xml version="1.0" encoding="UTF-8"?>
+<Ardour>
+  <Config>
+    <Option name="plugin-path-vst3" value="$(dirname "$bundle")"/>
+  </Config>
+</Ardour>
+CONFIG
+    LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst3-scanner --quiet "$bundle"
+fi
+
+# The same values as session.lua sets; a tail long enough for Decay 1 s.
+tail_seconds=2
+settings=(--set Decay=1 --set Mix=60 --set Character=40)
+
+session="$work/session"
+"$demo_sound" "$work/input.wav" 44100 >/dev/null
+"$render" --quiet --tail "$tail_seconds" "${settings[@]}" "$work/input.wav" "$work/reference.wav"
+
+# Each step is a run of its own; Ardour's chatter goes to a log that is shown only when a step fails.
+step() {
+    if ! timeout 120 "$@" >"$work/log" 2>&1; then
+        cat "$work/log"
+        echo "FAILED: $*"
+        exit 1
+    fi
+    grep -E "^(created|inserted|the plug-in)|FAIL" "$work/log" || true
+}
+step ardour7-lua "$here/session.lua" create "$session" "$format" "$work/input.wav" "$tail_seconds"
+step ardour7-lua "$here/session.lua" insert "$session" "$format"
+step ardour7-export -b float -o "$work/export.wav" "$session" session
+step ardour7-lua "$here/session.lua" check "$session" "$format"
+
+# Ardour compensates the plug-in's latency, so the export must line up with the reference exactly; the two may
+# differ by float rounding only.
+"$export_check" "$work/export.wav" "$work/reference.wav" 0 -110
