@@ -17,7 +17,8 @@ namespace
 std::unique_ptr<juce::AudioBuffer<float>> readWav (const juce::String& path)
 {
     juce::WavAudioFormat wav;
-    std::unique_ptr<juce::AudioFormatReader> reader (wav.createReaderFor (juce::File (path).createInputStream().release(), true));
+    std::unique_ptr<juce::AudioFormatReader> reader (
+        wav.createReaderFor (juce::File (path).createInputStream().release(), true));
 
     if (reader == nullptr || reader->numChannels != 2 || reader->lengthInSamples > (1 << 24))
     {

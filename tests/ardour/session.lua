@@ -105,22 +105,26 @@ local function addRegion (input, tailSeconds)
 
     local sources = ""
     for channel = 0, 1 do
-        sources = sources .. string.format ('    <Source name="%s" type="audio" flags="" id="%d" captured-for="" take-id="" '
-            .. 'channel="%d" origin="" natural-position="a0" gain="1"/>\n', fileName, ids[channel + 1], channel)
+        sources = sources .. string.format ('    <Source name="%s" type="audio" flags="" id="%d" captured-for="" '
+            .. 'take-id="" channel="%d" origin="" natural-position="a0" gain="1"/>\n',
+            fileName, ids[channel + 1], channel)
     end
+    -- Fades off, so that the region plays the file as it is.
     local function region (id, wholeFile)
-        return string.format ('<Region name="input" muted="0" opaque="1" locked="0" video-locked="0" automatic="%d" '
-            .. 'whole-file="%d" import="0" external="0" sync-marked="0" left-of-split="0" right-of-split="0" hidden="0" '
-            .. 'position-locked="0" valid-transients="0" start="a0" length="%s" sync-position="a0" ancestral-start="a0" '
-            .. 'ancestral-length="a0@a0" stretch="1" shift="1" layering-index="0" tags="" contents="0" envelope-active="0" '
-            .. 'default-fade-in="0" default-fade-out="0" fade-in-active="0" fade-out-active="0" scale-amplitude="1" '
-            .. 'id="%d" type="audio" first-edit="nothing" source-0="%d" source-1="%d" master-source-0="%d" '
-            .. 'master-source-1="%d" channels="2"/>', wholeFile, wholeFile, length, id, ids[1], ids[2], ids[1], ids[2])
+        return string.format ('<Region name="input" muted="0" opaque="1" locked="0" video-locked="0" '
+            .. 'automatic="%d" whole-file="%d" import="0" external="0" sync-marked="0" left-of-split="0" '
+            .. 'right-of-split="0" hidden="0" position-locked="0" valid-transients="0" start="a0" length="%s" '
+            .. 'sync-position="a0" ancestral-start="a0" ancestral-length="a0@a0" stretch="1" shift="1" '
+            .. 'layering-index="0" tags="" contents="0" envelope-active="0" default-fade-in="0" default-fade-out="0" '
+            .. 'fade-in-active="0" fade-out-active="0" scale-amplitude="1" id="%d" type="audio" first-edit="nothing" '
+            .. 'source-0="%d" source-1="%d" master-source-0="%d" master-source-1="%d" channels="2"/>',
+            wholeFile, wholeFile, length, id, ids[1], ids[2], ids[1], ids[2])
     end
 
     local function replace (pattern, replacement)
         local replaced
-        xml, replaced = xml:gsub (pattern, type (replacement) == "function" and replacement or function () return replacement end, 1)
+        local replace = type (replacement) == "function" and replacement or function () return replacement end
+        xml, replaced = xml:gsub (pattern, replace, 1)
         if replaced ~= 1 then fail ("the saved session has no " .. pattern) end
     end
     replace ('id%-counter="%d+"', string.format ('id-counter="%d"', ids[5]))
@@ -143,6 +147,14 @@ local function create ()
     local tracks = Session:new_audio_track (2, 2, nil, 1, "Input", ARDOUR.PresentationInfo.max_order,
                                             ARDOUR.TrackMode.Normal, true)
     if tracks:size () ~= 1 then fail ("cannot add a stereo track") end
+    -- Ardour connects a new track to the master bus on a thread of its own, which may not have run by the time
+    -- the session is saved; the export plays the master bus, so the track is connected here.
+    for channel = 0, 1 do
+        local port = tracks:front ():output ():audio (channel)
+        local master = Session:master_out ():input ():audio (channel):name ()
+        port:connect (master)
+        if not port:connected_to (master) then fail ("cannot connect the track to the master bus") end
+    end
     Session:save_state ("", false, false, false, false, false)
     tracks = nil
     collectgarbage ()
@@ -171,17 +183,54 @@ local function insert ()
     say ("inserted the " .. format .. " and set its parameters")
 end
 
+-- The plug-in's state as the LV2 last handed it to Ardour: the session names the folder of the state file, which
+-- holds JUCE's text form of the state block (its length, a dot, then six bits a character, lowest first).
+local function savedLv2State (proc)
+    local xml = readFile (folder .. "/" .. name .. ".ardour")
+    local node = xml:match ('<Processor id="' .. proc:to_stateful ():id ():to_s () .. '".-</Processor>')
+    local stateDir = node and node:match ('<lv2 [^>]*state%-dir="([^"]+)"')
+    if not stateDir then fail ("the session holds no LV2 state for the plug-in") end
+    local path = folder .. "/plugins/" .. proc:to_stateful ():id ():to_s () .. "/" .. stateDir .. "/state.ttl"
+    local size, text = readFile (path):match ('StateString> "(%d+)%.([^"]*)"')
+    if not size then fail (path .. " holds no state") end
+
+    local alphabet = ".ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+"
+    local bytes = {}
+    for i = 1, tonumber (size) do bytes[i] = 0 end
+    for i = 1, #text do
+        local digit = alphabet:find (text:sub (i, i), 1, true) - 1
+        for bit = 0, 5 do
+            local position = (i - 1) * 6 + bit
+            local byte = position // 8 + 1
+            if byte <= #bytes and (digit >> bit) & 1 == 1 then bytes[byte] = bytes[byte] | (1 << (position % 8)) end
+        end
+    end
+    local chars = {}
+    for i, b in ipairs (bytes) do chars[i] = string.char (b) end
+    return table.concat (chars)
+end
+
+-- A parameter's value in the state block, a JUCE ValueTree in binary: a PARAM child whose "id" is the ID's string
+-- (marker 5) and whose "value" is a double (9 bytes: marker 4 and the number).
+local function stateValue (state, id)
+    local at = state:find ("\5" .. id .. "\0", 1, true)
+    local value = at and state:find ("value\0\1\9\4", at, true)
+    if not value then fail ("the plug-in's state has no value for " .. id) end
+    return string.unpack ("<d", state, value + 9)
+end
+
 local function check ()
     if not load_session (folder, name) then fail ("cannot reopen the session") end
     local _, proc = plugin ()
+    local state
     if format == "LV2" then
-        -- JUCE 7.0.5's LV2 wrapper does not answer a host's request for the values, so Ardour shows each as 0;
-        -- the export, made from the saved session, is what shows that they came back.
-        say ("the plug-in is back; Ardour cannot read an LV2's values from this wrapper")
-        return
+        -- JUCE 7.0.5's LV2 wrapper does not answer a host's request for the values, so Ardour shows each as 0.
+        -- Saved again, the session holds the state the reopened plug-in gives.
+        Session:save_state ("", false, false, false, false, false)
+        state = savedLv2State (proc)
     end
     for _, s in ipairs (settings) do
-        local value = control (proc, s.id, s.name):get_value ()
+        local value = state and stateValue (state, s.id) or control (proc, s.id, s.name):get_value ()
         if math.abs (value - hostValue (s)) > 1.0e-4 then
             fail (string.format ("%s came back as %g, not %g", s.id, value, hostValue (s)))
         end
