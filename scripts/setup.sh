@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs every Debian package that the build, the tests and the tools need. Safe to run again: it is quiet
 # and installs nothing when everything is already there.
-# With --tests it also tries to install what only the test command uses: Ardour and a JACK server, for the test
-# that runs the plug-in in a real DAW. A machine whose package sources lack them still builds and tests; that one
-# test then says why it is skipped. The main job (the demo) never pulls in a DAW.
+# With --tests it also tries to install what only the test command uses: Ardour, for the test that runs the
+# plug-in in a real DAW. A machine whose package sources lack it still builds and tests; that one test then says
+# why it is skipped. The main job (the demo) never pulls in a DAW.
 set -euo pipefail
 
 packages=(
@@ -40,7 +40,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 if [ "${1:-}" = "--tests" ]; then
-    mapfile -t missing < <(missing_of ardour jackd2)
+    mapfile -t missing < <(missing_of ardour)
     if [ ${#missing[@]} -gt 0 ]; then
         echo "Installing for the Ardour test: ${missing[*]}"
         "${sudo_cmd[@]}" apt-get update -qq

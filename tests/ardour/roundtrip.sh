@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the plug-in in Ardour, headless (its Lua session tool and its export tool, on Ardour's dummy audio backend):
 # a session with a stereo track playing the demo sound through the plug-in, with a few parameters changed, is
-# exported and compared with vellumar-render on the same input and settings; the
-# reopened session must hold the values it was saved with.
+# exported and compared with vellumar-render on the same input and settings; the reopened session must hold the
+# values it was saved with.
 #
 #   roundtrip.sh VST3|LV2 BUNDLE VELLUMAR_RENDER VELLUMAR_DEMO_SOUND VELLUMAR_EXPORT_CHECK
 #
