@@ -229,6 +229,7 @@ local function check ()
         Session:save_state ("", false, false, false, false, false)
         state = savedLv2State (proc)
     end
+    -- A VST3's control reads the value from the plug-in itself.
     for _, s in ipairs (settings) do
         local value = state and stateValue (state, s.id) or control (proc, s.id, s.name):get_value ()
         if math.abs (value - hostValue (s)) > 1.0e-4 then
