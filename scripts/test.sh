@@ -12,7 +12,7 @@ asan="${VELLUMAR_ASAN_BUILD_DIR:-$root/build-asan}"
 asan_options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
               -DVELLUMAR_SANITIZE=ON -DVELLUMAR_FUZZ=ON -DVELLUMAR_BUILD_BENCH=OFF)
 
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" --tests
 "$root/scripts/build.sh"
 
 echo "ThreadSanitizer: tests whose names contain Concurrency"
