@@ -1,3 +1,4 @@
+#include "../AllocationCounter.h"
 #include "../SignalHelpers.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -232,6 +233,29 @@ TEST_P (BuiltPlugin, SavesAndRestoresItsSettingsInAFreshInstance)
             EXPECT_NEAR (param->getValue(), sent[param->getName (100)], 1.0e-4f) << param->getName (100);
         }
     }
+}
+
+// The format's wrapper, the host's side and the processor together: no block allocates once the first has run.
+TEST_P (BuiltPlugin, ProcessesWithoutAllocating)
+{
+    ASSERT_EQ (types.size(), 1);
+    auto instance = create();
+    ASSERT_NE (instance, nullptr);
+    instance->prepareToPlay (44100.0, 512);
+    juce::AudioBuffer<float> buffer (2, 512);
+    juce::MidiBuffer midi;
+    juce::Random random (3);
+    fillNoise (buffer, random, 0.25f);
+    instance->processBlock (buffer, midi);
+
+    AllocationCounter counter;
+    for (int b = 0; b < 100; ++b)
+    {
+        fillNoise (buffer, random, 0.25f);
+        instance->processBlock (buffer, midi);
+    }
+    EXPECT_EQ (counter.count(), 0u);
+    instance->releaseResources();
 }
 
 // With no key connected the reverb ducks itself at SideChain 100 %, in both formats alike.
