@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <map>
+#include <optional>
 
 using namespace testing_helpers;
 
@@ -93,15 +94,20 @@ protected:
         juce::MidiBuffer midi;
         juce::Random random (21);
         float peak = 0.0f;
+        std::optional<AllocationCounter> counter;
 
+        // The wrapper, the host's side and the processor together allocate nothing once the first block has run.
         for (int b = 0; b < blocks; ++b)
         {
             fillNoise (buffer, random, 0.25f);
             instance.processBlock (buffer, midi);
             ASSERT_TRUE (allFiniteAndNormal (buffer));
             peak = std::max (peak, buffer.getMagnitude (0, 0, block));
+            if (! counter.has_value())
+                counter.emplace();
         }
 
+        EXPECT_EQ (counter->count(), 0u);
         last = buffer;
         EXPECT_GT (peak, 0.01f);
         instance.releaseResources();
@@ -235,29 +241,6 @@ TEST_P (BuiltPlugin, SavesAndRestoresItsSettingsInAFreshInstance)
     }
 }
 
-// The format's wrapper, the host's side and the processor together: no block allocates once the first has run.
-TEST_P (BuiltPlugin, ProcessesWithoutAllocating)
-{
-    ASSERT_EQ (types.size(), 1);
-    auto instance = create();
-    ASSERT_NE (instance, nullptr);
-    instance->prepareToPlay (44100.0, 512);
-    juce::AudioBuffer<float> buffer (2, 512);
-    juce::MidiBuffer midi;
-    juce::Random random (3);
-    fillNoise (buffer, random, 0.25f);
-    instance->processBlock (buffer, midi);
-
-    AllocationCounter counter;
-    for (int b = 0; b < 100; ++b)
-    {
-        fillNoise (buffer, random, 0.25f);
-        instance->processBlock (buffer, midi);
-    }
-    EXPECT_EQ (counter.count(), 0u);
-    instance->releaseResources();
-}
-
 // With no key connected the reverb ducks itself at SideChain 100 %, in both formats alike.
 TEST_P (BuiltPlugin, WithoutAKeyDucksAsTheOtherFormatDoes)
 {
@@ -341,8 +324,8 @@ TEST (LV2Bundle, TheSidechainPortsAreOptionalAndEveryParameterHasItsOwnName)
     EXPECT_FALSE (manifest.contains ("rdfs:label \"\"")); // a host lists presets by their labels
 }
 
-// The bundle driven as a bare LV2 host drives it: its own entry point, a URID map and the atom ports, with the
-// key's ports left unconnected.
+// The bundle driven as a bare LV2 host would: its entry point, a URID map and the atom ports, with the key's ports
+// left unconnected. JUCE's own LV2 hosting never asks for values.
 TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
 {
     std::vector<std::string> uris { "" }; // URID 0 means none
@@ -371,12 +354,10 @@ TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
     ASSERT_NE (instance, nullptr);
 
     // Ports as the bundle numbers them: main input, key, output, then the atom ports in and out.
-    std::vector<float> input (maxBlock, 0.1f), output[2] { std::vector<float> (maxBlock), std::vector<float> (maxBlock) };
+    std::vector<float> input (maxBlock, 0.1f), output (maxBlock);
     std::vector<uint64_t> in (1024), out (8192);
-    for (uint32_t port : { 0u, 1u })
-        descriptor->connect_port (instance, port, input.data());
-    descriptor->connect_port (instance, 4, output[0].data());
-    descriptor->connect_port (instance, 5, output[1].data());
+    for (uint32_t port : { 0u, 1u, 4u, 5u })
+        descriptor->connect_port (instance, port, port < 4 ? input.data() : output.data());
     descriptor->connect_port (instance, 6, in.data());
     descriptor->connect_port (instance, 7, out.data());
     descriptor->activate (instance);
@@ -418,7 +399,7 @@ TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
     EXPECT_EQ (values["urn:quelt:vellumar:3Gain"], 6.0f);
     EXPECT_EQ (values["urn:quelt:vellumar:1Gain"], 0.0f);
     EXPECT_EQ (values["urn:quelt:vellumar:Mix"], 30.0f);
-    EXPECT_TRUE (std::isfinite (output[0][(size_t) maxBlock - 1]));
+    EXPECT_TRUE (std::isfinite (output.back()));
 
     descriptor->deactivate (instance);
     descriptor->cleanup (instance);
