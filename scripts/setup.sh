@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config ccache git
+    build-essential cmake ninja-build pkg-config ccache git patch
     juce-modules-source
     libasound2-dev libfreetype-dev libfontconfig1-dev libx11-dev libxcomposite-dev libxcursor-dev libxext-dev
     libxinerama-dev libxrandr-dev libxrender-dev libpng-dev libjpeg-dev zlib1g-dev

@@ -67,7 +67,7 @@ TEST (ProcessorCore, IdentityAndOverrides)
     EXPECT_EQ (processor.getBusCount (true), 2);
     EXPECT_EQ (processor.getBusCount (false), 1);
     EXPECT_EQ (processor.getBus (true, 1)->getName(), "Sidechain");
-    // Outside an LV2 host the key input is off until the host connects one.
+    // The key input is off until the host connects one.
     EXPECT_FALSE (processor.getBus (true, 1)->isEnabled());
     EXPECT_TRUE (processor.getBus (true, 0)->isEnabled());
 }

@@ -29,14 +29,10 @@ VellumarProcessor::BusesProperties VellumarProcessor::makeBuses()
     // This runs first in every construction, before any engine could plan a transform.
     makeFftPlannerThreadSafe();
 
-    // JUCE's LV2 wrapper reads every input port it declared without checking that the host connected it, and it
-    // declares the ports of a bus that is off by default as optional. An LV2 host that leaves the key unconnected
-    // would crash the plug-in, so there the side-chain is a required port: on from the start.
-    const bool sidechainOnByDefault = juce::PluginHostType::getPluginLoadedAs() == juce::AudioProcessor::wrapperType_LV2;
-
+    // The side-chain is off until a host connects a key; an LV2 host may leave its ports unconnected.
     return BusesProperties()
         .withInput ("Input", juce::AudioChannelSet::stereo(), true)
-        .withInput ("Sidechain", juce::AudioChannelSet::stereo(), sidechainOnByDefault)
+        .withInput ("Sidechain", juce::AudioChannelSet::stereo(), false)
         .withOutput ("Output", juce::AudioChannelSet::stereo(), true);
 }
 
