@@ -26,7 +26,7 @@ static bool readsAsPcm (std::string_view bytes)
     juce::WavAudioFormat wav;
     juce::AiffAudioFormat aiff;
 
-    for (juce::AudioFormat* format : { static_cast<juce::AudioFormat*> (&wav), static_cast<juce::AudioFormat*> (&aiff) })
+    for (auto* format : std::initializer_list<juce::AudioFormat*> { &wav, &aiff })
     {
         std::unique_ptr<juce::AudioFormatReader> reader (
             format->createReaderFor (new juce::MemoryInputStream (bytes.data(), bytes.size(), false), true));

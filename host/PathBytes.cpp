@@ -161,7 +161,8 @@ bool isRegularFile (const juce::File& file)
 bool isSameFile (const juce::File& a, const juce::File& b)
 {
     std::error_code ignored;
-    return std::filesystem::equivalent (std::filesystem::path (pathOf (a)), std::filesystem::path (pathOf (b)), ignored);
+    return std::filesystem::equivalent (std::filesystem::path (pathOf (a)), std::filesystem::path (pathOf (b)),
+                                        ignored);
 }
 
 std::unique_ptr<juce::InputStream> openForReading (const juce::File& file)

@@ -25,8 +25,8 @@ juce::String unitOf (const juce::String& id)
         return "Hz";
     if (id == ids::outGain || id.endsWith (ids::bandGain))
         return "dB";
-    if (juce::StringArray { ids::preVerb, ids::lfoDepth, ids::character, ids::drive, ids::sideChain, ids::width, ids::mix }
-            .contains (id))
+    if (juce::StringArray { ids::preVerb, ids::lfoDepth, ids::character, ids::drive, ids::sideChain, ids::width,
+                            ids::mix }.contains (id))
         return "%";
     return {};
 }
@@ -130,7 +130,8 @@ bool applySetting (VellumarProcessor& processor, const juce::String& id, const j
             error = "value \"" + text + "\" for " + id + " is not a whole number: "
                     + (isSwitch ? juce::String ("it must be On or Off (or 1 or 0)")
                                 : id + " takes " + rangeText (range)
-                                      + (choice != nullptr ? " or one of: " + choice->choices.joinIntoString (", ") : juce::String()));
+                                      + (choice != nullptr ? " or one of: " + choice->choices.joinIntoString (", ")
+                                                           : juce::String()));
             return false;
         }
 
@@ -278,7 +279,8 @@ bool renderBlocks (VellumarProcessor& processor, const RenderInput& audio, const
 {
     const int blockSize = options.blockSize;
     const int mainInputs = audio.input.getNumChannels();
-    juce::AudioBuffer<float> block (std::max (processor.getTotalNumInputChannels(), processor.getTotalNumOutputChannels()), blockSize);
+    const int numChannels = std::max (processor.getTotalNumInputChannels(), processor.getTotalNumOutputChannels());
+    juce::AudioBuffer<float> block (numChannels, blockSize);
     juce::MidiBuffer midi;
     juce::Random blockSizes (0x5eed);
 
@@ -423,8 +425,9 @@ int runRender (const RenderOptions& options, std::ostream& out, std::ostream& er
     const double audioSeconds = total / sampleRate;
 
     if (! options.quiet)
-        out << "Rendered " << juce::String (audioSeconds, 2) << " s of audio (" << processor->getTotalNumOutputChannels()
-            << " channels, " << juce::String (sampleRate, 0) << " Hz) to " << pathbytes::pathOf (options.output) << "\n"
+        out << "Rendered " << juce::String (audioSeconds, 2) << " s of audio ("
+            << processor->getTotalNumOutputChannels() << " channels, " << juce::String (sampleRate, 0) << " Hz) to "
+            << pathbytes::pathOf (options.output) << "\n"
             << "Realtime factor: " << juce::String (audioSeconds / std::max (processingSeconds, 1.0e-9), 1)
             << "x (" << juce::String (processingSeconds, 3) << " s of processing)\n";
 

@@ -127,9 +127,9 @@ std::unique_ptr<juce::AudioFormatReader> openWav (juce::AudioFormatManager& form
         format == juce::WavAudioFormat().getFormatName() || format == juce::AiffAudioFormat().getFormatName())
     {
         const auto bytesPerFrame = (juce::int64) reader->numChannels * (juce::int64) reader->bitsPerSample / 8;
-        const auto held = layout.dataStart < 0 || bytesPerFrame <= 0
-                              ? fileSize / std::max (bytesPerFrame, (juce::int64) 1)
-                              : std::max ((juce::int64) 0, std::min (fileSize - layout.dataStart, layout.dataLength)) / bytesPerFrame;
+        const auto audioBytes = layout.dataStart < 0 ? fileSize
+                                                     : std::min (fileSize - layout.dataStart, layout.dataLength);
+        const auto held = std::max ((juce::int64) 0, audioBytes) / std::max (bytesPerFrame, (juce::int64) 1);
 
         if (held < reader->lengthInSamples)
         {

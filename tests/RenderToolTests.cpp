@@ -147,7 +147,9 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
     }
 
     // Bytes as a hostile command line gives them, not UTF-8: only a file name may be so.
-    const auto rawBytes = [] (const char* bytes) { return juce::String (juce::CharPointer_UTF8 (bytes), juce::CharPointer_UTF8 (bytes + std::strlen (bytes))); };
+    const auto rawBytes = [] (const char* bytes) {
+        return juce::String (juce::CharPointer_UTF8 (bytes), juce::CharPointer_UTF8 (bytes + std::strlen (bytes)));
+    };
 
     struct Case
     {
