@@ -1,9 +1,11 @@
 // vellumar-render's command line, one argument a line, and the --set values it hands to the parameters.
 
 #include "fuzz/FuzzSupport.h"
+#include "host/PathBytes.h"
 #include "host/Render.h"
 
 #include <cstring>
+#include <string>
 
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {
@@ -15,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     using namespace fuzzsupport;
 
-    // Converted one by one as main() does with argv.
+    // Converted one by one as main() does with argv (which holds no NUL: an argument ends at the first one). The
+    // bytes of each argument must come back unchanged, for file names that are not UTF-8.
     juce::StringArray args;
     const auto* bytes = reinterpret_cast<const char*> (data);
     for (size_t start = 0; start <= size;)
@@ -23,7 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
         const auto* end = start < size ? static_cast<const char*> (std::memchr (bytes + start, '\n', size - start))
                                        : nullptr;
         const auto length = end != nullptr ? (size_t) (end - bytes) - start : size - start;
-        args.add (juce::String::fromUTF8 (bytes + start, (int) length));
+        const std::string arg (bytes + start, strnlen (bytes + start, length));
+        args.add (pathbytes::argumentText (arg.c_str()));
+        check (pathbytes::bytesOf (args[args.size() - 1]) == arg, "an argument's bytes changed on the way");
         start += length + 1;
     }
 

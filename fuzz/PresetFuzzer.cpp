@@ -15,10 +15,12 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     const auto file = writeScratch ("input.rev", data, size);
     auto& processor = processorAtDefaults();
     const auto before = snapshot (processor);
-    processor.loadPreset (file);
+    const bool loaded = processor.loadPreset (file);
     const auto after = snapshot (processor);
 
     checkValues (processor);
+    check (loaded || (after.values == before.values && after.sameSelection (before)),
+           "a refused preset changed something");
     checkOnlyNamedChanged (processor, before, after, data, size);
     check (after.sameSelection (before), "a preset changed the impulse-response selection");
 

@@ -6,6 +6,7 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include <cstring>
 #include <iostream>
 
 namespace
@@ -96,6 +97,11 @@ int main (int argc, char* argv[])
     withKey.append (key.getData(), key.getSize());
     writeWav ("with-sidechain.wav", withKey);
 
+    // A file cut off inside its audio, whose header still claims all of it.
+    auto cut = makeWav (44100.0, 2, 16, 300);
+    cut.setSize (cut.getSize() / 2);
+    writeWav ("cut-off.wav", cut);
+
     const std::pair<const char*, const char*> commandLines[] {
         { "plain", "in.wav\nout.wav" },
         { "options", "--block\n256\n--variable-blocks\n--tail\n2.5\n-q\nin.wav\nout.wav" },
@@ -103,9 +109,11 @@ int main (int argc, char* argv[])
                   "--set\n3Type=High Cut\nin.wav\nout.wav" },
         { "sidechain", "--sidechain\nkey.wav\n--preset\nhall.rev\nin.wav\nout.wav" },
         { "list", "--list-params" },
+        { "units", "--set\nPreDelay=0.2s\n--set\n3Type=1.5\n--set\nMix=50dB\n--tail\n1e3\ncaf\xe9.wav\nout.wav" },
     };
+    // Written as bytes: not every line is UTF-8.
     for (const auto& [name, text] : commandLines)
-        commandDir.getChildFile (name).replaceWithText (text);
+        commandDir.getChildFile (name).replaceWithData (text, std::strlen (text));
 
     return 0;
 }

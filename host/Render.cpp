@@ -4,6 +4,7 @@
 #include "engine/parameters/ParameterIds.h"
 #include "engine/processor/VellumarProcessor.h"
 #include "engine/state/StateData.h"
+#include "host/PathBytes.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
@@ -13,40 +14,74 @@
 
 namespace
 {
-bool isPlainNumber (const juce::String& text)
+// The unit a number parameter is set in; the others (band Q, drive type, switches, choices) take plain numbers.
+juce::String unitOf (const juce::String& id)
 {
-    return statedata::numberFromText (text).has_value();
+    if (id == ids::preDelay)
+        return "ms";
+    if (id == ids::decay)
+        return "s";
+    if (id == ids::lfoSpeed || id == ids::lowCut || id == ids::highCut || id.endsWith (ids::bandFreq))
+        return "Hz";
+    if (id == ids::outGain || id.endsWith (ids::bandGain))
+        return "dB";
+    if (juce::StringArray { ids::preVerb, ids::lfoDepth, ids::character, ids::drive, ids::sideChain, ids::width,
+                            ids::mix }.contains (id))
+        return "%";
+    return {};
 }
 
-// "2.5 kHz" -> 2500, "-3 dB" -> -3; false when the text is not a number with one of the known units. In double:
-// a float cannot hold every number that can be typed.
-bool parseWithUnit (const juce::String& text, double& value)
+enum class Reading
+{
+    number,
+    notANumber,
+    wrongUnit
+};
+
+// "2.5 kHz" -> 2500 for a parameter in Hz, "0.2 s" -> 200 for one in ms, "-3 dB" -> -3. A unit must be the
+// parameter's own or convert to it; the number must be one as a whole. In double: a float cannot hold every
+// number that can be typed.
+Reading readNumber (const juce::String& text, const juce::String& unit, double& value)
 {
     const auto t = text.trim();
-    const int unitStart = t.indexOfAnyOf ("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ%");
+    int unitStart = t.length();
 
-    if (unitStart <= 0)
-        return false;
+    while (unitStart > 0 && (juce::CharacterFunctions::isLetter (t[unitStart - 1]) || t[unitStart - 1] == '%'))
+        --unitStart;
 
-    const auto number = t.substring (0, unitStart).trim();
-    const auto unit = t.substring (unitStart).trim();
+    const auto number = statedata::numberFromText (t.substring (0, unitStart));
+    const auto given = t.substring (unitStart);
 
-    if (! isPlainNumber (number))
-        return false;
+    if (! number)
+        return Reading::notANumber;
 
-    static const juce::StringArray units { "Hz", "ms", "s", "%", "dB" };
-
-    if (unit.equalsIgnoreCase ("kHz"))
+    struct Conversion
     {
-        value = *statedata::numberFromText (number) * 1000.0;
-        return true;
+        const char* from;
+        const char* to;
+        double factor;
+    };
+    static constexpr Conversion conversions[] { { "Hz", "Hz", 1.0 }, { "kHz", "Hz", 1000.0 }, { "ms", "ms", 1.0 },
+                                                { "s", "ms", 1000.0 },  { "s", "s", 1.0 },        { "ms", "s", 0.001 },
+                                                { "%", "%", 1.0 },      { "dB", "dB", 1.0 } };
+
+    if (given.isEmpty())
+    {
+        value = *number;
+        return Reading::number;
     }
 
-    if (! units.contains (unit, true))
-        return false;
+    for (const auto& c : conversions)
+    {
+        if (given.equalsIgnoreCase (c.from) && unit == c.to)
+        {
+            value = *number * c.factor;
+            return Reading::number;
+        }
+    }
 
-    value = *statedata::numberFromText (number);
-    return true;
+    const bool known = juce::StringArray { "Hz", "kHz", "ms", "s", "%", "dB" }.contains (given, true);
+    return known ? Reading::wrongUnit : Reading::notANumber;
 }
 
 juce::String rangeText (const juce::NormalisableRange<float>& range)
@@ -66,16 +101,37 @@ bool applySetting (VellumarProcessor& processor, const juce::String& id, const j
     }
 
     const auto& range = parameter->getNormalisableRange();
+    const auto unit = unitOf (id);
+    auto* choice = dynamic_cast<juce::AudioParameterChoice*> (parameter);
+    const bool isSwitch = dynamic_cast<juce::AudioParameterBool*> (parameter) != nullptr;
+    // Switches and choices (the drive type among them) have whole steps; a fraction names none of them.
+    const bool stepped = choice != nullptr || isSwitch || (unit.isEmpty() && range.interval == 1.0f);
     double value = 0.0;
+    const auto reading = readNumber (text, unit, value);
 
-    if (isPlainNumber (text) || parseWithUnit (text, value))
+    if (reading == Reading::wrongUnit)
     {
-        if (isPlainNumber (text))
-            value = *statedata::numberFromText (text);
+        error = "value \"" + text + "\" for " + id
+                + (unit.isEmpty() ? " has a unit, but " + id + " takes a plain number"
+                                  : " has the wrong unit: " + id + " is set in " + unit);
+        return false;
+    }
 
+    if (reading == Reading::number)
+    {
         if (! std::isfinite (value) || value < range.start || value > range.end)
         {
             error = "value \"" + text + "\" for " + id + " is outside its range, " + rangeText (range);
+            return false;
+        }
+
+        if (stepped && value != std::floor (value))
+        {
+            error = "value \"" + text + "\" for " + id + " is not a whole number: "
+                    + (isSwitch ? juce::String ("it must be On or Off (or 1 or 0)")
+                                : id + " takes " + rangeText (range)
+                                      + (choice != nullptr ? " or one of: " + choice->choices.joinIntoString (", ")
+                                                           : juce::String()));
             return false;
         }
 
@@ -83,7 +139,7 @@ bool applySetting (VellumarProcessor& processor, const juce::String& id, const j
         return true;
     }
 
-    if (auto* choice = dynamic_cast<juce::AudioParameterChoice*> (parameter))
+    if (choice != nullptr)
     {
         for (int i = 0; i < choice->choices.size(); ++i)
         {
@@ -98,7 +154,7 @@ bool applySetting (VellumarProcessor& processor, const juce::String& id, const j
         return false;
     }
 
-    if (dynamic_cast<juce::AudioParameterBool*> (parameter) != nullptr)
+    if (isSwitch)
     {
         static const juce::StringArray onWords { "on", "true", "yes" }, offWords { "off", "false", "no" };
 
@@ -112,7 +168,8 @@ bool applySetting (VellumarProcessor& processor, const juce::String& id, const j
         return false;
     }
 
-    error = "value \"" + text + "\" for " + id + " is not a number (range " + rangeText (range) + ")";
+    error = "value \"" + text + "\" for " + id + " is not a number (range " + rangeText (range)
+            + (unit.isEmpty() ? juce::String (")") : " " + unit + ")");
     return false;
 }
 
@@ -146,16 +203,41 @@ bool applyPresetAndSettings (VellumarProcessor& processor, const RenderOptions& 
 {
     if (options.preset != juce::File())
     {
-        if (! options.preset.existsAsFile())
+        if (! pathbytes::isRegularFile (options.preset))
         {
             error = "preset file not found: " + options.preset.getFullPathName();
             return false;
         }
 
+        // JUCE opens files by UTF-8 names only; a preset with another name is read through a copy.
+        juce::TemporaryFile copy (".rev");
+        auto presetFile = options.preset;
+
+        if (pathbytes::holdsForeignBytes (presetFile.getFullPathName()))
+        {
+            auto in = pathbytes::openForReading (presetFile);
+            juce::FileOutputStream out (copy.getFile());
+            if (in == nullptr || ! out.openedOk() || out.writeFromInputStream (*in, -1) != in->getTotalLength()
+                || ! (out.flush(), out.getStatus().wasOk()))
+            {
+                error = "cannot read the preset file: " + options.preset.getFullPathName();
+                return false;
+            }
+            presetFile = copy.getFile();
+        }
+
         const auto before = processor.apvts.copyState().toXmlString();
-        processor.loadPreset (options.preset);
+
+        if (! processor.loadPreset (presetFile))
+        {
+            error = "the preset file is not a preset of this plug-in (damaged, empty or of another kind): "
+                    + options.preset.getFullPathName();
+            return false;
+        }
+
         if (processor.apvts.copyState().toXmlString() == before && ! options.quiet)
-            err << "vellumar-render: note: the preset " << options.preset.getFileName() << " changed no setting\n";
+            err << "vellumar-render: note: the preset " << pathbytes::bytesOf (options.preset.getFileName())
+                << " changed no setting\n";
     }
 
     for (const auto& [id, text] : options.settings)
@@ -189,16 +271,16 @@ bool prepareForFiles (VellumarProcessor& processor, const RenderInput& audio, in
     return true;
 }
 
-// Plays the input (and key) through the processor in host blocks, followed by silence, `total` samples in all.
-// Adds the time spent inside processBlock to `processingSeconds`.
-juce::AudioBuffer<float> renderBlocks (VellumarProcessor& processor, const RenderInput& audio, const RenderOptions& options,
-                                       int total, std::ostream& err, double& processingSeconds)
+// Plays the input (and key) through the processor in host blocks, followed by silence, `total` samples in all, and
+// writes each block as it comes, so memory does not grow with the length. Adds the time spent inside processBlock
+// to `processingSeconds`; false when writing fails.
+bool renderBlocks (VellumarProcessor& processor, const RenderInput& audio, const RenderOptions& options, int total,
+                   juce::AudioFormatWriter& writer, std::ostream& err, double& processingSeconds)
 {
     const int blockSize = options.blockSize;
-    const int numOutputs = processor.getTotalNumOutputChannels();
     const int mainInputs = audio.input.getNumChannels();
-    juce::AudioBuffer<float> block (std::max (processor.getTotalNumInputChannels(), numOutputs), blockSize);
-    juce::AudioBuffer<float> result (numOutputs, total);
+    const int numChannels = std::max (processor.getTotalNumInputChannels(), processor.getTotalNumOutputChannels());
+    juce::AudioBuffer<float> block (numChannels, blockSize);
     juce::MidiBuffer midi;
     juce::Random blockSizes (0x5eed);
 
@@ -226,49 +308,58 @@ juce::AudioBuffer<float> renderBlocks (VellumarProcessor& processor, const Rende
         processor.processBlock (block, midi);
         processingSeconds += std::chrono::duration<double> (std::chrono::steady_clock::now() - began).count();
 
-        for (int c = 0; c < numOutputs; ++c)
-            result.copyFrom (c, start, block, c, 0, length);
+        // The writer takes its own number of channels, the outputs, from the front of the block.
+        if (! writer.writeFromAudioSampleBuffer (block, 0, length))
+            return false;
 
         start += length;
 
-        if (showProgress && start * 100 >= (juce::int64) total * nextProgress)
+        if (showProgress && (juce::int64) start * 100 >= (juce::int64) total * nextProgress)
         {
             err << "vellumar-render: " << nextProgress << " %\n" << std::flush;
             nextProgress += 10;
         }
     }
 
-    return result;
+    return writer.flush();
 }
 
-// A 32-bit float WAV; false with the reason in `error`.
-bool writeOutput (const juce::AudioBuffer<float>& result, double sampleRate, const juce::File& file, juce::String& error)
+// A 32-bit float WAV writer, opened through the name's own bytes; nothing, with the reason in `error`, when the
+// file cannot be written.
+std::unique_ptr<juce::AudioFormatWriter> openOutput (const juce::File& file, double sampleRate, int numChannels,
+                                                     juce::String& error)
 {
-    file.deleteFile();
-    auto stream = file.createOutputStream();
+    auto stream = pathbytes::openForWriting (file);
 
     if (stream == nullptr)
     {
         error = "cannot write the output file: " + file.getFullPathName();
-        return false;
+        return nullptr;
     }
 
-    juce::WavAudioFormat wav;
     std::unique_ptr<juce::AudioFormatWriter> writer (
-        wav.createWriterFor (stream.get(), sampleRate, (unsigned int) result.getNumChannels(), 32, {}, 0));
+        juce::WavAudioFormat().createWriterFor (stream.get(), sampleRate, (unsigned int) numChannels, 32, {}, 0));
 
     if (writer == nullptr)
     {
         error = "cannot write a WAV file here: " + file.getFullPathName();
-        return false;
+        return nullptr;
     }
 
-    stream.release();
+    stream.release(); // the writer owns it now
+    return writer;
+}
 
-    if (! writer->writeFromAudioSampleBuffer (result, 0, result.getNumSamples()) || ! writer->flush())
+// The output must not overwrite a file the render reads.
+bool outputIsNew (const RenderOptions& options, juce::String& error)
+{
+    for (const auto& [file, what] : { std::pair (options.input, "input"), std::pair (options.sidechain, "side-chain") })
     {
-        error = "writing the output file failed: " + file.getFullPathName();
-        return false;
+        if (file != juce::File() && (file == options.output || pathbytes::isSameFile (file, options.output)))
+        {
+            error = "the output file is the " + juce::String (what) + " file: " + options.output.getFullPathName();
+            return false;
+        }
     }
 
     return true;
@@ -278,7 +369,7 @@ bool writeOutput (const juce::AudioBuffer<float>& result, double sampleRate, con
 int runRender (const RenderOptions& options, std::ostream& out, std::ostream& err)
 {
     const auto fail = [&err] (const juce::String& message) {
-        err << "vellumar-render: " << message << "\n";
+        err << "vellumar-render: " << pathbytes::bytesOf (message) << "\n";
         return 1;
     };
 
@@ -289,17 +380,26 @@ int runRender (const RenderOptions& options, std::ostream& out, std::ostream& er
     }
 
     auto processor = std::make_unique<VellumarProcessor>();
+    juce::String error;
 
     if (options.listParameters)
     {
+        if (! applyPresetAndSettings (*processor, options, err, error))
+            return fail (error);
+
         out << describeParameters (*processor);
         return 0;
     }
 
-    juce::String error;
     RenderInput audio;
 
-    if (! readRenderInput (options, audio, error) || ! applyPresetAndSettings (*processor, options, err, error)
+    if (! outputIsNew (options, error) || ! readRenderInput (options, audio, error))
+        return fail (error);
+
+    for (const auto& note : audio.notes)
+        err << "vellumar-render: note: " << pathbytes::bytesOf (note) << "\n";
+
+    if (! applyPresetAndSettings (*processor, options, err, error)
         || ! prepareForFiles (*processor, audio, options.blockSize, error))
         return fail (error);
 
@@ -307,20 +407,27 @@ int runRender (const RenderOptions& options, std::ostream& out, std::ostream& er
     const double decay = processor->apvts.getRawParameterValue (ids::decay)->load();
     const double preDelay = processor->apvts.getRawParameterValue (ids::preDelay)->load() / 1000.0;
     const double tail = options.tailSeconds.value_or (decay + preDelay + 0.5);
+    // At most an hour of input and ten minutes of tail at 384 kHz: well inside an int.
     const int total = audio.input.getNumSamples() + (int) std::ceil (tail * sampleRate);
 
+    // Opened before the render, so that an unwritable path costs no rendering.
+    const auto writer = openOutput (options.output, sampleRate, processor->getTotalNumOutputChannels(), error);
+    if (writer == nullptr)
+        return fail (error);
+
     double processingSeconds = 0.0;
-    const auto result = renderBlocks (*processor, audio, options, total, err, processingSeconds);
+    const bool written = renderBlocks (*processor, audio, options, total, *writer, err, processingSeconds);
     processor->releaseResources();
 
-    if (! writeOutput (result, sampleRate, options.output, error))
-        return fail (error);
+    if (! written)
+        return fail ("writing the output file failed: " + options.output.getFullPathName());
 
     const double audioSeconds = total / sampleRate;
 
     if (! options.quiet)
-        out << "Rendered " << juce::String (audioSeconds, 2) << " s of audio (" << result.getNumChannels() << " channels, "
-            << juce::String (sampleRate, 0) << " Hz) to " << options.output.getFullPathName() << "\n"
+        out << "Rendered " << juce::String (audioSeconds, 2) << " s of audio ("
+            << processor->getTotalNumOutputChannels() << " channels, " << juce::String (sampleRate, 0) << " Hz) to "
+            << pathbytes::pathOf (options.output) << "\n"
             << "Realtime factor: " << juce::String (audioSeconds / std::max (processingSeconds, 1.0e-9), 1)
             << "x (" << juce::String (processingSeconds, 3) << " s of processing)\n";
 

@@ -1,26 +1,40 @@
 #include "host/RenderInput.h"
 
+#include "host/PathBytes.h"
+
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace
 {
-// JUCE's WAV reader reserves memory for a metadata chunk at the size the chunk's header gives, before it reads
-// the chunk: a damaged header can make it reserve gigabytes. A RIFF file with a chunk larger than the whole file
-// is damaged beyond use. (The audio chunk is left out: a cut-off recording still claims its full length, and
-// only what the file holds of it is read.)
-bool chunksFitTheFile (const juce::File& file)
+// Where a WAV (RIFF, RF64) or AIFF file's audio lies, from a walk over its chunks.
+struct AudioLayout
 {
-    juce::FileInputStream in (file);
+    bool fits = true;             // no metadata chunk claims more than the whole file
+    juce::int64 dataStart = -1;   // first byte of the audio; -1 when no audio chunk was found
+    juce::int64 dataLength = 0;   // the audio chunk's length as its header gives it
+};
+
+// JUCE's WAV reader reserves memory for a metadata chunk at the size the chunk's header gives, before it reads
+// the chunk: a damaged header can make it reserve gigabytes, so a file with a chunk larger than the whole file is
+// damaged beyond use. The audio chunk is left out: a cut-off recording still claims its full length, and only
+// what the file holds of it is read.
+AudioLayout findAudio (juce::InputStream& in)
+{
+    AudioLayout layout;
     char id[4] = {};
 
-    if (! in.openedOk() || in.read (id, 4) != 4)
-        return true;
+    if (in.read (id, 4) != 4)
+        return layout;
 
-    if (std::memcmp (id, "RIFF", 4) != 0 && std::memcmp (id, "RF64", 4) != 0)
-        return true;
+    const bool riff = std::memcmp (id, "RIFF", 4) == 0 || std::memcmp (id, "RF64", 4) == 0;
+    const bool aiff = std::memcmp (id, "FORM", 4) == 0;
+
+    if (! riff && ! aiff)
+        return layout;
 
     const auto fileSize = in.getTotalLength();
     juce::int64 rf64DataLength = 0; // RF64 gives the audio chunk's length in its "ds64" chunk
@@ -29,45 +43,63 @@ bool chunksFitTheFile (const juce::File& file)
     while (in.getPosition() + 8 <= fileSize)
     {
         in.read (id, 4);
-        auto length = (juce::int64) (juce::uint32) in.readInt();
+        auto length = (juce::int64) (juce::uint32) (riff ? in.readInt() : in.readIntBigEndian());
         const auto start = in.getPosition();
-        const bool audio = std::memcmp (id, "data", 4) == 0;
+        const bool audio = std::memcmp (id, riff ? "data" : "SSND", 4) == 0;
 
-        if (std::memcmp (id, "ds64", 4) == 0 && length >= 16)
+        if (riff && std::memcmp (id, "ds64", 4) == 0 && length >= 16)
         {
             in.readInt64();
             rf64DataLength = in.readInt64();
         }
 
-        if (audio && length == 0xffffffff)
+        if (riff && audio && length == 0xffffffff)
             length = rf64DataLength;
 
         if (length < 0 || (! audio && length > fileSize))
-            return false;
+        {
+            layout.fits = false;
+            return layout;
+        }
+
+        if (audio) // the last one counts, as for JUCE's readers
+        {
+            // An AIFF sound chunk starts with an offset and a block size before its audio.
+            const auto skip = aiff ? 8 + (juce::int64) (juce::uint32) in.readIntBigEndian() : 0;
+            layout.dataStart = start + skip;
+            layout.dataLength = length - skip;
+        }
 
         in.setPosition (start + length + (length & 1));
     }
 
-    return true;
+    return layout;
 }
 
 std::unique_ptr<juce::AudioFormatReader> openWav (juce::AudioFormatManager& formats, const juce::File& file,
-                                                  const char* what, juce::String& error)
+                                                  const char* what, juce::StringArray& notes, juce::String& error)
 {
-    if (! file.existsAsFile())
+    // Opened through the name's own bytes: it need not be UTF-8.
+    auto stream = pathbytes::isRegularFile (file) ? pathbytes::openForReading (file) : nullptr;
+
+    if (stream == nullptr)
     {
         error = juce::String (what) + " file not found: " + file.getFullPathName();
         return nullptr;
     }
 
-    if (! chunksFitTheFile (file))
+    const auto fileSize = stream->getTotalLength();
+    const auto layout = findAudio (*stream);
+
+    if (! layout.fits)
     {
         error = juce::String (what) + " file is damaged: a part of it claims to be larger than the whole file: "
                 + file.getFullPathName();
         return nullptr;
     }
 
-    std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
+    stream->setPosition (0);
+    std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (std::move (stream)));
 
     if (reader == nullptr)
     {
@@ -89,13 +121,23 @@ std::unique_ptr<juce::AudioFormatReader> openWav (juce::AudioFormatManager& form
         return nullptr;
     }
 
-    // A WAV file's length comes from its data chunk's header, which a damaged or cut-off file may overstate by
-    // gigabytes; the reader would make up silence for the rest. Only the frames the file can hold are read.
-    if (reader->getFormatName() == juce::WavAudioFormat().getFormatName())
+    // A WAV or AIFF file's length comes from its header, which a damaged or cut-off file may overstate by
+    // gigabytes; the reader would make up silence for the rest. Only the frames the file holds are read.
+    if (const auto format = reader->getFormatName();
+        format == juce::WavAudioFormat().getFormatName() || format == juce::AiffAudioFormat().getFormatName())
     {
         const auto bytesPerFrame = (juce::int64) reader->numChannels * (juce::int64) reader->bitsPerSample / 8;
-        if (bytesPerFrame > 0)
-            reader->lengthInSamples = std::min (reader->lengthInSamples, file.getSize() / bytesPerFrame);
+        const auto audioBytes = layout.dataStart < 0 ? fileSize
+                                                     : std::min (fileSize - layout.dataStart, layout.dataLength);
+        const auto held = std::max ((juce::int64) 0, audioBytes) / std::max (bytesPerFrame, (juce::int64) 1);
+
+        if (held < reader->lengthInSamples)
+        {
+            notes.add (juce::String (what) + " file ends early: it holds " + juce::String (held) + " of the "
+                       + juce::String (reader->lengthInSamples) + " samples its header gives; only those are rendered: "
+                       + file.getFullPathName());
+            reader->lengthInSamples = held;
+        }
     }
 
     if (reader->lengthInSamples < 0)
@@ -145,7 +187,8 @@ bool readRenderInput (const RenderOptions& options, RenderInput& result, juce::S
     juce::AudioFormatManager formats;
     formats.registerBasicFormats();
 
-    auto inputReader = openWav (formats, options.input, "input", error);
+    result.notes.clear();
+    auto inputReader = openWav (formats, options.input, "input", result.notes, error);
     if (inputReader == nullptr)
         return false;
 
@@ -157,7 +200,7 @@ bool readRenderInput (const RenderOptions& options, RenderInput& result, juce::S
 
     if (options.sidechain != juce::File())
     {
-        auto keyReader = openWav (formats, options.sidechain, "side-chain", error);
+        auto keyReader = openWav (formats, options.sidechain, "side-chain", result.notes, error);
         if (keyReader == nullptr)
             return false;
 

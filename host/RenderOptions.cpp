@@ -1,6 +1,7 @@
 #include "host/RenderOptions.h"
 
-#include <limits>
+#include "engine/state/StateData.h"
+#include "host/PathBytes.h"
 
 juce::String renderUsage()
 {
@@ -25,20 +26,14 @@ juce::String renderUsage()
 
 namespace
 {
-// An argument that is not UTF-8 (a file name in another encoding) would trip JUCE's text functions, which take
-// every string to be valid UTF-8: making a file name of one reads outside its bytes or never ends.
-bool allUtf8 (const juce::StringArray& args, juce::String& error)
+// A file name need not be UTF-8 (main() keeps its bytes, see host/PathBytes.h); every other argument is text.
+bool isText (const juce::StringArray& args, int index, juce::String& error)
 {
-    for (int i = 0; i < args.size(); ++i)
-    {
-        if (! juce::CharPointer_UTF8::isValidString (args[i].toRawUTF8(), std::numeric_limits<int>::max()))
-        {
-            error = "argument " + juce::String (i + 1) + " is not UTF-8 text";
-            return false;
-        }
-    }
+    if (! pathbytes::holdsForeignBytes (args[index]))
+        return true;
 
-    return true;
+    error = "argument " + juce::String (index + 1) + " is not UTF-8 text";
+    return false;
 }
 
 bool isValueOption (const juce::String& arg)
@@ -67,14 +62,13 @@ bool readValue (const juce::String& arg, const juce::String& value, RenderOption
     }
     else if (arg == "--tail")
     {
-        const bool digits = trimmed.isNotEmpty() && trimmed.length() <= 64 && trimmed.containsOnly ("0123456789.");
-        const double seconds = digits ? trimmed.getDoubleValue() : -1.0; // only parsed once it is known to be short
-        if (! digits || seconds < 0.0 || seconds > 600.0)
+        const auto seconds = statedata::numberFromText (trimmed); // the characters are checked before parsing
+        if (! seconds || *seconds < 0.0 || *seconds > 600.0)
         {
             error = "--tail needs a number of seconds from 0 to 600, not \"" + value + "\"";
             return false;
         }
-        options.tailSeconds = seconds;
+        options.tailSeconds = *seconds;
     }
     else // --set
     {
@@ -96,12 +90,11 @@ std::optional<RenderOptions> parseRenderOptions (const juce::StringArray& args, 
     RenderOptions options;
     juce::StringArray positional;
 
-    if (! allUtf8 (args, error))
-        return {};
-
     for (int i = 0; i < args.size(); ++i)
     {
         const auto& arg = args[i];
+        if (arg.startsWith ("-") && arg.length() > 1 && ! isText (args, i, error))
+            return {};
 
         if (arg == "--help" || arg == "-h")
         {
@@ -127,7 +120,9 @@ std::optional<RenderOptions> parseRenderOptions (const juce::StringArray& args, 
                 return {};
             }
 
-            if (! readValue (arg, args[++i], options, error))
+            ++i;
+            if ((arg != "--sidechain" && arg != "--preset" && ! isText (args, i, error))
+                || ! readValue (arg, args[i], options, error))
                 return {};
         }
         else if (arg.startsWith ("-") && arg.length() > 1)

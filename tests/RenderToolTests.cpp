@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
 #include <string_view>
 
 using namespace testing_helpers;
@@ -120,30 +122,6 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
     const auto out = folder.getChildFile ("out.wav").getFullPathName();
     const auto in = input.getFullPathName();
 
-    const std::pair<juce::StringArray, const char*> cases[] {
-        { { in, out, "--set", "Shine=3" }, "unknown parameter ID \"Shine\"" },
-        { { in, out, "--set", "Decay=99" }, "outside its range" },
-        { { in, out, "--set", "Decay=long" }, "not a number" },
-        { { in, out, "--set", "Mix=5e4294967297" }, "not a number" }, // JUCE's parser wraps the exponent round to 50
-        { { in, out, "--set", "3Type=Bell" }, "none of: Low Cut" },
-        { { in, out, "--set", "onButton=maybe" }, "must be On or Off" },
-        { { in, out, "--set", "Decay" }, "--set needs ID=VALUE" },
-        { { folder.getChildFile ("missing.wav").getFullPathName(), out }, "input file not found" },
-        { { in, out, "--sidechain", folder.getChildFile ("nokey.wav").getFullPathName() }, "side-chain file not found" },
-        { { in, out, "--preset", folder.getChildFile ("nothing.rev").getFullPathName() }, "preset file not found" },
-        { { in, out, "--block", "0" }, "--block needs a whole number" },
-        { { in, out, "--frobnicate" }, "unknown option --frobnicate" },
-        { { in }, "an input and an output file are needed" },
-        { { in, juce::String (juce::CharPointer_UTF8 ("out\xaf.wav")) }, "argument 2 is not UTF-8 text" },
-    };
-
-    for (const auto& [args, message] : cases)
-    {
-        const auto run = runRender (args);
-        EXPECT_NE (run.exitCode, 0) << args.joinIntoString (" ");
-        EXPECT_TRUE (run.output.contains (message)) << args.joinIntoString (" ") << "\n" << run.output;
-    }
-
     // Not audio at all, and a float file holding a NaN, which would reach the output through the dry path.
     const auto text = folder.getChildFile ("text.wav");
     text.replaceWithText ("hello");
@@ -168,13 +146,64 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
         bigChunk.replaceWithData (bytes.getData(), bytes.getSize());
     }
 
-    for (const auto& [file, message] : { std::pair (text, "not a readable audio file"), std::pair (nan, "not finite numbers"),
-                                         std::pair (bigChunk, "is damaged") })
+    // Bytes as a hostile command line gives them, not UTF-8: only a file name may be so.
+    const auto rawBytes = [] (const char* bytes) {
+        return juce::String (juce::CharPointer_UTF8 (bytes), juce::CharPointer_UTF8 (bytes + std::strlen (bytes)));
+    };
+
+    struct Case
     {
-        const auto run = runRender ({ file.getFullPathName(), out });
-        EXPECT_NE (run.exitCode, 0);
-        EXPECT_TRUE (run.output.contains (message)) << run.output;
+        juce::StringArray args;
+        int exitCode;
+        const char* message;
+    };
+    const Case cases[] {
+        { { in, out, "--set", "Shine=3" }, 1, "unknown parameter ID \"Shine\"" },
+        { { in, out, "--set", "Decay=99" }, 1, "outside its range" },
+        { { in, out, "--set", "Decay=long" }, 1, "not a number" },
+        { { in, out, "--set", "Mix=5e4294967297" }, 1, "not a number" }, // JUCE's parser wraps the exponent round to 50
+        { { in, out, "--set", "Decay=1-2" }, 1, "not a number" },
+        { { in, out, "--set", "Decay=0.004kHz" }, 1, "Decay is set in s" },
+        { { in, out, "--set", "Mix=50dB" }, 1, "Mix is set in %" },
+        { { in, out, "--set", "3Type=1.5" }, 1, "not a whole number" },
+        { { in, out, "--set", "onButton=0.5" }, 1, "not a whole number: it must be On or Off" },
+        { { in, out, "--set", "3Type=Bell" }, 1, "none of: Low Cut" },
+        { { in, out, "--set", "onButton=maybe" }, 1, "must be On or Off" },
+        { { in, out, "--set", "Decay" }, 2, "--set needs ID=VALUE" },
+        { { folder.getChildFile ("missing.wav").getFullPathName(), out }, 1, "input file not found" },
+        { { in, out, "--sidechain", folder.getChildFile ("nokey.wav").getFullPathName() }, 1, "side-chain file not found" },
+        { { in, out, "--preset", folder.getChildFile ("nothing.rev").getFullPathName() }, 1, "preset file not found" },
+        { { in, out, "--preset", text.getFullPathName() }, 1, "not a preset of this plug-in" },
+        { { in, in }, 1, "the output file is the input file" },
+        { { in, folder.getChildFile ("no/such/folder.wav").getFullPathName() }, 1, "cannot write the output file" },
+        { { in, out, "--block", "0" }, 2, "--block needs a whole number" },
+        { { in, out, "--tail", "1.2.3" }, 2, "--tail needs a number" },
+        { { in, out, "--tail", "." }, 2, "--tail needs a number" },
+        { { in, out, "--tail", "1e4444444444" }, 2, "--tail needs a number" },
+        { { in, out, "--frobnicate" }, 2, "unknown option --frobnicate" },
+        { { in }, 2, "an input and an output file are needed" },
+        { { in, out, "--set", rawBytes ("Mix=5\xaf") }, 2, "argument 4 is not UTF-8 text" },
+        { { rawBytes ("\xc0-\x94" "ar\xf9" "amset") }, 2, "an input and an output file are needed" },
+        { { text.getFullPathName(), out }, 1, "not a readable audio file" },
+        { { nan.getFullPathName(), out }, 1, "not finite numbers" },
+        { { bigChunk.getFullPathName(), out }, 1, "is damaged" },
+    };
+
+    for (const auto& [args, exitCode, message] : cases)
+    {
+        const auto run = runRender (args);
+        EXPECT_EQ (run.exitCode, exitCode) << args.joinIntoString (" ");
+        EXPECT_TRUE (run.output.contains (message)) << args.joinIntoString (" ") << "\n" << run.output;
     }
+
+    EXPECT_TRUE (input.existsAsFile()); // not overwritten by its own render
+
+    // A Latin-1 file name, in and out, opens the file it names.
+    const std::string latin1 = folder.getFullPathName().toStdString() + "/caf\xe9.wav";
+    const std::string latin1Out = folder.getFullPathName().toStdString() + "/s\xf8r.wav";
+    std::filesystem::copy_file (in.toStdString(), latin1);
+    EXPECT_EQ (runRender ({ rawBytes (latin1.c_str()), rawBytes (latin1Out.c_str()), "--quiet" }).exitCode, 0);
+    EXPECT_GT (std::filesystem::file_size (latin1Out), 4410u * 8u);
 }
 
 TEST_F (RenderTool, ReadsAWavFileWhoseHeaderOverstatesItsLengthAsFarAsItGoes)
@@ -192,11 +221,17 @@ TEST_F (RenderTool, ReadsAWavFileWhoseHeaderOverstatesItsLengthAsFarAsItGoes)
     const auto out = folder.getChildFile ("out.wav");
     const auto run = runRender ({ input.getFullPathName(), out.getFullPathName(), "--tail", "0", "--quiet" });
     ASSERT_EQ (run.exitCode, 0) << run.output;
+    EXPECT_TRUE (run.output.contains ("input file ends early: it holds 1000 of the")) << run.output;
     double rate = 0;
     unsigned int bits = 0;
-    const auto audio = readWav (out, rate, bits);
-    EXPECT_GE (audio.getNumSamples(), 1000);
-    EXPECT_LT (audio.getNumSamples(), 1100); // at most the header's bytes read as frames
+    auto audio = readWav (out, rate, bits);
+    EXPECT_EQ (audio.getNumSamples(), 1000); // what the file holds, no more
+
+    // Cut inside the audio: what is left of it, and the tail.
+    input.replaceWithData (bytes.getData(), 3000);
+    ASSERT_EQ (runRender ({ input.getFullPathName(), out.getFullPathName(), "--tail", "0.5", "--quiet" }).exitCode, 0);
+    audio = readWav (out, rate, bits);
+    EXPECT_EQ (audio.getNumSamples(), (3000 - (int) dataChunk - 8) / 6 + 192000);
 }
 
 TEST_F (RenderTool, AcceptsTextsUnitsAKeyInputAndAPreset)
@@ -231,16 +266,24 @@ TEST_F (RenderTool, AcceptsTextsUnitsAKeyInputAndAPreset)
     EXPECT_TRUE (applySetting (check, "3Type", "High Cut", error));
     EXPECT_EQ (getParameter (check, "3Type"), 4.0f);
     EXPECT_FALSE (applySetting (check, "Mix", "nan", error));
+
+    // A unit converts to the parameter's own, or is refused.
+    for (const auto& [id, text, expected] : { std::tuple ("PreDelay", "0.2s", 200.0f), std::tuple ("Decay", "1500 ms", 1.5f),
+                                             std::tuple ("LfoSpeed", "0.002 kHz", 2.0f), std::tuple ("3Gain", "-3dB", -3.0f) })
+    {
+        EXPECT_TRUE (applySetting (check, id, text, error)) << id << " " << text << ": " << error;
+        EXPECT_NEAR (getParameter (check, id), expected, 1.0e-3f) << id << " " << text;
+    }
 }
 
 TEST_F (RenderTool, ListsEveryParameter)
 {
-    const auto run = runRender ({ "--list-params" });
+    const auto run = runRender ({ "--list-params", "--set", "SideChain=42" }); // shows the values set
     ASSERT_EQ (run.exitCode, 0);
     juce::StringArray lines;
     lines.addLines (run.output.trim());
     EXPECT_EQ (lines.size(), 58); // header and 57 parameters
-    EXPECT_TRUE (run.output.contains ("SideChain\tSideChain\t0 to 100"));
+    EXPECT_TRUE (run.output.contains ("SideChain\tSideChain\t0 to 100\t0.00 (0)\t42.00\t"));
     EXPECT_TRUE (run.output.contains ("(not automatable)"));
     EXPECT_TRUE (run.output.contains ("1Freq\tBand1 Freq\t20 to 20000\t40.0 Hz"));
 }

@@ -136,6 +136,10 @@ TEST (State, DamagedEmptyOrForeignDataChangesNothing)
     bad.appendChild (param ("PreDelay", 1.0e300), nullptr); // finite, but no float holds it
     bad.appendChild (param ("3Freq", juce::String ("1e39")), nullptr);
     bad.appendChild (param ("Width", juce::String ("5e4294967297")), nullptr); // JUCE's parser would make it 50
+    bad.appendChild (param ("Character", juce::String ("--5")), nullptr);
+    bad.appendChild (param ("Drive", juce::String ("5e")), nullptr);
+    bad.appendChild (param ("Mix", std::nullopt), nullptr); // names Mix but gives no value: as if left out
+    bad.appendChild (param ("Decay", 1.0).setProperty ("id", std::numeric_limits<double>::quiet_NaN(), nullptr), nullptr);
     const auto badBytes = treeBytes (bad);
     processor.setStateInformation (badBytes.getData(), (int) badBytes.getSize());
     EXPECT_EQ (allValues (processor), before);
@@ -179,14 +183,14 @@ TEST (Presets, APresetSetsEveryParameterAndLoadingItAgainChangesNothing)
     const auto file = writeTemporary (stateOf (source));
 
     VellumarProcessor processor;
-    processor.loadPreset (file);
+    EXPECT_TRUE (processor.loadPreset (file));
     EXPECT_EQ (allValues (processor), allValues (source));
-    processor.loadPreset (file);
+    EXPECT_TRUE (processor.loadPreset (file));
     EXPECT_EQ (allValues (processor), allValues (source));
     file.deleteFile();
 }
 
-TEST (Presets, MissingChildrenKeepTheirValuesAndChildrenWithoutValueTakeTheDefault)
+TEST (Presets, MissingChildrenAndChildrenWithoutValueKeepTheirValues)
 {
     VellumarProcessor processor;
     setParameter (processor, "Mix", 77.0f);
@@ -201,7 +205,7 @@ TEST (Presets, MissingChildrenKeepTheirValuesAndChildrenWithoutValueTakeTheDefau
     EXPECT_EQ (printedBy ([&] { processor.loadPreset (file); }), "");
     EXPECT_FLOAT_EQ (getParameter (processor, "Decay"), 5.5f);
     EXPECT_FLOAT_EQ (getParameter (processor, "Mix"), 77.0f);    // not named: kept
-    EXPECT_FLOAT_EQ (getParameter (processor, "Width"), 100.0f); // named without a value: default
+    EXPECT_FLOAT_EQ (getParameter (processor, "Width"), 150.0f); // named without a value: kept
     file.deleteFile();
 }
 
@@ -211,20 +215,31 @@ TEST (Presets, UnreadableEmptyOrForeignFilesAreReportedOnceAndChangeNothing)
     setSomeValues (processor);
     const auto before = allValues (processor);
 
-    const auto missing = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("no-such-preset.rev");
-    EXPECT_EQ (printedBy ([&] { processor.loadPreset (missing); }), "LOAD PRESET ERROR\n");
-
-    const auto empty = writeTemporary ({});
-    EXPECT_EQ (printedBy ([&] { processor.loadPreset (empty); }), "LOAD PRESET ERROR\n");
-
+    juce::ValueTree foreign ("SomethingElse"); // another plug-in's tree, with an ID of ours
+    foreign.appendChild (param ("Decay", 1.0), nullptr);
+    juce::ValueTree unusable ("Parameters");
+    unusable.appendChild (param ("Decay", juce::String ("--5")), nullptr);
+    unusable.appendChild (param ("Mix", std::nullopt), nullptr);
     const juce::String text ("not a preset at all");
-    const auto foreign = writeTemporary (juce::MemoryBlock (text.toRawUTF8(), (size_t) text.length()));
-    EXPECT_EQ (printedBy ([&] { processor.loadPreset (foreign); }), "LOAD PRESET ERROR\n");
 
-    EXPECT_EQ (allValues (processor), before);
+    const juce::File files[] {
+        juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("no-such-preset.rev"),
+        writeTemporary ({}),
+        writeTemporary (juce::MemoryBlock (text.toRawUTF8(), (size_t) text.length())),
+        writeTemporary (treeBytes (foreign)),
+        writeTemporary (treeBytes (unusable)),
+    };
+
+    for (const auto& file : files)
+    {
+        bool loaded = true;
+        EXPECT_EQ (printedBy ([&] { loaded = processor.loadPreset (file); }), "LOAD PRESET ERROR\n") << file.getFileName();
+        EXPECT_FALSE (loaded);
+        EXPECT_EQ (allValues (processor), before);
+        file.deleteFile();
+    }
+
     EXPECT_EQ (processor.apvts.state.getNumChildren(), 57); // the saved session keeps every setting
-    empty.deleteFile();
-    foreign.deleteFile();
 }
 
 TEST (Presets, ATreeThatBreaksOffAppliesWhatWasRead)

@@ -55,7 +55,8 @@ public:
     juce::AudioProcessorValueTreeState::ParameterLayout createParameters();
     void processChunk (juce::AudioBuffer<float>& chunk);
     void updateInputEq();
-    void loadPreset (juce::File file);
+    /** Applies a preset file; false (after printing "LOAD PRESET ERROR") when it was refused and nothing changed. */
+    bool loadPreset (juce::File file);
 
     /** Brings the modulation stage to a sample rate: clears its delay line, restarts the LFO and lets rate and depth
         glide in from their previous values over one second. */

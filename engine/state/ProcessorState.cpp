@@ -87,10 +87,11 @@ juce::StringArray VellumarProcessor::getParameterIds() const
 }
 
 // A preset is a parameter tree in the binary stream form. A file that cannot be opened is reported on standard
-// output; one that opens but does not start with a tree (empty, foreign) is treated the same way, since
-// installing an empty state would silently empty the session the host saves. A tree that breaks off part-way
-// still applies what it holds. Only children naming a parameter with a finite value (or none) are installed.
-void VellumarProcessor::loadPreset (juce::File file)
+// output; one that opens but does not start with this plug-in's tree (empty, foreign, another root) is treated
+// the same way, since installing an empty state would silently empty the session the host saves. A tree that
+// breaks off part-way still applies what it holds. Only children naming a parameter with a finite value are
+// installed. The caller learns whether the preset was applied.
+bool VellumarProcessor::loadPreset (juce::File file)
 {
     juce::FileInputStream stream (file);
     juce::MemoryBlock bytes;
@@ -101,14 +102,15 @@ void VellumarProcessor::loadPreset (juce::File file)
     const auto read = statedata::readTree (bytes.getData(), bytes.getSize());
     const auto tree = statedata::keepKnownParameters (read.tree, apvts.state.getType(), getParameterIds());
 
-    if (! stream.openedOk() || tree.getNumChildren() == 0)
+    if (! stream.openedOk() || ! read.tree.hasType (apvts.state.getType()) || tree.getNumChildren() == 0)
     {
         std::puts ("LOAD PRESET ERROR");
         std::fflush (stdout);
-        return;
+        return false;
     }
 
     installParameterTree (tree);
+    return true;
 }
 
 // JUCE 7's parameter state gives every parameter that the new tree does not name its default value; a preset or

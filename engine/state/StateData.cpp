@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace statedata
 {
@@ -204,12 +205,11 @@ namespace
         }
     };
 
-    // A parameter's value becomes a float: a double beyond a float's range would not convert. Only strings are
-    // turned into text here, since JUCE's text form of a NaN double converts it to int on the way.
+    // A parameter's value becomes a float: a double beyond a float's range would not convert. Numbers are judged
+    // as numbers (NaN and infinity fail the comparison); only text is turned into a string, and only text that is
+    // a number as a whole is read. A missing value (void) is none of these.
     bool isFiniteNumber (const juce::var& value)
     {
-        // Numbers are judged as numbers; only text is turned into a string, and only text JUCE's parser reads
-        // correctly. NaN and infinity fail the comparison.
         const bool numeric = value.isDouble() || value.isInt() || value.isInt64() || value.isBool();
         const bool numericText = value.isString() && numberFromText (value.toString()).has_value();
 
@@ -221,11 +221,39 @@ std::optional<double> numberFromText (const juce::String& text)
 {
     const auto t = text.trim();
 
-    if (t.isEmpty() || t.length() > 64 || ! t.containsOnly ("0123456789.-+eE") || ! t.containsAnyOf ("0123456789"))
+    if (t.isEmpty() || t.length() > 64)
         return {};
 
-    if (const int exponent = t.indexOfAnyOf ("eE");
-        exponent >= 0 && t.substring (exponent + 1).removeCharacters ("+-").trimCharactersAtStart ("0").length() > 3)
+    // The characters are checked before JUCE's parser sees them: it stops at the first character it does not
+    // expect ("1-2" reads as 1) and overflows on a long exponent.
+    const auto s = t.toStdString();
+    const auto isDigit = [&s] (size_t i) { return i < s.size() && s[i] >= '0' && s[i] <= '9'; };
+    const auto isSign = [&s] (size_t i) { return i < s.size() && (s[i] == '+' || s[i] == '-'); };
+    size_t i = isSign (0) ? 1 : 0;
+    int digits = 0, points = 0;
+
+    for (; isDigit (i) || (i < s.size() && s[i] == '.'); ++i)
+        (s[i] == '.' ? points : digits) += 1;
+
+    if (digits == 0 || points > 1)
+        return {};
+
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E'))
+    {
+        i += isSign (i + 1) ? 2 : 1;
+        const auto exponentStart = i;
+
+        while (isDigit (i))
+            ++i;
+
+        const auto exponent = s.substr (exponentStart, i - exponentStart);
+        const auto firstSignificant = exponent.find_first_not_of ('0');
+
+        if (exponent.empty() || (firstSignificant != std::string::npos && exponent.size() - firstSignificant > 3))
+            return {};
+    }
+
+    if (i != s.size())
         return {};
 
     return t.getDoubleValue();
@@ -253,24 +281,17 @@ juce::ValueTree keepKnownParameters (const juce::ValueTree& source, const juce::
         if (! child.hasType ("PARAM"))
             continue;
 
-        const auto id = child.getProperty ("id").toString();
+        // Only text is turned into a string: JUCE's text form of a NaN double converts it to int on the way.
+        const auto& idValue = child.getProperty ("id");
+        const auto& value = child.getProperty ("value");
 
-        if (! parameterIds.contains (id))
+        // A child without a value names a parameter but says nothing about it, as if it were left out.
+        if (! idValue.isString() || ! parameterIds.contains (idValue.toString()) || ! isFiniteNumber (value))
             continue;
 
         juce::ValueTree kept ("PARAM");
-        kept.setProperty ("id", id, nullptr);
-
-        if (child.hasProperty ("value"))
-        {
-            const auto& value = child.getProperty ("value");
-
-            if (! isFiniteNumber (value))
-                continue;
-
-            kept.setProperty ("value", (double) value, nullptr);
-        }
-
+        kept.setProperty ("id", idValue.toString(), nullptr);
+        kept.setProperty ("value", (double) value, nullptr);
         result.appendChild (kept, nullptr);
     }
 

@@ -21,13 +21,14 @@ struct ReadResult
 /** Reads the first tree in the data. A tree that breaks off keeps what was read before the break. */
 ReadResult readTree (const void* data, size_t numBytes);
 
-/** The value of a number written as text, or nothing for text that is not one: only digits, signs, a point and an
-    exponent of at most three digits, 64 characters at most. JUCE's parser, which reads it, overflows on a longer
-    exponent and drops the exponent of a number with hundreds of digits. */
+/** The value of a number written as text, or nothing for text that is not one as a whole: an optional sign,
+    digits with at most one point, and an optional exponent of at most three significant digits; 64 characters at
+    most. JUCE's parser, which reads it, overflows on a longer exponent and drops the exponent of a number with
+    hundreds of digits. */
 std::optional<double> numberFromText (const juce::String& text);
 
-/** A copy of `source` with only its "PARAM" children whose "id" is one of `parameterIds` and whose "value", when
-    present, is a finite number within a float's range; the root gets the type `rootType`. */
+/** A copy of `source` with only its "PARAM" children whose "id" is one of `parameterIds` and whose "value" is a
+    finite number within a float's range; the root gets the type `rootType`. */
 juce::ValueTree keepKnownParameters (const juce::ValueTree& source, const juce::Identifier& rootType,
                                      const juce::StringArray& parameterIds);
 } // namespace statedata
