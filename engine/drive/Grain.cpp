@@ -27,11 +27,17 @@ constexpr size_t gainSliceLength = 4096;
 
 //==============================================================================
 // Curves 1 to 3 are normalised to reach 1 at x = 1 (curve 1 at x = 1 / 1.1); the divisors are those values
-// in single precision. Only the first curve is evaluated in double precision.
+// in single precision.
+//
+// The first curve is tanh (1.5 x), formed from one single-precision exponential: within 1e-6 of the double-precision
+// tanh at a fraction of its cost. From |1.5 x| = 9 on tanh is 1 in single precision, and the limit there keeps the
+// exponential finite; a NaN passes the limit and stays NaN.
 template <typename SampleType>
 SampleType Grain<SampleType>::driveCurve (SampleType x)
 {
-    return (SampleType) std::tanh (1.5 * (double) x);
+    const auto y = juce::jlimit ((SampleType) -9, (SampleType) 9, (SampleType) 1.5 * x);
+    const auto e = std::exp (2 * y);
+    return (e - 1) / (e + 1);
 }
 
 template <typename SampleType>
