@@ -30,8 +30,8 @@ constexpr size_t gainSliceLength = 4096;
 // in single precision.
 //
 // The first curve is tanh (1.5 x), formed from one single-precision exponential: within 1e-6 of the double-precision
-// tanh at a fraction of its cost. From |1.5 x| = 9 on tanh is 1 in single precision, and the limit there keeps the
-// exponential finite; a NaN passes the limit and stays NaN.
+// tanh at a fraction of its cost. From |1.5 x| = 9 on tanh lies within 3e-8 of 1, so the limit there costs nothing
+// and keeps the exponential finite; a NaN passes the limit and stays NaN.
 template <typename SampleType>
 SampleType Grain<SampleType>::driveCurve (SampleType x)
 {

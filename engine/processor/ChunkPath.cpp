@@ -1,6 +1,5 @@
 #include "engine/processor/VellumarProcessor.h"
 
-#include "engine/parameters/ParameterIds.h"
 #include "engine/processor/ChunkLoop.h"
 
 #include <algorithm>
