@@ -314,3 +314,54 @@ TEST (SignalPath, RecoversFromABurstOfNaNAndInfiniteSamples)
         EXPECT_TRUE (allFiniteAndNormal (before));
     }
 }
+
+// Each stage at a setting that leaves its work unheard takes a shorter way; the samples must be those of the full
+// computation, before, during and long after a spell at an audible setting (the glides included).
+TEST (SignalPath, NeutralStagesGiveTheSameSamplesAsTheFullComputation)
+{
+    const struct { const char* setup; const char* id; float neutral, active; } stages[] = {
+        { nullptr, "LfoDepth", 0.0f, 40.0f },
+        { "Tremolo", "LfoDepth", 0.0f, 40.0f },
+        { "Compressor", "SideChain", 0.0f, 60.0f },
+        { nullptr, "PreDelay", 20.0f, 150.0f },
+        { nullptr, "Width", 100.0f, 160.0f },
+        { nullptr, "lrFlipButton", 0.0f, 1.0f },
+    };
+
+    for (const auto& stage : stages)
+    {
+        SCOPED_TRACE (stage.id);
+        std::unique_ptr<VellumarProcessor> processors[2];
+        for (auto& p : processors)
+        {
+            p = makeProcessor();
+            useUnitImpulsePair (*p);
+            setParameter (*p, "Mix", 100.0f);
+            if (stage.setup != nullptr)
+                setParameter (*p, stage.setup, 1.0f);
+            setParameter (*p, stage.id, stage.neutral);
+            prepareForRender (*p, 44100.0, 512);
+        }
+        processors[1]->skipNeutralStages = false;
+
+        juce::Random random (5);
+        juce::AudioBuffer<float> audio[2] = { { 2, 512 }, { 2, 512 } };
+        int differences = 0;
+        for (int b = 0; b < 200; ++b)
+        {
+            // Loud enough for the ducking key to pass 0 dB now and then.
+            fillNoise (audio[0], random, 3.0f);
+            audio[1].makeCopyOf (audio[0]);
+            for (int k = 0; k < 2; ++k)
+            {
+                setParameter (*processors[k], stage.id, b >= 20 && b < 40 ? stage.active : stage.neutral);
+                juce::MidiBuffer midi;
+                processors[k]->processBlock (audio[k], midi);
+            }
+            for (int c = 0; c < 2; ++c)
+                for (int i = 0; i < 512; ++i)
+                    differences += audio[0].getSample (c, i) != audio[1].getSample (c, i) ? 1 : 0;
+        }
+        EXPECT_EQ (differences, 0);
+    }
+}

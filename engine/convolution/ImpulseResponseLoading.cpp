@@ -4,6 +4,9 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include <system_error>
+#include <thread>
+
 namespace
 {
 // The rate at which the embedded responses were recorded and are handed to the engines.
@@ -59,12 +62,36 @@ void VellumarProcessor::decodeIRPair()
     const std::string name = irTypeName (irTypeIndex.load()) + std::to_string (irNumber.load());
     const auto* pair = findIRPair (name);
 
-    // Decode outside the lock: it takes a while, and a preparation on the audio thread must not wait for it.
-    juce::AudioFormatManager formats;
-    formats.registerBasicFormats();
+    // Decode outside the lock: it takes a while, and a preparation on the audio thread must not wait for it. The
+    // two files decode at once, A on a thread of its own, so a switch waits only for the longer one.
     juce::AudioBuffer<float> decodedA, decodedB;
-    const bool haveA = pair != nullptr && decodeResource (formats, pair->resourceA, decodedA);
-    const bool haveB = pair != nullptr && decodeResource (formats, pair->resourceB, decodedB);
+    bool haveA = false, haveB = false;
+
+    if (pair != nullptr)
+    {
+        const auto decode = [] (const char* resource, juce::AudioBuffer<float>& target) {
+            juce::AudioFormatManager formats;
+            formats.registerBasicFormats();
+            return decodeResource (formats, resource, target);
+        };
+
+        std::thread decoderA;
+
+        try
+        {
+            decoderA = std::thread ([&] { haveA = decode (pair->resourceA, decodedA); });
+        }
+        catch (const std::system_error&) // no thread to be had: A decodes here, after B
+        {
+        }
+
+        haveB = decode (pair->resourceB, decodedB);
+
+        if (decoderA.joinable())
+            decoderA.join();
+        else
+            haveA = decode (pair->resourceA, decodedA);
+    }
 
     const std::lock_guard<std::mutex> lock (irMutex);
     irName = name;

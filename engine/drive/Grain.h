@@ -100,6 +100,9 @@ private:
     static SampleType fuzzCurve (SampleType x);
 
     void applyToneCutoff() noexcept;
+    bool driveInOnePass (juce::dsp::AudioBlock<SampleType>& block) noexcept;
+    template <typename Curve>
+    void driveSamples (juce::dsp::AudioBlock<SampleType>& block, Curve shape) noexcept;
     void recoverToneFilter (const juce::dsp::AudioBlock<SampleType>& block) noexcept;
     static void applyGain (juce::dsp::Gain<SampleType>& gain, juce::dsp::AudioBlock<SampleType>& block) noexcept;
 

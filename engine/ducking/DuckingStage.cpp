@@ -99,22 +99,29 @@ void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, flo
         if (keyRight != nullptr)
             envelope = 0.5f * (envelope + keyDetectors[1].tick (keyRight[i]));
 
-        const float levelDb = envelope > 0.00001f ? 20.0f * std::log10 (envelope) : -100.0f;
-        const float targetDb = duckThresholdDb > levelDb ? 0.0f : slope * (levelDb - duckThresholdDb) - 3.0f;
+        // Below 1.0 the level in decibels is negative, so a threshold at or above 0 dB is not reached and the
+        // logarithm is not needed: with the amount at 0 the threshold is 0 dB and the key's level never counts.
+        float targetDb = 0.0f;
+
+        if (! skipNeutralStages || duckThresholdDb < 0.0f || envelope >= 1.0f)
+        {
+            const float levelDb = envelope > 0.00001f ? 20.0f * std::log10 (envelope) : -100.0f;
+            targetDb = duckThresholdDb > levelDb ? 0.0f : slope * (levelDb - duckThresholdDb) - 3.0f;
+        }
 
         // More reduction wanted moves at the attack rate, less at the release rate.
         const double k = reductionDb > targetDb ? smoothingCoefficients[0] : smoothingCoefficients[1];
         reductionDb = (float) ((double) reductionDb + ((double) targetDb - (double) reductionDb) * k);
-
-        const double gain = std::pow (10.0, ((double) reductionDb - 0.25 * (double) duckThresholdDb) / 20.0);
 
         // The stage joins and leaves at 1 % with a 20 ms crossfade: the gain computer's 3 dB step at the
         // threshold would otherwise switch in as a click with a loud key.
         const float mixTarget = duckActivity > 0.0f ? 1.0f : 0.0f;
         duckMix = mixTarget > duckMix ? std::min (duckMix + duckMixStep, mixTarget) : std::max (duckMix - duckMixStep, mixTarget);
 
+        // Out of the mix (below 1 %, once faded) the gain is not heard, and not computed.
         if (duckMix > 0.0f)
         {
+            const double gain = std::pow (10.0, ((double) reductionDb - 0.25 * (double) duckThresholdDb) / 20.0);
             const double applied = 1.0 - (double) duckMix + (double) duckMix * gain;
 
             for (size_t c = 0; c < numChannels; ++c)

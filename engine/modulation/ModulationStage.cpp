@@ -43,10 +43,23 @@ float tremoloSample (float x, float amount, float sine) noexcept
 // Reads the delay line `delay` samples behind the write position, and the three samples further back that every
 // read sits, interpolating linearly. With the widest scales the delay turns negative for part of the cycle; the
 // read position then passes the write position and wraps, which the modulo keeps inside the line.
+// The position always lies between 0 and a few lengths, and subtracting the (whole-numbered) length from it is
+// exact there, as std::fmod is; only what is negative or not a number takes the library call.
+float wrapPosition (float position, float size) noexcept
+{
+    if (! (position >= 0.0f && position < 4.0f * size))
+        return std::fmod (position, size);
+
+    while (position >= size)
+        position -= size;
+
+    return position;
+}
+
 float readDelayLine (const float* delayLine, int length, int write, float delay) noexcept
 {
     const float size = (float) length;
-    const float readPosition = std::fmod ((float) write - delay + size - 3.0f, size);
+    const float readPosition = wrapPosition ((float) write - delay + size - 3.0f, size);
     const int i0 = juce::jlimit (0, length - 1, (int) readPosition);
     const int i1 = i0 + 1 == length ? 0 : i0 + 1;
     const float f = readPosition - (float) i0;
@@ -190,7 +203,8 @@ void VellumarProcessor::modulateChannel (int channel, float* samples, int numSam
         const float x = samples[i];
         const float rate = rateSmoother.getNextValue();
         const float amount = depthSmoother.getNextValue();
-        const float sine = lfoSine (phase);
+        // At no depth the sine only ever meets a factor of 0, so it is not computed.
+        const float sine = amount != 0.0f || ! skipNeutralStages ? lfoSine (phase) : 0.0f;
         const float tremolo = runTremolo ? tremoloSample (x, amount, sine) : 0.0f;
         float vibrato = 0.0f;
 

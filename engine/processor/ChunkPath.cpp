@@ -1,6 +1,5 @@
 #include "engine/processor/VellumarProcessor.h"
 
-#include "engine/parameters/ParameterIds.h"
 #include "engine/processor/ChunkLoop.h"
 
 #include <algorithm>
@@ -22,23 +21,24 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     collectResponses();
 
     const int n = buffer.getNumSamples();
-    const auto value = [this] (const char* id) { return apvts.getRawParameterValue (id)->load(); };
+    const auto& p = chunkParameters;
+    const auto value = [] (const std::atomic<float>* parameter) { return parameter->load(); };
 
     // Final mix proportion, flip target and the switch fields.
-    dryWetMixer.setWetMixProportion (value (ids::mix) / 100.0f);
+    dryWetMixer.setWetMixProportion (value (p.mix) / 100.0f);
 
-    const float flipTarget = apvts.getParameter (ids::lrFlipButton)->getValue() != 0.0f ? 1.0f : 0.0f;
+    const float flipTarget = p.lrFlipButton->getValue() != 0.0f ? 1.0f : 0.0f;
 
-    effectOffDisplay = value (ids::onButton) < 0.5f;
-    eqOffDisplay = value (ids::onEqButton) < 0.5f;
-    tremoloOn = value (ids::tremolo) >= 0.5f;
-    lfoSyncOn = value (ids::lfoSync) >= 0.5f;
-    compressorOn = value (ids::compressor) >= 0.5f;
+    effectOffDisplay = value (p.onButton) < 0.5f;
+    eqOffDisplay = value (p.onEqButton) < 0.5f;
+    tremoloOn = value (p.tremolo) >= 0.5f;
+    lfoSyncOn = value (p.lfoSync) >= 0.5f;
+    compressorOn = value (p.compressor) >= 0.5f;
 
     // Shimmer rebuilds and clears the early reverb, so it is switched only when the state changes, and never
     // while the early reverb is heard: it first fades out (below), switches once silent, and fades back in. The
     // first chunk after a preparation has nothing sounding yet and switches at once.
-    const bool shimmerWanted = value (ids::shimmer) >= 0.5f;
+    const bool shimmerWanted = value (p.shimmer) >= 0.5f;
 
     if (shimmerWanted != shimmerOn && (! stereoStageStarted || earlyReverbFade.getGain() == 0.0f))
     {
@@ -47,7 +47,7 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     }
 
     // A DriveType that is not a whole curve number in range (5 or more, negative, NaN) asks for curve 0.
-    if (const int driveType = Grain<float>::waveFromValue (value (ids::driveType)); driveType != grain.driveTypeIndex)
+    if (const int driveType = Grain<float>::waveFromValue (value (p.driveType)); driveType != grain.driveTypeIndex)
         grain.driveTypeIndex = driveType;
 
     captureSidechain (buffer);
@@ -90,10 +90,11 @@ void VellumarProcessor::silenceNonFiniteSamples (juce::dsp::AudioBlock<float>& b
 // The wet signal path, in place on the chunk: every stage in its order, inside the effect switch's crossfade.
 void VellumarProcessor::processWetPath (juce::dsp::AudioBlock<float>& block, float flipTarget, bool shimmerWanted)
 {
-    const auto value = [this] (const char* id) { return apvts.getRawParameterValue (id)->load(); };
+    const auto& p = chunkParameters;
+    const auto value = [] (const std::atomic<float>* parameter) { return parameter->load(); };
     const juce::dsp::ProcessContextReplacing<float> context (block);
 
-    const float widthTarget = value (ids::width) / 100.0f;
+    const float widthTarget = value (p.width) / 100.0f;
     widthSmoother.setTargetValue (widthTarget);
 
     if (! stereoStageStarted)
@@ -105,23 +106,23 @@ void VellumarProcessor::processWetPath (juce::dsp::AudioBlock<float>& block, flo
 
     if (effectFade.begin (block, ! effectOffDisplay))
     {
-        processPreDelay (block, value (ids::preDelay));
+        processPreDelay (block, value (p.preDelay));
 
         // Input cut filters, crossfaded in and out with the equaliser switch.
         if (inputCutFade.begin (block, ! eqOffDisplay))
         {
-            lowCutSmoother.process (context, lowCutFilter, true, value (ids::lowCut), 0.6f);
-            highCutSmoother.process (context, highCutFilter, false, value (ids::highCut), 0.7f);
+            lowCutSmoother.process (context, lowCutFilter, true, value (p.lowCut), 0.6f);
+            highCutSmoother.process (context, highCutFilter, false, value (p.highCut), 0.7f);
             inputCutFade.end (block);
         }
 
-        convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (ids::character) * 0.01));
+        convolutionPair.setBlend ((float) juce::jlimit (0.0, 1.0, (double) value (p.character) * 0.01));
         convolutionPair.process (context);
 
         // Early reflections shaped by the impulse-response type (a new type is heard once the level refreshes
         // the settings).
         preVerb.applyTypeSettings (irTypeIndex.load());
-        preVerb.setEarlyMix (value (ids::preVerb));
+        preVerb.setEarlyMix (value (p.preVerb));
 
         if (earlyReverbFade.begin (block, shimmerWanted == shimmerOn))
         {
@@ -129,13 +130,13 @@ void VellumarProcessor::processWetPath (juce::dsp::AudioBlock<float>& block, flo
             earlyReverbFade.end (block);
         }
 
-        processModulation (block, value (ids::lfoSpeed), value (ids::lfoDepth));
+        processModulation (block, value (p.lfoSpeed), value (p.lfoDepth));
 
-        grain.process (context, value (ids::drive));
+        grain.process (context, value (p.drive));
 
         // Ducking, keyed by the side-chain while the host has one connected.
         const auto* keyBus = getBus (true, 1);
-        processDucking (block, value (ids::sideChain), keyBus != nullptr && keyBus->isEnabled());
+        processDucking (block, value (p.sideChain), keyBus != nullptr && keyBus->isEnabled());
 
         // Equaliser bands: a cascade on the same block, switched together with the input cuts.
         if (bandFade.begin (block, ! eqOffDisplay))

@@ -57,6 +57,33 @@ VellumarProcessor::VellumarProcessor()
 
     apvts.addParameterListener (ids::lowCut, this);
     apvts.addParameterListener (ids::highCut, this);
+
+    cacheChunkParameters();
+}
+
+void VellumarProcessor::cacheChunkParameters()
+{
+    auto& p = chunkParameters;
+    const auto raw = [this] (const char* id) { return apvts.getRawParameterValue (id); };
+    p.mix = raw (ids::mix);
+    p.onButton = raw (ids::onButton);
+    p.onEqButton = raw (ids::onEqButton);
+    p.tremolo = raw (ids::tremolo);
+    p.lfoSync = raw (ids::lfoSync);
+    p.compressor = raw (ids::compressor);
+    p.shimmer = raw (ids::shimmer);
+    p.driveType = raw (ids::driveType);
+    p.width = raw (ids::width);
+    p.preDelay = raw (ids::preDelay);
+    p.lowCut = raw (ids::lowCut);
+    p.highCut = raw (ids::highCut);
+    p.character = raw (ids::character);
+    p.preVerb = raw (ids::preVerb);
+    p.lfoSpeed = raw (ids::lfoSpeed);
+    p.lfoDepth = raw (ids::lfoDepth);
+    p.drive = raw (ids::drive);
+    p.sideChain = raw (ids::sideChain);
+    p.lrFlipButton = apvts.getParameter (ids::lrFlipButton);
 }
 
 VellumarProcessor::~VellumarProcessor()

@@ -168,6 +168,11 @@ public:
     // publishes them, and the curve reads the published sets (low cut, then high cut).
     CoefficientHandOff<2> cutCurveHandOff;
 
+    // Stages at settings that leave their work unheard (no modulation depth, no ducking, full width without a
+    // flip, a settled pre-delay) take a shorter way to the same samples. Cleared only by the tests that check the
+    // two ways against each other.
+    bool skipNeutralStages = true;
+
     // Written by the chunk path and by the editor's power switches, read by the editor's response curve.
     std::atomic<bool> effectOffDisplay { false };
     std::atomic<bool> eqOffDisplay { false };
@@ -239,7 +244,35 @@ public:
     float duckMixStep = 1.0f / 882.0f; // per sample: a switch at 1 % crossfades over 20 ms
 
 private:
+    // The values the chunk path reads, looked up by ID once at construction: a lookup by ID searches the state's
+    // parameters by string, too slow for every chunk.
+    struct ChunkParameters
+    {
+        std::atomic<float>* mix = nullptr;
+        std::atomic<float>* onButton = nullptr;
+        std::atomic<float>* onEqButton = nullptr;
+        std::atomic<float>* tremolo = nullptr;
+        std::atomic<float>* lfoSync = nullptr;
+        std::atomic<float>* compressor = nullptr;
+        std::atomic<float>* shimmer = nullptr;
+        std::atomic<float>* driveType = nullptr;
+        std::atomic<float>* width = nullptr;
+        std::atomic<float>* preDelay = nullptr;
+        std::atomic<float>* lowCut = nullptr;
+        std::atomic<float>* highCut = nullptr;
+        std::atomic<float>* character = nullptr;
+        std::atomic<float>* preVerb = nullptr;
+        std::atomic<float>* lfoSpeed = nullptr;
+        std::atomic<float>* lfoDepth = nullptr;
+        std::atomic<float>* drive = nullptr;
+        std::atomic<float>* sideChain = nullptr;
+        juce::RangedAudioParameter* lrFlipButton = nullptr; // read as its normalised value
+    };
+
+    ChunkParameters chunkParameters;
+
     static BusesProperties makeBuses();
+    void cacheChunkParameters();
     static juce::String bandParameterId (int bandNumber, const char* suffix);
 
     void installParameterTree (juce::ValueTree tree);

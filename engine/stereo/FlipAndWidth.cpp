@@ -4,6 +4,11 @@
 
 void VellumarProcessor::processFlipAndWidth (juce::dsp::AudioBlock<float>& block, float flipTarget)
 {
+    // Full width without a flip, settled, leaves both channels as they are.
+    if (skipNeutralStages && flipAmount == 0.0f && flipTarget == 0.0f && ! widthSmoother.isSmoothing()
+        && widthSmoother.getTargetValue() == 1.0f)
+        return;
+
     auto* left = block.getChannelPointer (0);
     auto* right = block.getChannelPointer (1);
 
