@@ -1,0 +1,233 @@
+#include "bench/EditorBench.h"
+
+#include "engine/processor/OfflineRendering.h"
+#include "engine/processor/VellumarProcessor.h"
+#include "tools/demo-sound/DemoSound.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <iomanip>
+#include <ostream>
+#include <thread>
+
+namespace juce
+{
+// Runs the next event or message of the Linux run loop, waiting for one when none is pending.
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+} // namespace juce
+
+namespace
+{
+constexpr double sampleRate = 44100.0;
+constexpr int blockSize = 512;
+
+double threadCpuSeconds()
+{
+    timespec t {};
+    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &t);
+    return (double) t.tv_sec + 1.0e-9 * (double) t.tv_nsec;
+}
+
+double wallSeconds() { return juce::Time::getMillisecondCounterHiRes() / 1000.0; }
+
+/** A desktop window without a display: it gathers the areas its components ask to repaint and paints them into an
+    image 60 times a second, as JUCE's X11 windows do (less the copy to the screen). */
+class OffscreenPeer : public juce::ComponentPeer,
+                      private juce::Timer
+{
+public:
+    OffscreenPeer (juce::Component& c, int flags) : juce::ComponentPeer (c, flags) { startTimerHz (60); }
+    ~OffscreenPeer() override { stopTimer(); }
+
+    void repaint (const juce::Rectangle<int>& area) override { dirty.add (area); }
+
+    void performAnyPendingRepaintsNow() override
+    {
+        const auto region = dirty;
+        dirty.clear();
+        const auto total = region.getBounds();
+
+        if (total.isEmpty())
+            return;
+
+        if (image.getWidth() < total.getWidth() || image.getHeight() < total.getHeight())
+            image = juce::Image (juce::Image::RGB, total.getWidth(), total.getHeight(), false);
+
+        auto local = region;
+        local.offsetAll (-total.getX(), -total.getY());
+        auto context = getComponent().getLookAndFeel().createGraphicsContext (image, -total.getPosition(), local);
+        handlePaint (*context);
+
+        for (const auto& r : region)
+            paintedPixels += (double) r.getWidth() * r.getHeight();
+
+        ++paints;
+    }
+
+    double paintedPixels = 0.0;
+    int paints = 0;
+
+    void* getNativeHandle() const override { return nullptr; }
+    void setVisible (bool) override {}
+    void setTitle (const juce::String&) override {}
+    void setBounds (const juce::Rectangle<int>& newBounds, bool) override { bounds = newBounds; }
+    juce::Rectangle<int> getBounds() const override { return bounds; }
+    juce::Point<float> localToGlobal (juce::Point<float> p) override { return p + bounds.getPosition().toFloat(); }
+    juce::Point<float> globalToLocal (juce::Point<float> p) override { return p - bounds.getPosition().toFloat(); }
+    void setMinimised (bool) override {}
+    bool isMinimised() const override { return false; }
+    void setFullScreen (bool) override {}
+    bool isFullScreen() const override { return false; }
+    void setIcon (const juce::Image&) override {}
+    bool contains (juce::Point<int> p, bool) const override { return bounds.withZeroOrigin().contains (p); }
+    OptionalBorderSize getFrameSizeIfPresent() const override { return {}; }
+    juce::BorderSize<int> getFrameSize() const override { return {}; }
+    bool setAlwaysOnTop (bool) override { return false; }
+    void toFront (bool) override {}
+    void toBehind (juce::ComponentPeer*) override {}
+    bool isFocused() const override { return false; }
+    void grabFocus() override {}
+    void textInputRequired (juce::Point<int>, juce::TextInputTarget&) override {}
+    void setAlpha (float) override {}
+    juce::StringArray getAvailableRenderingEngines() override { return { "Software Renderer" }; }
+
+private:
+    void timerCallback() override { performAnyPendingRepaintsNow(); }
+
+    juce::Rectangle<int> bounds;
+    juce::RectangleList<int> dirty;
+    juce::Image image;
+};
+
+/** The host's window around the editor. */
+struct OffscreenWindow : juce::Component
+{
+    juce::ComponentPeer* createNewPeer (int styleFlags, void*) override { return new OffscreenPeer (*this, styleFlags); }
+};
+
+void set (VellumarProcessor& p, const char* id, float value)
+{
+    auto* parameter = p.apvts.getParameter (id);
+    parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
+}
+
+/** Plays the demo sound in a loop, block by block at the pace of real time, as a host's audio thread does. */
+class RealtimeAudio
+{
+public:
+    explicit RealtimeAudio (VellumarProcessor& p) : processor (p), demo (makeDemoSound (sampleRate))
+    {
+        thread = std::thread ([this] { run(); });
+    }
+
+    ~RealtimeAudio()
+    {
+        running = false;
+        thread.join();
+    }
+
+private:
+    void run()
+    {
+        juce::AudioBuffer<float> block (2, blockSize);
+        juce::MidiBuffer midi;
+        const auto period = std::chrono::duration<double> (blockSize / sampleRate);
+        auto due = std::chrono::steady_clock::now();
+        int position = 0;
+
+        while (running)
+        {
+            if (position + blockSize > demo.getNumSamples())
+                position = 0;
+
+            for (int c = 0; c < 2; ++c)
+                block.copyFrom (c, 0, demo, c % demo.getNumChannels(), position, blockSize);
+
+            position += blockSize;
+            processor.processBlock (block, midi);
+            due += std::chrono::duration_cast<std::chrono::steady_clock::duration> (period);
+            std::this_thread::sleep_until (due);
+        }
+    }
+
+    VellumarProcessor& processor;
+    const juce::AudioBuffer<float> demo;
+    std::atomic<bool> running { true };
+    std::thread thread;
+};
+
+/** Runs the message loop for the given time; returns the message thread's CPU time meanwhile as a share of it. */
+double runMessageLoop (double seconds)
+{
+    // Wakes the loop now and then, so that it notices the end of the time even when nothing else happens.
+    struct Tick : juce::Timer
+    {
+        void timerCallback() override {}
+    } tick;
+    tick.startTimerHz (10);
+
+    const double startWall = wallSeconds();
+    const double startCpu = threadCpuSeconds();
+
+    while (wallSeconds() - startWall < seconds)
+        juce::dispatchNextMessageOnSystemQueue (false);
+
+    return (threadCpuSeconds() - startCpu) / (wallSeconds() - startWall);
+}
+} // namespace
+
+void runEditorBench (std::ostream& out)
+{
+    VellumarProcessor processor;
+    set (processor, "1Gain", 3.0f);
+    set (processor, "3Gain", -4.5f);
+    set (processor, "5Gain", 4.0f);
+    set (processor, "LowCut", 70.0f);
+    set (processor, "HighCut", 11000.0f);
+    set (processor, "Decay", 4.2f);
+    processor.setRateAndBufferSizeDetails (sampleRate, blockSize);
+    processor.prepareToPlay (sampleRate, blockSize);
+    waitForImpulseResponses (processor);
+
+    RealtimeAudio audio (processor);
+    constexpr int rounds = 3;
+    constexpr double phaseSeconds = 4.0;
+    double closed = 0.0, open = 0.0, pixelsPerSecond = 0.0;
+    int paintsPerSecond = 0;
+
+    // Closed and open in turns, so that both see the same load on the machine.
+    for (int round = 0; round < rounds; ++round)
+    {
+        runMessageLoop (0.5);
+        closed += runMessageLoop (phaseSeconds) / rounds;
+
+        OffscreenWindow window;
+        std::unique_ptr<juce::AudioProcessorEditor> editor (processor.createEditorIfNeeded());
+        editor->setSize (900, 600);
+        window.setOpaque (true);
+        window.setSize (900, 600);
+        window.addAndMakeVisible (*editor);
+        window.addToDesktop (0);
+        window.setVisible (true);
+
+        // The spectrum waits a few ticks after its first size before it draws.
+        runMessageLoop (1.0);
+
+        auto* peer = dynamic_cast<OffscreenPeer*> (window.getPeer());
+        const double pixelsBefore = peer->paintedPixels;
+        const int paintsBefore = peer->paints;
+        open += runMessageLoop (phaseSeconds) / rounds;
+        pixelsPerSecond += (peer->paintedPixels - pixelsBefore) / phaseSeconds / rounds;
+        paintsPerSecond += (int) ((peer->paints - paintsBefore) / phaseSeconds / rounds);
+
+        editor.reset();
+    }
+
+    out << std::fixed << std::setprecision (2) << "  message thread, editor closed: " << 100.0 * closed
+        << " % of a core; open: " << 100.0 * open << " % of a core; open / closed: " << open / closed << "\n"
+        << "  repainted while open: " << paintsPerSecond << " paints a second covering " << std::setprecision (1)
+        << 100.0 * pixelsPerSecond / (900.0 * 600.0) << " % of the window a second\n";
+}
