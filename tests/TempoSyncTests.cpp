@@ -143,7 +143,7 @@ TEST_F (EditorTest, SwitchingSyncOffGivesAPlainRangeAndKeepsTheOneDecimalText)
 
     EXPECT_FALSE (processor.lfoSyncOn);
     EXPECT_EQ (e.lfoSpeedLabel.getText(), "LFO SPEED");
-    EXPECT_EQ (e.lfoSpeedLabel.getJustificationType(), juce::Justification::centredTop);
+    EXPECT_EQ (e.lfoSpeedLabel.getJustificationType(), juce::Justification::centred);
 
     // Linear over 0.1 .. 20 Hz now (the parameter itself is skewed).
     EXPECT_NEAR (e.lfoSpeedSlider.proportionOfLengthToValue (0.5), 10.05, 0.011);
