@@ -25,6 +25,7 @@ void VellumarProcessorEditor::resized()
 
     const float proportionalText = 0.013f * (float) W;
     look.fontHeight = juce::jmax (Look::minimumTextHeight, proportionalText);
+    backgroundCache = {};
 
     accentGradient = juce::ColourGradient (juce::Colour (0xFF98F7FE), (float) (0.25 * W), (float) (0.06 * H),
                                            blueTransChord, (float) (0.85 * W), (float) (0.99 * H), true);
@@ -233,8 +234,36 @@ int VellumarProcessorEditor::knobTopBelowText (double textBottom) const
 //==============================================================================
 void VellumarProcessorEditor::paint (juce::Graphics& g)
 {
+    // The face is static between layouts: it is drawn once per size and then only copied, wherever a control
+    // over it repaints. On a scaled display it is drawn directly, so it stays as sharp as the rest.
+    if (g.getInternalContext().getPhysicalPixelScaleFactor() != 1.0f)
+    {
+        paintBackground (g);
+    }
+    else
+    {
+        if (backgroundCache.getBounds() != getLocalBounds())
+        {
+            backgroundCache = juce::Image (juce::Image::ARGB, getWidth(), getHeight(), false);
+            juce::Graphics cacheGraphics (backgroundCache);
+            paintBackground (cacheGraphics);
+        }
+
+        g.drawImageAt (backgroundCache, 0, 0);
+    }
+
+    // The title, at the image's own aspect ratio (1000 / 230), over the face rather than in it: its scaled,
+    // translucent edges blend differently into a cached copy.
+    const int T = toInt (0.146 * getHeight());
+    const int titleHeight = toInt (0.4 * T);
+    g.setImageResamplingQuality (juce::Graphics::highResamplingQuality);
+    g.drawImage (titleImage, 3 * toInt (0.45 * preDelaySlider.getX()), toInt (0.07 * T), toInt (4.3478 * titleHeight),
+                 titleHeight, 0, 0, titleImage.getWidth(), titleImage.getHeight());
+}
+
+void VellumarProcessorEditor::paintBackground (juce::Graphics& g)
+{
     const int W = getWidth();
-    const int H = getHeight();
     const int inset = toInt (0.45 * preDelaySlider.getX());
     const int cx = preDelayLabel.getX();
     const int cy = captionTop();
@@ -289,11 +318,6 @@ void VellumarProcessorEditor::paint (juce::Graphics& g)
     g.setColour (greyQuelt);
     g.fillRoundedRectangle (frameArea.withWidth (frameArea.getWidth() + 1.0f), 1.0f);
 
-    // The title, at the image's own aspect ratio (1000 / 230).
-    const int T = toInt (0.146 * H);
-    const int titleHeight = toInt (0.4 * T);
-    g.drawImage (titleImage, 3 * inset, toInt (0.07 * T), toInt (4.3478 * titleHeight), titleHeight, 0, 0,
-                 titleImage.getWidth(), titleImage.getHeight());
 }
 
 //==============================================================================

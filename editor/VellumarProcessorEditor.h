@@ -195,6 +195,12 @@ private:
     /** Where a knob must start so that its caption's text clears a text whose bottom is at `textBottom`. */
     int knobTopBelowText (double textBottom) const;
 
+    /** Draws everything of the face that only a new layout changes: background, panels, thread, frame border and
+        title. `paint` keeps it in `backgroundCache` until the next layout. */
+    void paintBackground (juce::Graphics& g);
+
+    juce::Image backgroundCache;
+
     // The parts of the layout, in the order `resized` places them; later parts hang from earlier ones.
     void layOutPresetRow (const LayoutUnits& u);
     void layOutKnobs (const LayoutUnits& u);
