@@ -3,6 +3,7 @@
 #include "engine/processor/OfflineRendering.h"
 #include "engine/processor/VellumarProcessor.h"
 #include "tools/demo-sound/DemoSound.h"
+#include "tools/offscreen/OffscreenPeer.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -34,79 +35,14 @@ double wallSeconds() { return juce::Time::getMillisecondCounterHiRes() / 1000.0;
 constexpr double sampleRate = 44100.0;
 constexpr int blockSize = 512;
 
-/** A desktop window without a display: it gathers the areas its components ask to repaint and paints them into an
-    image 60 times a second, as JUCE's X11 windows do (less the copy to the screen). */
-class OffscreenPeer : public juce::ComponentPeer,
-                      private juce::Timer
+/** Paints the window's pending repaints 60 times a second, as JUCE's X11 windows do (less the copy to the screen). */
+struct ScreenRefresh : juce::Timer
 {
-public:
-    OffscreenPeer (juce::Component& c, int flags) : juce::ComponentPeer (c, flags) { startTimerHz (60); }
-    ~OffscreenPeer() override { stopTimer(); }
+    explicit ScreenRefresh (OffscreenWindow& w) : window (w) { startTimerHz (60); }
+    ~ScreenRefresh() override { stopTimer(); }
+    void timerCallback() override { window.peer().performAnyPendingRepaintsNow(); }
 
-    void repaint (const juce::Rectangle<int>& area) override { dirty.add (area); }
-
-    void performAnyPendingRepaintsNow() override
-    {
-        const auto region = dirty;
-        dirty.clear();
-        const auto total = region.getBounds();
-
-        if (total.isEmpty())
-            return;
-
-        if (image.getWidth() < total.getWidth() || image.getHeight() < total.getHeight())
-            image = juce::Image (juce::Image::RGB, total.getWidth(), total.getHeight(), false);
-
-        auto local = region;
-        local.offsetAll (-total.getX(), -total.getY());
-        auto context = getComponent().getLookAndFeel().createGraphicsContext (image, -total.getPosition(), local);
-        handlePaint (*context);
-
-        for (const auto& r : region)
-            paintedPixels += (double) r.getWidth() * r.getHeight();
-
-        ++paints;
-    }
-
-    double paintedPixels = 0.0;
-    int paints = 0;
-
-    void* getNativeHandle() const override { return nullptr; }
-    void setVisible (bool) override {}
-    void setTitle (const juce::String&) override {}
-    void setBounds (const juce::Rectangle<int>& newBounds, bool) override { bounds = newBounds; }
-    juce::Rectangle<int> getBounds() const override { return bounds; }
-    juce::Point<float> localToGlobal (juce::Point<float> p) override { return p + bounds.getPosition().toFloat(); }
-    juce::Point<float> globalToLocal (juce::Point<float> p) override { return p - bounds.getPosition().toFloat(); }
-    void setMinimised (bool) override {}
-    bool isMinimised() const override { return false; }
-    void setFullScreen (bool) override {}
-    bool isFullScreen() const override { return false; }
-    void setIcon (const juce::Image&) override {}
-    bool contains (juce::Point<int> p, bool) const override { return bounds.withZeroOrigin().contains (p); }
-    OptionalBorderSize getFrameSizeIfPresent() const override { return {}; }
-    juce::BorderSize<int> getFrameSize() const override { return {}; }
-    bool setAlwaysOnTop (bool) override { return false; }
-    void toFront (bool) override {}
-    void toBehind (juce::ComponentPeer*) override {}
-    bool isFocused() const override { return false; }
-    void grabFocus() override {}
-    void textInputRequired (juce::Point<int>, juce::TextInputTarget&) override {}
-    void setAlpha (float) override {}
-    juce::StringArray getAvailableRenderingEngines() override { return { "Software Renderer" }; }
-
-private:
-    void timerCallback() override { performAnyPendingRepaintsNow(); }
-
-    juce::Rectangle<int> bounds;
-    juce::RectangleList<int> dirty;
-    juce::Image image;
-};
-
-/** The host's window around the editor. */
-struct OffscreenWindow : juce::Component
-{
-    juce::ComponentPeer* createNewPeer (int styleFlags, void*) override { return new OffscreenPeer (*this, styleFlags); }
+    OffscreenWindow& window;
 };
 
 /** Plays the demo sound in a loop, block by block at the pace of real time, as a host's audio thread does. */
@@ -205,21 +141,18 @@ void runEditorBench (std::ostream& out)
         OffscreenWindow window;
         std::unique_ptr<juce::AudioProcessorEditor> editor (processor.createEditorIfNeeded());
         editor->setSize (900, 600);
-        window.setOpaque (true);
-        window.setSize (900, 600);
-        window.addAndMakeVisible (*editor);
-        window.addToDesktop (0);
-        window.setVisible (true);
+        window.show (*editor);
+        ScreenRefresh refresh (window);
 
         // The spectrum waits a few ticks after its first size before it draws.
         runMessageLoop (1.0);
 
-        auto* peer = dynamic_cast<OffscreenPeer*> (window.getPeer());
-        const double pixelsBefore = peer->paintedPixels;
-        const int paintsBefore = peer->paints;
+        const auto& peer = window.peer();
+        const double pixelsBefore = peer.paintedPixels;
+        const int paintsBefore = peer.paints;
         open += runMessageLoop (phaseSeconds) / rounds;
-        pixelsPerSecond += (peer->paintedPixels - pixelsBefore) / phaseSeconds / rounds;
-        paintsPerSecond += (int) ((peer->paints - paintsBefore) / phaseSeconds / rounds);
+        pixelsPerSecond += (peer.paintedPixels - pixelsBefore) / phaseSeconds / rounds;
+        paintsPerSecond += (int) ((peer.paints - paintsBefore) / phaseSeconds / rounds);
 
         editor.reset();
     }
