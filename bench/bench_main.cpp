@@ -1,6 +1,7 @@
 #include "bench/DisplayBench.h"
 #include "bench/DriveBench.h"
 #include "bench/DuckingBench.h"
+#include "bench/EditorBench.h"
 #include "bench/ModulationBench.h"
 #include "bench/PluginBench.h"
 #include "bench/PreVerbBench.h"
@@ -33,5 +34,8 @@ int main()
 
     std::cout << "\n== Editor displays (message thread, per 33 ms frame)\n";
     runDisplayBench (std::cout);
+
+    std::cout << "\n== The open editor (900 x 600) against none, while audio plays in real time at 44.1 kHz\n";
+    runEditorBench (std::cout);
     return 0;
 }

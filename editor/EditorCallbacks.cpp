@@ -30,7 +30,7 @@ void VellumarProcessorEditor::setCaption (juce::Label& label, const juce::String
 {
     label.setColour (juce::Label::textColourId, alternativeMode ? blueLightQuelt : greyWhiteQuelt);
     label.setText (text, juce::dontSendNotification);
-    label.setJustificationType (juce::Justification::centredTop);
+    label.setJustificationType (juce::Justification::centred); // as the captions were made, so they stay in line
 }
 
 //==============================================================================

@@ -23,7 +23,9 @@ void VellumarProcessorEditor::resized()
     audioProcessor.editorWidth = W;
     audioProcessor.editorHeight = H;
 
-    look.fontHeight = 0.013f * (float) W;
+    const float proportionalText = 0.013f * (float) W;
+    look.fontHeight = juce::jmax (Look::minimumTextHeight, proportionalText);
+    backgroundCache = {};
 
     accentGradient = juce::ColourGradient (juce::Colour (0xFF98F7FE), (float) (0.25 * W), (float) (0.06 * H),
                                            blueTransChord, (float) (0.85 * W), (float) (0.99 * H), true);
@@ -40,6 +42,12 @@ void VellumarProcessorEditor::resized()
     u.eqButton = 0.9 * u.smallButton;
     u.eqKnob = 0.75 * u.knobUnit;
     u.knob = toInt (u.knobUnit);
+    u.captionY = captionTop();
+    u.textHeldUp = look.fontHeight > proportionalText;
+
+    // The grid's labels and the pad's handles scale with the window; the labels no smaller than other texts.
+    frame.setLabelScale (juce::jmax (Look::minimumTextHeight / 12.0f, (float) W / 900.0f));
+    xyPad.setHandleScale ((float) W / 900.0f);
 
     layOutPresetRow (u);
     layOutKnobs (u);
@@ -53,10 +61,12 @@ void VellumarProcessorEditor::layOutPresetRow (const LayoutUnits& u)
     // Preset stepper and the effect's power switch along the top.
     presetsButton.setBounds (toInt (0.375 * u.W), toInt (0.08 * u.rowTop - 0.1 * u.smallButton), toInt (0.25 * u.W),
                              toInt (1.2 * u.smallButton));
+    // Never square: a square switch takes the dark round image, on which the arrows' dark text would vanish.
+    const int arrowWidth = juce::jmax (toInt (1.06 * u.smallButton), u.smallButton + 1);
     previousPresetButton.setBounds (toInt (presetsButton.getX() - 1.106 * u.smallButton), toInt (0.08 * u.rowTop),
-                                    toInt (1.06 * u.smallButton), u.smallButton);
+                                    arrowWidth, u.smallButton);
     nextPresetButton.setBounds (toInt (right (presetsButton) + 0.106 * u.smallButton), toInt (0.08 * u.rowTop),
-                                toInt (1.06 * u.smallButton), u.smallButton);
+                                arrowWidth, u.smallButton);
     onButton.setBounds (toInt (0.93 * u.W), toInt (0.08 * u.rowTop), u.smallButton, u.smallButton);
 }
 
@@ -66,10 +76,9 @@ void VellumarProcessorEditor::layOutKnobs (const LayoutUnits& u)
     const double knobGap = u.knobGap;
     const int knob = u.knob;
 
-    // Placing PREDELAY also places its caption, whose top the rest of the layout hangs from.
-    preDelaySlider.setBounds (toInt (knobGap), u.rowTop, knob, knob);
-    const int captionY = preDelayLabel.getY();
+    const int captionY = u.captionY;
 
+    preDelaySlider.setBounds (toInt (knobGap), u.rowTop, knob, knob);
     preVerbSlider.setBounds (toInt (right (preDelaySlider) + knobGap), preDelaySlider.getY(), knob, knob);
     decaySlider.setBounds (toInt (right (preVerbSlider) + knobGap), toInt (captionY + 0.65 * knobUnit),
                            toInt (2.0 * knobUnit), toInt (2.0 * knobUnit));
@@ -88,7 +97,7 @@ void VellumarProcessorEditor::layOutIrSelection (const LayoutUnits& u)
     const int W = u.W;
     const int typeButtonWidth = u.typeButtonWidth;
     const int smallButton = u.smallButton;
-    const int captionY = preDelayLabel.getY();
+    const int captionY = u.captionY;
 
     // Impulse-response type row, and the numbers hanging below it in the middle.
     const int typeY = toInt (captionY - 0.1 * u.knobUnit);
@@ -117,7 +126,7 @@ void VellumarProcessorEditor::layOutEqualiser (const LayoutUnits& u)
     const double eqButton = u.eqButton;
     const double eqKnob = u.eqKnob;
     const int knob = u.knob;
-    const int captionY = preDelayLabel.getY();
+    const int captionY = u.captionY;
 
     // The display frame and the equaliser strips on either side of it.
     const int eqTop = toInt (0.033 * u.W + bottom (mixSlider));
@@ -133,14 +142,41 @@ void VellumarProcessorEditor::layOutEqualiser (const LayoutUnits& u)
     const int eqSide = toInt (eqButton);
     const int eqKnobSide = toInt (eqKnob);
 
+    // In a small window the held-up texts need more room between the strips' captions: the knobs under them move
+    // down just as far as their captions' texts must, into the room the strips leave below.
+    const double text = look.fontHeight;
+    const double stripTextBottom = eqTop + 0.5 * (eqSide + text);
+    const auto below = [&] (double proportionalY, double textBottom)
+    { return u.textHeldUp ? juce::jmax (toInt (proportionalY), knobTopBelowText (textBottom)) : toInt (proportionalY); };
+
     onEqButton.setBounds (preDelaySlider.getX(), eqTop, eqSide, eqSide);
     preEqLabel.setBounds (toInt (leftCentre - 0.5 * knobUnit), eqTop, knob, eqSide);
-    lowCutSlider.setBounds (preEqLabel.getX(), toInt (bottom (preEqLabel) + 0.15 * knobUnit), knob, knob);
-    highCutSlider.setBounds (preEqLabel.getX(), toInt (bottom (lowCutSlider) + 0.25 * knobUnit), knob, knob);
+    lowCutSlider.setBounds (preEqLabel.getX(), below (bottom (preEqLabel) + 0.15 * knobUnit, stripTextBottom), knob, knob);
+
+    // The low cut's value text sits at the foot of its knob, in a box at least the legible text's height.
+    const double lowCutValueBottom = bottom (lowCutSlider) - 0.5 * (juce::jmax (0.21 * knobUnit, text + 2.0) - text);
+    highCutSlider.setBounds (preEqLabel.getX(), below (bottom (lowCutSlider) + 0.25 * knobUnit, lowCutValueBottom), knob, knob);
 
     postEqLabel.setBounds (toInt (rightCentre - 0.5 * eqKnob), eqTop, eqKnobSide, eqSide);
-    gainSlider.setBounds (toInt (rightCentre - 1.2 * eqKnob), toInt (bottom (postEqLabel) + 0.2 * eqKnob), eqKnobSide, eqKnobSide);
-    freqSlider.setBounds (toInt (rightCentre - 0.5 * knobUnit), toInt (bottom (postEqLabel) + 0.95 * knobUnit), knob, knob);
+    const int gainY = below (bottom (postEqLabel) + 0.2 * eqKnob, stripTextBottom);
+    const int eqShift = gainY - toInt (bottom (postEqLabel) + 0.2 * eqKnob);
+    gainSlider.setBounds (toInt (rightCentre - 1.2 * eqKnob), gainY, eqKnobSide, eqKnobSide);
+    int freqY = toInt (bottom (postEqLabel) + 0.95 * knobUnit) + eqShift;
+    int freqSide = knob;
+
+    if (u.textHeldUp)
+    {
+        // FREQ's caption clears GAIN's and Q's values; the knob gives up what it must so that the filter types
+        // under it stay on the lower panel.
+        const int gainBottom = gainY + eqKnobSide;
+        freqY = juce::jmax (freqY, knobTopBelowText (gainBottom - 0.5 * (std::ceil (Look::minimumTextHeight) + 2 - text)));
+        const int inset = toInt (0.45 * preDelaySlider.getX());
+        const int panelBottom = toInt (0.042 * u.W + bottom (mixSlider)) + bottom (mixSlider) + inset - captionY;
+        freqSide = juce::jmin (knob, panelBottom - 2 - eqSide - toInt (0.15 * eqButton) - freqY);
+    }
+
+    const int freqX = toInt (rightCentre - 0.5 * (u.textHeldUp ? freqSide : knobUnit));
+    freqSlider.setBounds (freqX, freqY, freqSide, freqSide);
     qSlider.setBounds (toInt (rightCentre + 0.2 * eqKnob), gainSlider.getY(), eqKnobSide, eqKnobSide);
     bandOnButton.setBounds (toInt (rightCentre - 0.5 * eqButton), toInt (gainSlider.getY() + 0.1 * eqKnob), eqSide, eqSide);
 
@@ -156,9 +192,16 @@ void VellumarProcessorEditor::setValueBoxes (const LayoutUnits& u)
     const double knobUnit = u.knobUnit;
     const double eqKnob = u.eqKnob;
 
-    // Value boxes: read-only once laid out (the construction's editable boxes are replaced here).
-    const auto textBox = [] (juce::Slider& slider, double w, double h)
-    { slider.setTextBoxStyle (juce::Slider::TextBoxBelow, true, toInt (w), toInt (h)); };
+    // Value boxes: read-only once laid out (the construction's editable boxes are replaced here). A box is never
+    // lower than its text; in a small window a small knob's box takes the knob's whole width, so the held-up text
+    // fits it (the two large knobs' boxes have room enough).
+    const auto textBox = [this, &u] (juce::Slider& slider, double w, double h)
+    {
+        const bool widen = u.textHeldUp && &slider != &decaySlider && &slider != &characterSlider;
+        const int width = widen ? juce::jmax (toInt (w), slider.getWidth()) : toInt (w);
+        const int height = juce::jmax (toInt (h), (int) std::ceil (Look::minimumTextHeight) + 2);
+        slider.setTextBoxStyle (juce::Slider::TextBoxBelow, true, width, height);
+    };
 
     for (auto* slider : { &preVerbSlider, &preDelaySlider, &lfoSpeedSlider, &lfoDepthSlider, &driveSlider,
                           &sideChainSlider, &mixSlider, &widthSlider })
@@ -173,14 +216,57 @@ void VellumarProcessorEditor::setValueBoxes (const LayoutUnits& u)
     textBox (freqSlider, 0.8 * knobUnit, 0.28 * eqKnob);
 }
 
+int VellumarProcessorEditor::captionTop() const
+{
+    // An attached caption is as high as its text plus JUCE's margins: the label's border (1 + 1) and 6 pixels.
+    const int rowTop = toInt (0.139 * getHeight());
+    return rowTop - (8 + juce::roundToInt (0.013f * (float) getWidth() + 0.5f));
+}
+
+int VellumarProcessorEditor::knobTopBelowText (double textBottom) const
+{
+    // The caption's text is centred in its box, which ends where the knob starts.
+    const double text = look.fontHeight;
+    const double captionHeight = 8 + juce::roundToInt (text + 0.5);
+    return (int) std::ceil (textBottom + 1.0 + 0.5 * (captionHeight + text));
+}
+
 //==============================================================================
 void VellumarProcessorEditor::paint (juce::Graphics& g)
 {
+    // The face is static between layouts: it is drawn once per size and then only copied, wherever a control
+    // over it repaints. On a scaled display it is drawn directly, so it stays as sharp as the rest.
+    if (g.getInternalContext().getPhysicalPixelScaleFactor() != 1.0f)
+    {
+        paintBackground (g);
+    }
+    else
+    {
+        if (backgroundCache.getBounds() != getLocalBounds())
+        {
+            backgroundCache = juce::Image (juce::Image::ARGB, getWidth(), getHeight(), false);
+            juce::Graphics cacheGraphics (backgroundCache);
+            paintBackground (cacheGraphics);
+        }
+
+        g.drawImageAt (backgroundCache, 0, 0);
+    }
+
+    // The title, at the image's own aspect ratio (1000 / 230), over the face rather than in it: its scaled,
+    // translucent edges blend differently into a cached copy.
+    const int T = toInt (0.146 * getHeight());
+    const int titleHeight = toInt (0.4 * T);
+    g.setImageResamplingQuality (juce::Graphics::highResamplingQuality);
+    g.drawImage (titleImage, 3 * toInt (0.45 * preDelaySlider.getX()), toInt (0.07 * T), toInt (4.3478 * titleHeight),
+                 titleHeight, 0, 0, titleImage.getWidth(), titleImage.getHeight());
+}
+
+void VellumarProcessorEditor::paintBackground (juce::Graphics& g)
+{
     const int W = getWidth();
-    const int H = getHeight();
     const int inset = toInt (0.45 * preDelaySlider.getX());
     const int cx = preDelayLabel.getX();
-    const int cy = preDelayLabel.getY();
+    const int cy = captionTop();
 
     g.setImageResamplingQuality (juce::Graphics::highResamplingQuality);
 
@@ -232,11 +318,6 @@ void VellumarProcessorEditor::paint (juce::Graphics& g)
     g.setColour (greyQuelt);
     g.fillRoundedRectangle (frameArea.withWidth (frameArea.getWidth() + 1.0f), 1.0f);
 
-    // The title, at the image's own aspect ratio (1000 / 230).
-    const int T = toInt (0.146 * H);
-    const int titleHeight = toInt (0.4 * T);
-    g.drawImage (titleImage, 3 * inset, toInt (0.07 * T), toInt (4.3478 * titleHeight), titleHeight, 0, 0,
-                 titleImage.getWidth(), titleImage.getHeight());
 }
 
 //==============================================================================

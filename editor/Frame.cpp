@@ -28,19 +28,35 @@ float Frame::xForFrequency (float frequency, float width) { return std::log2 (fr
 
 float Frame::yForGain (float gain, float height) { return ((gain + 24.0f) / -48.0f + 1.0f) * height; }
 
-juce::Rectangle<int> Frame::gainLabelBounds (float gain, float width, float height)
+// A label box is 42 x 28 pixels for 12 px text; at other scales the box and its margins scale with the text.
+juce::Rectangle<int> Frame::gainLabelBounds (float gain, float width, float height, float scale)
 {
-    return { (int) (width - 50.0f), nearest (yForGain (gain, height - 22.0f)) - 1, 42, 28 };
+    return { (int) (width - 50.0f * scale), nearest (yForGain (gain, height - 22.0f * scale)) - 1,
+             nearest (42.0f * scale), nearest (28.0f * scale) };
 }
 
-juce::Rectangle<int> Frame::frequencyLabelBounds (float frequency, float width, float height)
+juce::Rectangle<int> Frame::frequencyLabelBounds (float frequency, float width, float height, float scale)
 {
-    return { nearest (xForFrequency (frequency, width)) - 21, (int) (0.04f * height) - 14, 42, 28 };
+    return { nearest (xForFrequency (frequency, width) - 21.0f * scale), (int) (0.04f * height) - nearest (14.0f * scale),
+             nearest (42.0f * scale), nearest (28.0f * scale) };
 }
 
-juce::Rectangle<int> Frame::lowestFrequencyLabelBounds (float height)
+juce::Rectangle<int> Frame::lowestFrequencyLabelBounds (float height, float scale)
 {
-    return { 2, (int) (0.04f * height) - 14, 42, 28 };
+    return { 2, (int) (0.04f * height) - nearest (14.0f * scale), nearest (42.0f * scale), nearest (28.0f * scale) };
+}
+
+void Frame::setLabelScale (float newScale)
+{
+    if (newScale == labelScale)
+        return;
+
+    labelScale = newScale;
+
+    if (! getLocalBounds().isEmpty())
+        drawLabelLayer ((float) getWidth(), (float) getHeight());
+
+    repaint();
 }
 
 juce::String Frame::frequencyLabelText (float frequency)
@@ -53,7 +69,12 @@ juce::String Frame::frequencyLabelText (float frequency)
 
 void Frame::paint (juce::Graphics& g) { g.drawImageAt (backgroundImage, 0, 0); }
 
-void Frame::paintOverChildren (juce::Graphics& g) { g.drawImageAt (labelImage, 0, 0); }
+void Frame::paintOverChildren (juce::Graphics& g)
+{
+    // Only where there are labels: elsewhere the layer is transparent and blending it would change nothing.
+    g.reduceClipRegion (labelAreas);
+    g.drawImageAt (labelImage, 0, 0);
+}
 
 void Frame::resized()
 {
@@ -103,18 +124,26 @@ void Frame::drawLabelLayer (float w, float h)
     labelImage.clear (labelImage.getBounds(), juce::Colour (0x00000000));
 
     juce::Graphics g (labelImage);
-    g.setFont (12.0f);
+    g.setFont (12.0f * labelScale);
+    labelAreas.clear();
+
+    // Antialiased glyph edges may reach a pixel or two past a label's box.
+    const auto draw = [&] (const juce::String& text, juce::Rectangle<int> area, juce::Justification justification)
+    {
+        g.drawText (text, area, justification, true);
+        labelAreas.add (area.expanded (3));
+    };
 
     g.setColour (gridColour.brighter (0.4f));
 
     for (auto gain : bandGains)
-        g.drawText (juce::String ((int) gain), gainLabelBounds (gain, w, h), juce::Justification::centredRight, true);
+        draw (juce::String ((int) gain), gainLabelBounds (gain, w, h, labelScale), juce::Justification::centredRight);
 
     g.setColour (gridColour.brighter (2.8f));
 
     for (auto frequency : freqsA)
-        g.drawText (frequencyLabelText (frequency), frequencyLabelBounds (frequency, w, h),
-                    juce::Justification::centred, true);
+        draw (frequencyLabelText (frequency), frequencyLabelBounds (frequency, w, h, labelScale),
+              juce::Justification::centred);
 
-    g.drawText ("20", lowestFrequencyLabelBounds (h), juce::Justification::left, true);
+    draw ("20", lowestFrequencyLabelBounds (h, labelScale), juce::Justification::left);
 }

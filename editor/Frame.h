@@ -46,14 +46,20 @@ public:
     /** Vertical position of a level in dB in a display of the given height. */
     static float yForGain (float gain, float height);
 
-    /** Where the label of a level line goes; the labels are spread over the height less 22 pixels. */
-    static juce::Rectangle<int> gainLabelBounds (float gain, float width, float height);
+    /** Where the label of a level line goes; the labels are spread over the height less 22 pixels. `scale` sizes
+        the label (1 for 12 px text) and its margins. */
+    static juce::Rectangle<int> gainLabelBounds (float gain, float width, float height, float scale = 1.0f);
 
     /** Where the label of a decade line goes, centred on the line near the top. */
-    static juce::Rectangle<int> frequencyLabelBounds (float frequency, float width, float height);
+    static juce::Rectangle<int> frequencyLabelBounds (float frequency, float width, float height, float scale = 1.0f);
 
     /** Where the "20" at the left edge goes. */
-    static juce::Rectangle<int> lowestFrequencyLabelBounds (float height);
+    static juce::Rectangle<int> lowestFrequencyLabelBounds (float height, float scale = 1.0f);
+
+    /** Sizes the grid labels: 12 px text at 1. The editor sets it from its own size, so the labels scale with the
+        window; a change redraws the label layer. */
+    void setLabelScale (float newScale);
+    float getLabelScale() const noexcept { return labelScale; }
 
     /** "100", "1k", "10k": whole hertz below 1 kHz, whole kilohertz with a "k" from there on. */
     static juce::String frequencyLabelText (float frequency);
@@ -65,9 +71,14 @@ private:
     void drawBackgroundLayer (float w, float h);
     void drawLabelLayer (float w, float h);
 
-    // Both layers have the editor's largest size, so the frame always fits and they never need resizing.
-    juce::Image backgroundImage { juce::Image::ARGB, 1800, 1200, true };
+    // Both layers have the editor's largest size, so the frame always fits and they never need resizing. The
+    // background covers the whole frame, so it has no alpha to blend: painting it is a plain copy.
+    juce::Image backgroundImage { juce::Image::RGB, 1800, 1200, true };
     juce::Image labelImage { juce::Image::ARGB, 1800, 1200, true };
+
+    // Where the label layer has anything drawn; the rest of it is transparent and is not blended at every paint.
+    juce::RectangleList<int> labelAreas;
+    float labelScale = 1.0f;
     juce::ColourGradient backgroundGradient;
     juce::Colour gridColour;
 

@@ -95,6 +95,11 @@ juce::Label* Look::createSliderTextBox (juce::Slider& slider)
     // Only hovering counts here: a box rebuilt under the mouse lights up even when its knob is disabled.
     label->setColour (juce::Label::textColourId, isHovered (slider) ? blueLightQuelt : greyTextBoxQuelt);
     label->setFont (juce::Font (label->getFont().getHeight() - 2.0f));
+
+    // A narrow box (a small window's) keeps its width for the text rather than for side margins.
+    if (slider.getTextBoxWidth() < 44)
+        label->setBorderSize ({ 1, 1, 1, 1 });
+
     return label;
 }
 

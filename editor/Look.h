@@ -87,6 +87,9 @@ public:
     /** Height of every label font. The editor sets it from its width on every layout. */
     float fontHeight;
 
+    /** The smallest text height that stays legible; no text in a small window goes below it. */
+    static constexpr float minimumTextHeight = 9.0f;
+
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Look)
 };

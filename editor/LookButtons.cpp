@@ -112,14 +112,15 @@ void Look::drawButtonText (juce::Graphics& g, juce::TextButton& button, bool, bo
 {
     const auto w = button.getWidth();
     const auto h = button.getHeight();
+    const auto yIndent = juce::roundToInt (0.1 * h);
 
-    g.setFont (juce::Font (0.3f * (float) h));
+    // A small button's text is held at the legible minimum, as far as the button has room for it.
+    const auto legible = juce::jmin (minimumTextHeight, (float) (h - 2 * yIndent));
+    g.setFont (juce::Font (juce::jmax (0.3f * (float) h, legible)));
     g.setColour (
         button
             .findColour (button.getToggleState() ? juce::TextButton::textColourOnId : juce::TextButton::textColourOffId)
             .withMultipliedAlpha (button.isEnabled() ? 1.0f : 0.5f));
-
-    const auto yIndent = juce::roundToInt (0.1 * h);
 
     // Buttons at most 5 px high have no indent to divide by, and no room for legible text: they show none.
     if (yIndent <= 0)

@@ -15,6 +15,9 @@ juce::String displayName (const juce::File& file)
     return file.getFileNameWithoutExtension().substring (2);
 }
 
+// The Look sets an item's text at 0.64 of the item's height: 15 px items carry the legible minimum.
+constexpr int minimumMenuItemHeight = 15;
+
 struct CaseInsensitivePathOrder
 {
     static int compareElements (const juce::File& a, const juce::File& b)
@@ -105,7 +108,6 @@ void VellumarProcessorEditor::openPresetMenu()
         return;
     }
 
-    const int W = getWidth();
     const int H = getHeight();
 
     // The folder is read anew each time the menu opens.
@@ -120,26 +122,16 @@ void VellumarProcessorEditor::openPresetMenu()
 
     presetMenu.addSectionHeader ("Version: " + juce::String (VELLUMAR_VERSION));
 
-    // The menu opens under an anchor that moves left by a tenth of the width for every full 25 presets, so a
-    // menu of several columns stays centred under the PRESETS button. The anchor must outlive the menu (a menu
-    // whose target goes away closes itself), so the result handler keeps it. It is transparent and lets clicks
-    // through to the PRESETS button under it.
-    auto anchor = std::make_shared<juce::TextButton>();
-    anchor->setAlpha (0.0f);
-    anchor->setInterceptsMouseClicks (false, false);
-    addAndMakeVisible (*anchor);
-    anchor->setBounds ((int) (presetsButton.getX() - 0.5 * (n / 25) * (0.2 * W)), presetsButton.getY(),
-                       presetsButton.getWidth(), presetsButton.getHeight());
-
+    // The menu opens under the PRESETS button, at least as wide as it, its items tall enough for legible text.
     const auto options = juce::PopupMenu::Options()
-                             .withTargetComponent (anchor.get())
+                             .withTargetComponent (&presetsButton)
                              .withMinimumWidth (presetsButton.getWidth())
                              .withMinimumNumColumns (n / 25 + 1)
-                             .withStandardItemHeight ((int) (0.035 * H));
+                             .withStandardItemHeight (juce::jmax ((int) (0.035 * H), minimumMenuItemHeight));
 
     juce::Component::SafePointer<VellumarProcessorEditor> editor (this);
 
-    showPresetMenu (options, [editor, files, anchor] (int result) mutable
+    showPresetMenu (options, [editor, files] (int result)
     {
         if (editor != nullptr)
         {
@@ -149,8 +141,6 @@ void VellumarProcessorEditor::openPresetMenu()
             if (result > 0 && result <= files.size())
                 editor->loadPresetKeepingMix (result, files[result - 1], displayName (editor->presetFiles[result - 1]));
         }
-
-        anchor.reset();
     });
 }
 

@@ -19,6 +19,10 @@ constexpr float rangeDb = 90.0f;
 
 // Each shape's end points lie outside the component at every editor size, so it closes below and to the left.
 constexpr float shapeStartY = 800.0f;
+
+// How far above the fast shape's highest point its outline can reach: half the stroke, plus a mitred joint's
+// point, which reaches at most three stroke widths past the end of its edge, plus a pixel of antialiasing.
+constexpr float outlineReach = 5.0f + 30.0f + 2.0f;
 } // namespace
 
 SpectrumAnalyzer::SpectrumAnalyzer (VellumarProcessor& processorToShow) : processor (processorToShow)
@@ -64,6 +68,7 @@ void SpectrumAnalyzer::resized()
     const auto h = (float) getHeight();
 
     rebuildCountdown = 5;
+    paintedTop = 0.0f;
     fillGradient = juce::ColourGradient (blueSpectre, (float) (0.5 * w), (float) (0.3 * h), blueSpectreDark,
                                          (float) (0.5 * w), (float) (0.9 * h), false);
 }
@@ -86,7 +91,45 @@ void SpectrumAnalyzer::timerCallback()
 
     drainFrames();
     processor.analyserDataReady.exchange (false);
-    repaint();
+
+    // Above both the shapes on screen and the ones the next paint draws, nothing changes: the frame's grid, the
+    // response curve and the handles there stay as they are.
+    repaint (changingArea());
+}
+
+float SpectrumAnalyzer::levelY (const fftPoint& point, const float* average, float h) const noexcept
+{
+    float m = 0.0f;
+
+    for (int bin = point.firstBin; bin <= point.lastBin; ++bin)
+        m = juce::jmax (m, average[bin]);
+
+    const float dB = m <= 0.0f ? floorDb : juce::jmax (20.0f * std::log10 (m), floorDb);
+    return (dB - floorDb) * (-h) / rangeDb + h + 0.5f;
+}
+
+juce::Rectangle<int> SpectrumAnalyzer::changingArea() const noexcept
+{
+    const auto h = (float) getHeight();
+    float top = paintedTop;
+
+    {
+        const juce::ScopedLock sl (lock);
+        const float* average = history.getReadPointer (0);
+
+        // The slow shape moves towards the fast one; if the columns have changed, it starts from nothing.
+        const bool glides = (int) slowY.size() == fftPointCount;
+
+        for (int i = 0; i < fftPointCount; ++i)
+        {
+            const float y = levelY (fftPoints[(size_t) i], average, h);
+            const float slow = glides ? (2.0f * slowY[(size_t) i] + y) / 3.0f : y / 3.0f;
+            top = juce::jmin (top, y - outlineReach, slow - 2.0f);
+        }
+    }
+
+    const int y = juce::jlimit (0, getHeight(), (int) std::floor (top));
+    return { 0, y, getWidth(), getHeight() - y };
 }
 
 void SpectrumAnalyzer::drainFrames()
@@ -178,13 +221,7 @@ void SpectrumAnalyzer::paint (juce::Graphics& g)
     for (int i = fftPointCount - 1; i >= 0; --i)
     {
         const auto& point = fftPoints[(size_t) i];
-        float m = 0.0f;
-
-        for (int bin = point.firstBin; bin <= point.lastBin; ++bin)
-            m = juce::jmax (m, average[bin]);
-
-        const float dB = m <= 0.0f ? floorDb : juce::jmax (20.0f * std::log10 (m), floorDb);
-        const float y = (dB - floorDb) * (-h) / rangeDb + h + 0.5f;
+        const float y = levelY (point, average, h);
         auto& slow = slowY[(size_t) i];
         slow = (2.0f * slow + y) / 3.0f;
 
@@ -200,9 +237,14 @@ void SpectrumAnalyzer::paint (juce::Graphics& g)
     g.setColour (blueCurveDark);
     g.fillPath (outlinePath);
 
+    const auto fastShape = fastPath.createPathWithRoundedCorners (25.0f);
     g.setColour (blueSpectreDark);
-    g.fillPath (fastPath.createPathWithRoundedCorners (25.0f));
+    g.fillPath (fastShape);
 
+    const auto slowShape = slowPath.createPathWithRoundedCorners (30.0f);
     g.setGradientFill (fillGradient);
-    g.fillPath (slowPath.createPathWithRoundedCorners (30.0f));
+    g.fillPath (slowShape);
+
+    paintedTop = juce::jmin (outlinePath.getBounds().getY(), fastShape.getBounds().getY(), slowShape.getBounds().getY())
+                 - 2.0f;
 }

@@ -58,6 +58,13 @@ private:
     void drainFrames();
     void rebuildColumns();
 
+    /** The column's level on the display, y pixels from the top of a display `h` high. */
+    float levelY (const fftPoint& point, const float* average, float h) const noexcept;
+
+    /** The part of the display the next paint can change: from the highest point that the last paint drew or the
+        next one can draw, down to the bottom edge. */
+    juce::Rectangle<int> changingArea() const noexcept;
+
     VellumarProcessor& processor;
     juce::ColourGradient fillGradient;
     int rebuildCountdown = 0;
@@ -74,6 +81,9 @@ private:
     int fftPointCount = 0;
     std::vector<fftPoint> fftPoints;
     std::vector<float> slowY;
+
+    // The top of what the last paint drew (the whole height until something is drawn).
+    float paintedTop = 0.0f;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (SpectrumAnalyzer)
 };

@@ -10,6 +10,9 @@ namespace
 {
 juce::Image imageFromMemory (const char* data, int size) { return juce::ImageCache::getFromMemory (data, size); }
 
+// Captions are centred, so side margins only take room from a long caption in a small window.
+const juce::BorderSize<int> captionBorder { 1, 1, 1, 1 };
+
 std::array<XYPad::ParameterPair, 5> padParameters (juce::AudioProcessorValueTreeState& state)
 {
     std::array<XYPad::ParameterPair, 5> pairs;
@@ -307,6 +310,9 @@ void VellumarProcessorEditor::setUpLabels()
     textureLabel.setText ("TEXTURE", juce::dontSendNotification);
     textureLabel.setJustificationType (juce::Justification::centred);
     addAndMakeVisible (textureLabel);
+
+    for (auto* caption : { &textureLabel, &preEqLabel, &postEqLabel })
+        caption->setBorderSize (captionBorder);
     textureLabel.setColour (juce::Label::textColourId, greyTextBoxQuelt);
 }
 
@@ -341,6 +347,7 @@ void VellumarProcessorEditor::createLabel (juce::Label& label, const juce::Strin
     addAndMakeVisible (label);
     label.setText (caption, juce::dontSendNotification);
     label.setJustificationType (juce::Justification::centred);
+    label.setBorderSize (captionBorder);
     label.attachToComponent (component, false);
 }
 

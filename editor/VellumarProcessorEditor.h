@@ -185,7 +185,23 @@ private:
         int rowTop = 0, typeButtonWidth = 0, smallButton = 0;
         double eqButton = 0.0, eqKnob = 0.0;
         int knob = 0;
+        int captionY = 0;           // top of the knob captions' row, see captionTop()
+        bool textHeldUp = false;    // the window is so small that texts are held at their legible minimum
     };
+
+    /** The top of PREDELAY's caption as it is placed at the window's proportional text height. The layout hangs
+        from it; in a small window, where texts are held at a legible minimum, the captions grow upwards from their
+        knobs instead of pushing the layout down. */
+    int captionTop() const;
+
+    /** Where a knob must start so that its caption's text clears a text whose bottom is at `textBottom`. */
+    int knobTopBelowText (double textBottom) const;
+
+    /** Draws everything of the face that only a new layout changes: background, panels, thread, frame border and
+        title. `paint` keeps it in `backgroundCache` until the next layout. */
+    void paintBackground (juce::Graphics& g);
+
+    juce::Image backgroundCache;
 
     // The parts of the layout, in the order `resized` places them; later parts hang from earlier ones.
     void layOutPresetRow (const LayoutUnits& u);

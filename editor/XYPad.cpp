@@ -65,7 +65,7 @@ void XYPad::mouseDown (const juce::MouseEvent& e)
 
     for (auto& handle : handles)
     {
-        if (p.getDistanceFrom ({ handle->x, handle->y }) < grabRadius)
+        if (p.getDistanceFrom ({ handle->x, handle->y }) < grabRadius * juce::jmax (1.0f, handleScale))
         {
             pressed = handle.get();
             break;
@@ -150,15 +150,25 @@ void XYPad::mouseDoubleClick (const juce::MouseEvent&)
         draggedHandle->yAttachment->setValueAsCompleteGesture (draggedHandle->yParameter->convertFrom0to1 (0.5f));
 }
 
+void XYPad::setHandleScale (float newScale)
+{
+    if (newScale != handleScale)
+    {
+        handleScale = newScale;
+        repaint();
+    }
+}
+
 void XYPad::paint (juce::Graphics& g)
 {
+    const auto s = handleScale;
     handlesPath.clear();
     handlePositions.clear();
 
     for (const auto& handle : handles)
     {
         handlePositions.emplace_back (handle->x, handle->y);
-        handlesPath.addEllipse (handle->x - 4.0f, handle->y - 4.0f, 8.0f, 8.0f);
+        handlesPath.addEllipse (handle->x - 4.0f * s, handle->y - 4.0f * s, 8.0f * s, 8.0f * s);
     }
 
     g.setColour (whiteQuelt);
@@ -166,9 +176,9 @@ void XYPad::paint (juce::Graphics& g)
 
     if (draggedHandle != nullptr)
     {
-        drawRing (g, whiteQuelt, lastPosition, 4.5f, 1.0f);
-        drawRing (g, whiteLightQuelt, lastPosition, 13.5f, 8.0f);
-        drawRing (g, blueQuelt, { draggedHandle->x, draggedHandle->y }, 18.0f, 3.0f);
+        drawRing (g, whiteQuelt, lastPosition, 4.5f * s, 1.0f * s);
+        drawRing (g, whiteLightQuelt, lastPosition, 13.5f * s, 8.0f * s);
+        drawRing (g, blueQuelt, { draggedHandle->x, draggedHandle->y }, 18.0f * s, 3.0f * s);
     }
 
     if (handlePositions.empty())
@@ -176,8 +186,8 @@ void XYPad::paint (juce::Graphics& g)
 
     const auto& selected = handlePositions[(size_t) juce::jlimit (0, (int) handlePositions.size() - 1, selectedHandle)];
     lastPosition = { selected.first, selected.second };
-    drawRing (g, blueTransQuelt, lastPosition, 13.5f, 5.0f);
-    drawRing (g, greyWhiteQuelt, lastPosition, 9.0f, 5.0f);
+    drawRing (g, blueTransQuelt, lastPosition, 13.5f * s, 5.0f * s);
+    drawRing (g, greyWhiteQuelt, lastPosition, 9.0f * s, 5.0f * s);
 }
 
 void XYPad::resized()

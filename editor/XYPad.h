@@ -62,10 +62,15 @@ public:
     /** The pressed handle; it stays set after the release, so its rings show until the mouse next moves. */
     XYPadHandle* draggedHandle = nullptr;
 
-    /** A press closer than this to a handle's centre picks it up. */
+    /** A press closer than this to a handle's centre picks it up (further in a window scaled up). */
     static constexpr float grabRadius = 9.0f;
 
+    /** Sizes the handles' dots and rings: 8 px dots at 1. The editor sets it from its own size. */
+    void setHandleScale (float newScale);
+
 private:
+    float handleScale = 1.0f;
+
     juce::Path handlesPath;
     std::vector<std::pair<float, float>> handlePositions;
     juce::Point<float> lastPosition;

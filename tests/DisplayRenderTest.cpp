@@ -7,6 +7,7 @@
 #include "editor/Frame.h"
 #include "editor/FrequencyCurve.h"
 #include "editor/SpectrumAnalyzer.h"
+#include "tools/offscreen/OffscreenPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -38,13 +39,13 @@ struct Scene
         curve.setBounds (frame.getLocalBounds());
     }
 
-    /** Plays noise with a little more low end than high end, a 33 ms tick after every three blocks. */
-    void play (double seconds)
+    /** Plays noise with a little more low end than high end, a 33 ms tick and a paint after every three blocks
+        unless the caller ticks and paints itself. */
+    void play (double seconds, bool tickAndPaint = true)
     {
         juce::AudioBuffer<float> buffer (2, 512);
         juce::MidiBuffer midi;
-        juce::Random random (21);
-        float low = 0.0f;
+        float& low = lowPassed;
         const int blocks = (int) (seconds * 48000.0 / 512.0);
 
         for (int b = 0; b < blocks; ++b)
@@ -59,7 +60,7 @@ struct Scene
 
             processor->processBlock (buffer, midi);
 
-            if (b % 3 == 2)
+            if (tickAndPaint && b % 3 == 2)
             {
                 analyser.timerCallback();
                 editor_testing::render (frame); // the slow shape glides once per paint
@@ -68,6 +69,8 @@ struct Scene
     }
 
     std::unique_ptr<VellumarProcessor> processor = testing_helpers::makeProcessor();
+    juce::Random random { 21 };
+    float lowPassed = 0.0f;
     Frame frame;
     SpectrumAnalyzer analyser { *processor };
     FrequencyCurve curve { *processor };
@@ -100,5 +103,39 @@ TEST (DisplayRender, SpectrumAndResponseOverTheFrameAtThreeSizes)
             editor_testing::saveArtefact (editor_testing::render (scene.analyser, 1.0f, juce::Colours::black),
                                           "spectrum-analyser-900x600.png");
         }
+    }
+}
+
+namespace
+{
+struct OnScreen : Scene
+{
+    OnScreen() : Scene (900, 600) { window.show (frame); }
+
+    OffscreenPeer& peer() { return window.peer(); }
+
+    OffscreenWindow window;
+};
+} // namespace
+
+TEST (DisplayRender, RepaintingOnlyTheSpectrumsChangingRowsShowsWhatWholePaintsShow)
+{
+    OnScreen partly;
+    Scene wholly (900, 600);
+
+    // The same audio into both; one is painted where its spectrum asks, the other whole, whenever the spectrum asks.
+    for (int tick = 0; tick < 60; ++tick)
+    {
+        partly.play (512.0 * 3 / 48000.0, false);
+        wholly.play (512.0 * 3 / 48000.0, false);
+        partly.analyser.timerCallback();
+        wholly.analyser.timerCallback();
+
+        if (! partly.peer().hasPendingRepaints())
+            continue;
+
+        partly.peer().performAnyPendingRepaintsNow();
+        const auto whole = editor_testing::render (wholly.frame);
+        ASSERT_EQ (editor_testing::meanDifference (partly.peer().screen, whole), 0.0) << tick;
     }
 }

@@ -88,7 +88,7 @@ TEST_F (EditorTest, ModeSwitchesRelabelTheirKnobs)
     EXPECT_EQ (e.widthLabel.getText(), "LR FLIP");
     EXPECT_EQ (e.widthSlider.getTextValueSuffix(), " % FLIP");
     EXPECT_EQ (captionColour (e.widthLabel), blueLightQuelt);
-    EXPECT_EQ (e.widthLabel.getJustificationType(), juce::Justification::centredTop);
+    EXPECT_EQ (e.widthLabel.getJustificationType(), e.driveLabel.getJustificationType()); // in line with the others
     e.doubleClick (e.widthSlider);
     EXPECT_EQ (e.widthLabel.getText(), "WIDTH");
     EXPECT_EQ (e.widthSlider.getTextValueSuffix(), " %");

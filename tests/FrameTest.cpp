@@ -29,6 +29,10 @@ TEST (Frame, GridLabelRectanglesAt900x600)
     EXPECT_EQ (Frame::gainLabelBounds (24.0f, 900.0f, 600.0f), juce::Rectangle<int> (850, -1, 42, 28));
     EXPECT_EQ (Frame::lowestFrequencyLabelBounds (600.0f), juce::Rectangle<int> (2, 10, 42, 28));
 
+    // Labels twice the size: boxes and margins double, the lines they name stay where they are.
+    EXPECT_EQ (Frame::frequencyLabelBounds (1000.0f, 900.0f, 600.0f, 2.0f), juce::Rectangle<int> (466, -4, 84, 56));
+    EXPECT_EQ (Frame::gainLabelBounds (12.0f, 900.0f, 600.0f, 2.0f), juce::Rectangle<int> (800, 138, 84, 56));
+
     EXPECT_EQ (Frame::frequencyLabelText (100.0f), "100");
     EXPECT_EQ (Frame::frequencyLabelText (1000.0f), "1k");
     EXPECT_EQ (Frame::frequencyLabelText (10000.0f), "10k");

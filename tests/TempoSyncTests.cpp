@@ -150,7 +150,7 @@ TEST_F (EditorTest, SwitchingSyncOffGivesAPlainRangeAndTheParameterText)
 
     EXPECT_FALSE (processor.lfoSyncOn);
     EXPECT_EQ (e.lfoSpeedLabel.getText(), "LFO SPEED");
-    EXPECT_EQ (e.lfoSpeedLabel.getJustificationType(), juce::Justification::centredTop);
+    EXPECT_EQ (e.lfoSpeedLabel.getJustificationType(), juce::Justification::centred);
     EXPECT_NEAR (e.lfoSpeedSlider.getValue(), parameter ("LfoSpeed"), 1.0e-6);
 
     // Linear over 0.1 .. 20 Hz now (the parameter itself is skewed), with the parameter's own text.

@@ -1,9 +1,10 @@
 // vellumar-screenshot: draws the plug-in window as a user sees it while audio plays, into a PNG.
 //
-//   vellumar-screenshot OUTPUT.png
+//   vellumar-screenshot OUTPUT.png [WIDTH HEIGHT]
 //
 // The processor plays the demo sound in real time (so the spectrum's 33 ms timer sees the wet signal as it would
-// in a host), the window at 900 x 600 repaints as a screen would, and the last picture is written out. Nothing
+// in a host), the window (900 x 600 unless a size is given) repaints as a screen would, and the last picture is
+// written out. Nothing
 // needs a display: the window is painted into an image. `cmake --build build --target vellumar-screenshot-update`
 // refreshes docs/editor.png.
 
@@ -61,11 +62,13 @@ int main (int argc, char* argv[])
 
     if (argc < 2)
     {
-        std::cerr << "Usage: vellumar-screenshot OUTPUT.png\n";
+        std::cerr << "Usage: vellumar-screenshot OUTPUT.png [WIDTH HEIGHT]\n";
         return 2;
     }
 
     const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (juce::String::fromUTF8 (argv[1]));
+    const int width = argc >= 4 ? juce::String (argv[2]).getIntValue() : 900;
+    const int height = argc >= 4 ? juce::String (argv[3]).getIntValue() : 600;
     juce::Image picture;
 
     {
@@ -76,7 +79,7 @@ int main (int argc, char* argv[])
         waitForImpulseResponses (processor);
 
         VellumarProcessorEditor editor (processor, processor.apvts);
-        editor.setSize (900, 600);
+        editor.setSize (width, height);
         editor.setVisible (true);
 
         const auto demo = makeDemoSound (sampleRate);
