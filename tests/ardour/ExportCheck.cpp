@@ -3,9 +3,13 @@
 //
 //   vellumar-export-check EXPORT.wav REFERENCE.wav MAX_LAG TOLERANCE_DB
 //
+// and reads or edits the plug-in's state in a saved session (SavedState.h).
+//
 // The export may start later than the reference where the host does not compensate the plug-in's latency, so the
 // two are aligned first: the lag is where each first rises above a fortieth of its peak, then the best of the
 // lags around it. The difference over the span both cover must stay TOLERANCE_DB below the reference's peak.
+
+#include "SavedState.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
@@ -64,6 +68,9 @@ float largestDifference (const juce::AudioBuffer<float>& exported, const juce::A
 
 int main (int argc, char* argv[])
 {
+    if (argc > 1 && (juce::String (argv[1]) == "select" || juce::String (argv[1]) == "expect"))
+        return savedStateMain (argc, argv);
+
     if (argc != 5)
     {
         std::cerr << "Usage: vellumar-export-check EXPORT.wav REFERENCE.wav MAX_LAG TOLERANCE_DB\n";
