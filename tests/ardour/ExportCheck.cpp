@@ -7,7 +7,8 @@
 //
 // The export may start later than the reference where the host does not compensate the plug-in's latency, so the
 // two are aligned first: the lag is where each first rises above a fortieth of its peak, then the best of the
-// lags around it. The difference over the span both cover must stay TOLERANCE_DB below the reference's peak.
+// lags around it and of those up to MAX_LAG (an export whose start is cut has its onset a few samples off). The
+// difference over the span both cover must stay TOLERANCE_DB below the reference's peak.
 
 #include "SavedState.h"
 
@@ -95,7 +96,9 @@ int main (int argc, char* argv[])
     int lag = roughLag;
     float difference = largestDifference (*exported, *reference, lag);
 
-    for (int candidate = roughLag - 8; candidate <= roughLag + 8; ++candidate)
+    const int lastCandidate = juce::jmax (roughLag + 8, maxLag);
+
+    for (int candidate = juce::jmin (roughLag - 8, -maxLag); candidate <= lastCandidate; ++candidate)
     {
         if (const float d = largestDifference (*exported, *reference, candidate); d < difference)
         {
