@@ -19,8 +19,6 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     if (processSpec.sampleRate <= 0.0)
         return;
 
-    collectResponses();
-
     const int n = buffer.getNumSamples();
     const auto value = [this] (const char* id) { return apvts.getRawParameterValue (id)->load(); };
 
