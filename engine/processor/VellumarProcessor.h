@@ -122,7 +122,7 @@ public:
         std::atomic<float>* freqValue = nullptr;
         std::atomic<float>* gainValue = nullptr;
         std::atomic<float>* qValue = nullptr;
-        CutFilter filter;
+        smootheq::BandFilter filter;
         smootheq::BandSmoother smoother;
         // Written only by the thread that holds `curveHandOff`'s publication; the response curve reads the
         // published copy.
