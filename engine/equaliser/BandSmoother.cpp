@@ -101,6 +101,7 @@ BandFilterCoefficients makeBandFilter (int type, double sampleRate, float freque
 void BandFilter::prepare (const juce::dsp::ProcessSpec& spec)
 {
     memory.assign (std::max<size_t> (1, spec.numChannels), { 0.0f, 0.0f });
+    easing = (float) (1.0 - std::exp (-1.0 / (0.0003 * spec.sampleRate)));
 }
 
 void BandFilter::reset() noexcept
@@ -114,14 +115,34 @@ void BandFilter::retune (const BandFilterCoefficients& coefficients, bool glide)
     to = coefficients;
 
     if (! glide)
-        from = coefficients;
+        from = eased = easedTwice = coefficients;
 }
 
 bool BandFilter::isResting() const noexcept
 {
-    return from == to && to.c == 0.0f
+    return from == to && easedTwice == to && to.c == 0.0f
         && std::all_of (memory.begin(), memory.end(), [] (const auto& m) { return m[0] == 0.0f && m[1] == 0.0f; });
 }
+
+namespace
+{
+void moveToward (BandFilterCoefficients& value, const BandFilterCoefficients& target, float amount) noexcept
+{
+    value.g += (target.g - value.g) * amount;
+    value.k += (target.k - value.k) * amount;
+    value.c += (target.c - value.c) * amount;
+    value.d0 += (target.d0 - value.d0) * amount;
+    value.d1 += (target.d1 - value.d1) * amount;
+    value.d2 += (target.d2 - value.d2) * amount;
+}
+
+bool closeTo (const BandFilterCoefficients& a, const BandFilterCoefficients& b) noexcept
+{
+    const auto near = [] (float x, float y) { return std::abs (x - y) <= 1.0e-5f * (1.0f + std::abs (y)); };
+    return near (a.g, b.g) && near (a.k, b.k) && near (a.c, b.c) && near (a.d0, b.d0) && near (a.d1, b.d1)
+        && near (a.d2, b.d2);
+}
+} // namespace
 
 void BandFilter::process (const juce::dsp::ProcessContextReplacing<float>& context) noexcept
 {
@@ -132,22 +153,32 @@ void BandFilter::process (const juce::dsp::ProcessContextReplacing<float>& conte
     if (isResting() || numSamples == 0)
         return;
 
-    const bool gliding = ! (from == to);
+    // The settings move along straight lines from piece to piece, and then through two short one-pole stages
+    // (0.3 ms each), which round off the corners where a glide starts and ends: a corner would be heard as a
+    // faint click.
+    const bool moving = ! (from == to && easedTwice == to);
+    const auto startEased = eased, startEasedTwice = easedTwice;
 
     for (size_t channel = 0; channel < numChannels; ++channel)
     {
         auto* x = block.getChannelPointer (channel);
         float s1 = memory[channel][0], s2 = memory[channel][1];
         BandFilterCoefficients p = to;
+        eased = startEased;
+        easedTwice = startEasedTwice;
         float a1 = 1.0f / (1.0f + p.g * (p.g + p.k)), a2 = p.g * a1, a3 = p.g * a2;
 
         for (size_t i = 0; i < numSamples; ++i)
         {
-            if (gliding)
+            if (moving)
             {
                 const float w = (float) (i + 1) / (float) numSamples, v = 1.0f - w;
-                p = { from.g * v + to.g * w, from.k * v + to.k * w, from.c * v + to.c * w,
-                      from.d0 * v + to.d0 * w, from.d1 * v + to.d1 * w, from.d2 * v + to.d2 * w };
+                const BandFilterCoefficients line { from.g * v + to.g * w, from.k * v + to.k * w,
+                                                    from.c * v + to.c * w, from.d0 * v + to.d0 * w,
+                                                    from.d1 * v + to.d1 * w, from.d2 * v + to.d2 * w };
+                moveToward (eased, line, easing);
+                moveToward (easedTwice, eased, easing);
+                p = easedTwice;
                 a1 = 1.0f / (1.0f + p.g * (p.g + p.k));
                 a2 = p.g * a1;
                 a3 = p.g * a2;
@@ -164,13 +195,17 @@ void BandFilter::process (const juce::dsp::ProcessContextReplacing<float>& conte
 
         // With no input entering, what is left in the integrators dies away; below any audible level it is
         // cleared, so that a band at 0 dB comes to rest and is skipped.
-        if (to.c == 0.0f && std::abs (s1) < 1.0e-12f && std::abs (s2) < 1.0e-12f)
+        if (to.c == 0.0f && easedTwice.c == 0.0f && std::abs (s1) < 1.0e-12f && std::abs (s2) < 1.0e-12f)
             s1 = s2 = 0.0f;
 
         memory[channel] = { s1, s2 };
     }
 
     from = to;
+
+    // Within a hundred-thousandth of the settings (where the easing may stall on rounding) it ends on them exactly.
+    if (closeTo (eased, to) && closeTo (easedTwice, to))
+        eased = easedTwice = to;
 }
 
 int toBandType (float value) noexcept

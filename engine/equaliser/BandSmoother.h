@@ -62,7 +62,8 @@ public:
     juce::dsp::IIR::Coefficients<float>::Ptr state { new juce::dsp::IIR::Coefficients<float>() };
 
 private:
-    BandFilterCoefficients from, to;
+    BandFilterCoefficients from, to, eased, easedTwice;
+    float easing = 1.0f;
     std::vector<std::array<float, 2>> memory; // per channel, the two integrators
 };
 
