@@ -72,7 +72,7 @@ struct Bands
 {
     smootheq::SectionFade fade;
     std::array<smootheq::BandSmoother, 5> smoothers;
-    std::array<Filter, 5> filters;
+    std::array<smootheq::BandFilter, 5> filters;
 
     Bands()
     {

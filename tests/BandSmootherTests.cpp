@@ -121,7 +121,7 @@ TEST (EqualiserBand, FiltersWithExactlyTheCoefficientsOfItsSettings)
 
         for (const double tone : { 100.0, 700.0, 1000.0, 2500.0, 8000.0 })
         {
-            filter_testing::Duplicator filter;
+            smootheq::BandFilter filter;
             filter.prepare ({ rate, 512, 2 });
             smootheq::BandSmoother smoother;
             smoother.prepare (rate, 512, 2);
@@ -217,7 +217,7 @@ TEST (EqualiserBand, EveryKindOfChangeIsFreeOfClicks)
 {
     juce::ScopedNoDenormals noDenormals;
     const double rate = 44100.0;
-    filter_testing::Duplicator filter;
+    smootheq::BandFilter filter;
     filter.prepare ({ rate, 128, 2 });
     smootheq::BandSmoother smoother;
     smoother.prepare (rate, 128, 2);

@@ -35,7 +35,7 @@ std::array<float, 5> cutCoefficients (bool highPass, double rate, float frequenc
 }
 } // namespace
 
-TEST (EqualiserInProcessor, DefaultBandsRunFlatUntilTouchedThenZeroDecibelBandsLeave)
+TEST (EqualiserInProcessor, DefaultBandsRunFlatUntilTouchedThenZeroDecibelBandsPassExactly)
 {
     auto processor = makeProcessor();
     prepare (*processor, 44100.0, 512);
@@ -44,26 +44,45 @@ TEST (EqualiserInProcessor, DefaultBandsRunFlatUntilTouchedThenZeroDecibelBandsL
     for (auto& band : processor->bands)
     {
         EXPECT_TRUE (band.active);
+        EXPECT_TRUE (band.filter.isResting()) << "skipped at 0 dB";
         for (const double at : { 20.0, 40.0, 170.0, 3000.0, 10000.0, 20000.0 })
             EXPECT_NEAR (band.filter.state->getMagnitudeForFrequency (at, 44100.0), 1.0, 1.0e-4);
     }
 
     setParameter (*processor, bandId (2, ids::bandFreq), 200.0f);
     auto& band = processor->bands[1];
-    EXPECT_FALSE (band.active) << "a 0 dB peak leaves the chain once touched";
+    EXPECT_FALSE (band.active) << "a 0 dB peak counts as out of the chain once touched";
     EXPECT_EQ (filter_testing::coefficientsOf (*band.curveCoefficients),
                filter_testing::normalised (
                    smootheq::makeBand (2, 44100.0, getParameter (*processor, bandId (2, ids::bandFreq)), 0.8f, 0.0f)));
 
-    processSamples (*processor, 440, 512);
-    EXPECT_GT (band.smoother.getFadeGain(), 0.0f);
-    processSamples (*processor, 1, 512);
-    EXPECT_EQ (band.smoother.getFadeGain(), 0.0f) << "faded out over 441 samples";
+    // At 0 dB the band adds exactly nothing, whether it runs (gliding) or rests (skipped), so skipping it changes
+    // no sample; gliding away from 0 dB and back brings it to rest again.
+    const auto passesExactly = [&band] (int chunks)
+    {
+        bool exact = true;
+        for (int chunk = 0; chunk < chunks; ++chunk)
+        {
+            const auto input = noiseBuffer (512, 0.5f, chunk);
+            auto output = input;
+            juce::dsp::AudioBlock<float> block (output);
+            band.process (block);
+            for (int c = 0; c < 2; ++c)
+                for (int i = 0; i < 512; ++i)
+                    exact = exact && output.getSample (c, i) == input.getSample (c, i);
+        }
+        return exact;
+    };
 
-    const float frequencyWhenSkipped = band.smoother.getLastFrequency();
-    processSamples (*processor, 4096, 512);
-    EXPECT_EQ (band.smoother.getLastFrequency(), frequencyWhenSkipped);
-    EXPECT_TRUE (processor->bands[0].active) << "the other bands are untouched";
+    EXPECT_TRUE (passesExactly (8)) << "gliding at 0 dB";
+    EXPECT_TRUE (band.filter.isResting());
+    setParameter (*processor, bandId (2, ids::bandGain), 6.0f);
+    EXPECT_FALSE (passesExactly (2));
+    setParameter (*processor, bandId (2, ids::bandGain), 0.0f);
+    passesExactly (12);
+    EXPECT_TRUE (band.filter.isResting()) << "back at rest once its memory has died away";
+    EXPECT_TRUE (passesExactly (2));
+    EXPECT_EQ (band.smoother.getFadeGain(), 1.0f) << "glided, never faded";
 }
 
 TEST (EqualiserInProcessor, ActiveFlagFollowsSwitchTypeAndGain)
@@ -243,4 +262,56 @@ TEST (EqualiserInProcessor, ChangesWhileRunningAllocateNothing)
     }
 
     EXPECT_EQ (allocations, 0u);
+}
+
+TEST (EqualiserInProcessor, ParameterJumpsLeaveNoClickResidue)
+{
+    // A -11 dBFS program of low tones has nothing above 5 kHz, so whatever a jump puts there is click residue; it
+    // is referred to the input by taking off the wet path's fixed gain. Every band boosts 12 dB, and the high cut
+    // stays clear of half the sample rate, where its own rounding would set a floor near -90 dB.
+    const float pathGainDb = juce::Decibels::gainToDecibels (unitPairGain);
+    const struct { const char* id; float before, after; int sweepBlocks; } jumps[] {
+        { "3Q", 0.2f, 20.0f, 0 },       { "5Freq", 1000.0f, 20000.0f, 24 }, { "2Freq", 100.0f, 10000.0f, 0 },
+        { "1Gain", 0.0f, 24.0f, 0 },    { "4Gain", 24.0f, -24.0f, 0 },      { "4Gain", -24.0f, 0.0f, 0 },
+        { "LfoDepth", 0.0f, 100.0f, 0 }
+    };
+
+    for (const auto& jump : jumps)
+    {
+        auto processor = makeProcessor();
+        useUnitImpulsePair (*processor);
+        setPlainWetPath (*processor);
+        setParameter (*processor, ids::onEqButton, 1.0f);
+        setParameter (*processor, ids::highCut, 20000.0f);
+        for (int band = 1; band <= 5; ++band)
+            setParameter (*processor, bandId (band, ids::bandGain), 12.0f);
+        setParameter (*processor, jump.id, jump.before);
+        prepareForRender (*processor, 44100.0, 256);
+        makeDriveLinear (*processor);
+
+        juce::AudioBuffer<float> audio (2, 256);
+        juce::MidiBuffer midi;
+        std::vector<float> output;
+        int64_t phase = 0;
+
+        for (int block = 0; block < 200; ++block)
+        {
+            // Moved on this thread between blocks, as a host's automation does; a sweep in equal ratios.
+            if (block >= 100 && block <= 100 + jump.sweepBlocks)
+                setParameter (*processor, jump.id, jump.sweepBlocks == 0 ? jump.after
+                                                   : jump.before * std::pow (jump.after / jump.before,
+                                                                             (float) (block - 100) / (float) jump.sweepBlocks));
+
+            for (int i = 0; i < 256; ++i, ++phase)
+                for (int c = 0; c < 2; ++c)
+                    audio.setSample (c, i, sineSample (55.0, 44100.0, phase, 0.14f) + sineSample (110.0, 44100.0, phase, 0.07f)
+                                               + sineSample (220.0, 44100.0, phase, 0.07f));
+            processor->processBlock (audio, midi);
+            output.insert (output.end(), audio.getReadPointer (0), audio.getReadPointer (0) + 256);
+        }
+
+        const auto levels = highBandLevels (output, 44100.0);
+        const float residue = *std::max_element (levels.begin() + (long) levels.size() / 4, levels.end()) - pathGainDb;
+        EXPECT_LT (residue, -100.0f) << jump.id << " from " << jump.before << " to " << jump.after;
+    }
 }

@@ -2,6 +2,8 @@
 
 #include "SignalHelpers.h"
 
+#include "engine/equaliser/BandSmoother.h"
+
 #include <juce_dsp/juce_dsp.h>
 
 #include <array>
@@ -32,6 +34,7 @@ struct RecordingFilter
     }
 
     void reset() { ++resets; }
+    void retune (const smootheq::BandFilterCoefficients&, bool) {}
 };
 
 using Duplicator = juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>>;

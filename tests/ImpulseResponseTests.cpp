@@ -370,3 +370,69 @@ TEST (ImpulseResponseSelection, TheAudioThreadInstallsANewPairWithoutAllocating)
     EXPECT_FALSE (processor->collectResponses()); // taken over by the chunk path already
     EXPECT_TRUE (allFiniteAndNormal (audio));
 }
+
+TEST (ImpulseResponseSelection, EverySwitchCrossfadesWithoutAClick)
+{
+    // Wet alone, a low tone over faint noise: the noise gives the high band a floor, and an engine that cut its
+    // response in hard would stand far above it.
+    auto processor = makeProcessor();
+    setParameter (*processor, "Mix", 100.0f);
+    prepareForRender (*processor, 44100.0, 512);
+    constexpr int rate = 44100, blockSize = 512;
+    juce::AudioBuffer<float> audio (2, blockSize);
+    juce::MidiBuffer midi;
+    juce::Random random (3);
+    int64_t phase = 0;
+    std::vector<float> output;
+
+    const auto play = [&] (int numSamples)
+    {
+        for (int done = 0; done < numSamples; done += blockSize)
+        {
+            fillNoise (audio, random, 0.002f);
+            for (int i = 0; i < blockSize; ++i)
+                for (int c = 0; c < 2; ++c)
+                    audio.addSample (c, i, sineSample (220.0, rate, phase + i, 0.28f));
+            phase += blockSize;
+            processor->processBlock (audio, midi);
+            output.insert (output.end(), audio.getReadPointer (0), audio.getReadPointer (0) + blockSize);
+        }
+    };
+
+    // Every type into every other at least once, then the end of a Decay drag, which retrims the responses.
+    const struct { int type, number; float decay; } switches[] {
+        { 1, 1, 0.0f }, { 2, 1, 0.0f }, { 3, 1, 0.0f }, { 4, 1, 0.0f }, { 0, 2, 0.0f }, { 2, 2, 0.0f },
+        { 4, 2, 0.0f }, { 1, 2, 0.0f }, { 3, 2, 0.0f }, { 0, 3, 0.0f }, { 3, 3, 0.0f }, { 1, 3, 0.0f },
+        { 4, 3, 0.0f }, { 2, 3, 0.0f }, { 0, 4, 0.0f }, { 0, 4, 1.5f }, { 0, 4, 8.0f }
+    };
+
+    for (const auto& change : switches)
+    {
+        output.clear();
+        play (rate / 2);
+
+        if (change.decay > 0.0f)
+        {
+            setParameter (*processor, "Decay", change.decay);
+        }
+        else
+        {
+            processor->irTypeIndex = change.type;
+            processor->irNumber = change.number;
+            processor->decodeIRPair();
+        }
+
+        processor->updateIRParameters();
+        const auto switching = [&] { return ! processor->convolutionPair.isSwitching(); };
+        ASSERT_TRUE (waitUntil (switching, [&] { play (blockSize); std::this_thread::sleep_for (std::chrono::milliseconds (1)); }));
+        play (rate);
+
+        auto levels = highBandLevels (output, rate);
+        levels.erase (levels.begin(), levels.begin() + 25); // the measuring filter's own start
+        const size_t halfSecond = (size_t) rate / 2 / 88 - 25;
+        const float floorBefore = median (std::vector<float> (levels.begin(), levels.begin() + (long) halfSecond));
+        const float floorAfter = median (std::vector<float> (levels.end() - (long) halfSecond, levels.end()));
+        const float peak = *std::max_element (levels.begin(), levels.end());
+        EXPECT_LT (peak - std::max (floorBefore, floorAfter), 6.0f) << processor->irName << ", Decay " << change.decay;
+    }
+}

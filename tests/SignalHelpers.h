@@ -157,6 +157,49 @@ inline bool allFiniteAndNormal (const juce::AudioBuffer<float>& buffer)
     return true;
 }
 
+/** The level in dB of a signal's content above `cutoff` (a fourth-order Butterworth high-pass), in consecutive
+    windows of `window` samples. A click shows as windows that stand above the program's own floor there. */
+inline std::vector<float> highBandLevels (const std::vector<float>& signal, double sampleRate, double cutoff = 5000.0,
+                                          int window = 88)
+{
+    std::vector<double> x (signal.begin(), signal.end());
+
+    for (const double q : { 0.5412, 1.3066 })
+    {
+        const double w = juce::MathConstants<double>::twoPi * cutoff / sampleRate;
+        const double alpha = std::sin (w) / (2.0 * q), c = std::cos (w), a0 = 1.0 + alpha;
+        const double b0 = (1.0 + c) / (2.0 * a0), b1 = -(1.0 + c) / a0, a1 = -2.0 * c / a0, a2 = (1.0 - alpha) / a0;
+        double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+
+        for (auto& s : x)
+        {
+            const double y = b0 * (s + x2) + b1 * x1 - a1 * y1 - a2 * y2;
+            x2 = x1, x1 = s, y2 = y1, y1 = y, s = y;
+        }
+    }
+
+    std::vector<float> levels;
+
+    for (size_t start = 0; start + (size_t) window <= x.size(); start += (size_t) window)
+    {
+        double sum = 0.0;
+        for (size_t i = start; i < start + (size_t) window; ++i)
+            sum += x[i] * x[i];
+        levels.push_back ((float) (10.0 * std::log10 (sum / window + 1.0e-30)));
+    }
+
+    return levels;
+}
+
+inline float median (std::vector<float> values)
+{
+    if (values.empty())
+        return 0.0f;
+
+    std::nth_element (values.begin(), values.begin() + (long) values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
 inline bool allFinite (const std::vector<float>& samples)
 {
     return std::all_of (samples.begin(), samples.end(), [] (float s) { return std::isfinite (s); });

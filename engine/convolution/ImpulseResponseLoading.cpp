@@ -143,13 +143,5 @@ void VellumarProcessor::updateIRParameters()
 
 bool VellumarProcessor::collectResponses()
 {
-    return responseMailbox.collect ([this] (juce::AudioBuffer<float>& a, juce::AudioBuffer<float>& b) {
-        using Conv = juce::dsp::Convolution;
-        convolutionPair[0].loadImpulseResponse (std::move (a), responseRate, Conv::Stereo::yes, Conv::Trim::yes,
-                                                Conv::Normalise::yes);
-
-        if (b.getNumSamples() > 0)
-            convolutionPair[1].loadImpulseResponse (std::move (b), responseRate, Conv::Stereo::yes, Conv::Trim::yes,
-                                                    Conv::Normalise::yes);
-    });
+    return convolutionPair.installPosted();
 }

@@ -5,13 +5,10 @@
 #include <atomic>
 #include <thread>
 
-/** Hands a trimmed pair of impulse responses from the thread that prepares them to the thread that runs the
-    convolution engines.
+/** Hands a trimmed pair of impulse responses from the thread that prepares them to the thread that builds the
+    convolution engines from them (the pair's loader thread, or a preparation while no audio runs).
 
-    JUCE's engines queue a new response for their loader thread through a slot that only one thread may use at a
-    time, and the audio thread uses it at every block; so new responses are given to the engines from the audio
-    thread (or from a preparation, while no audio runs). `post` may block for the moment it takes `collect` to move
-    a pair out; `collect` never blocks, allocates or frees: the buffers move on into the engines.
+    `post` may block for the moment it takes `collect` to move a pair out; `collect` never blocks.
 */
 class ResponseMailbox
 {
@@ -46,6 +43,13 @@ public:
         use (a, b);
         state.store (empty, std::memory_order_release);
         return true;
+    }
+
+    /** Whether a pair waits to be collected. */
+    bool hasPost() const noexcept
+    {
+        const int current = state.load (std::memory_order_acquire);
+        return current == filling || current == ready;
     }
 
 private:

@@ -60,8 +60,10 @@ void VellumarProcessor::Band::prepare (const juce::dsp::ProcessSpec& spec)
     updateFilter();
 }
 
+// A shelf or bell at 0 dB is an exact identity of its filter, so the band stays in and glides to and from 0 dB
+// like to any other gain; resting there it is skipped (`BandFilter`). Only the band's switch fades it out and in.
 void VellumarProcessor::Band::process (juce::dsp::AudioBlock<float>& block)
 {
     smoother.process (block, filter, smootheq::toBandType (typeValue->load()), freqValue->load(), qValue->load(),
-                      gainValue->load(), active);
+                      gainValue->load(), onValue->load() > 0.5f);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace smootheq
 {
@@ -20,13 +21,59 @@ std::array<float, 6> makeBand (int type, double sampleRate, float frequency, flo
 /** A band type from a parameter's raw value: truncated, or 5 (pass-through) when it is not a usable number. */
 int toBandType (float value) noexcept;
 
+/** The settings of a `BandFilter`: its integrators' tuning g and damping k, the scale c of the input that enters
+    them, and the weights d0, d1, d2 of that scaled input and of the band-pass and low-pass outputs that are
+    added to the unfiltered signal. */
+struct BandFilterCoefficients
+{
+    float g = 0.0f, k = 1.0f, c = 0.0f, d0 = 0.0f, d1 = 0.0f, d2 = 0.0f;
+
+    bool operator== (const BandFilterCoefficients& other) const noexcept
+    {
+        return g == other.g && k == other.k && c == other.c && d0 == other.d0 && d1 == other.d1 && d2 == other.d2;
+    }
+};
+
+/** The `BandFilter` settings with the response of `makeBand` for the same arguments. */
+BandFilterCoefficients makeBandFilter (int type, double sampleRate, float frequency, float q, float gainDb);
+
+/** An equaliser band's filter, one per channel: a trapezoidal state-variable filter, which stays well behaved
+    while its settings move, run on the input scaled by c and added to the input itself. A retune glides
+    sample by sample from the previous settings to the new ones over the next processed piece.
+
+    At 0 dB a shelf or bell scales its input by exactly 0, so nothing enters the integrators and the band adds
+    nothing: once the integrators are empty too, processing is skipped, and the output is the same to the bit.
+    `state` holds the band's biquad coefficients (`makeBand`), for whoever inspects the band.
+*/
+class BandFilter
+{
+public:
+    void prepare (const juce::dsp::ProcessSpec& spec);
+    void reset() noexcept;
+
+    /** Takes new settings, gliding to them over the next `process` or (glide false) at once. */
+    void retune (const BandFilterCoefficients& coefficients, bool glide) noexcept;
+
+    void process (const juce::dsp::ProcessContextReplacing<float>& context) noexcept;
+
+    /** True while the filter passes its input unchanged without running. */
+    bool isResting() const noexcept;
+
+    juce::dsp::IIR::Coefficients<float>::Ptr state { new juce::dsp::IIR::Coefficients<float>() };
+
+private:
+    BandFilterCoefficients from, to, eased, easedTwice;
+    float easing = 1.0f;
+    std::vector<std::array<float, 2>> memory; // per channel, the two integrators
+};
+
 /** Ramps and switches one equaliser band without clicks.
 
     Frequency (on a logarithmic scale), Q and gain glide over 50 ms with the coefficients recomputed every
     32 samples while the filter keeps its memory. Switching the band on or off, or changing its type, crossfades
     the band with its own input over 10 ms; a type change fades out with the old type, restarts the filter with
-    the new type and cleared memory, then fades in. The templates take the filter type, which needs a shared
-    coefficient object `state`, `process` with a replacing context and `reset` (as `ProcessorDuplicator` has).
+    the new type and cleared memory, then fades in. The templates take the filter type, which needs a coefficient
+    object `state`, `retune`, `process` with a replacing context and `reset` (as `BandFilter` has).
 */
 class BandSmoother
 {
@@ -68,7 +115,8 @@ public:
         if (newType == type)
         {
             logFrequency.setTargetValue (std::log (frequency));
-            qRamp.setTargetValue (q);
+            qRamp.setTargetValue (std::log (q));
+            heldQ = q;
             gainRamp.setTargetValue (gainDb);
         }
 
@@ -85,7 +133,8 @@ public:
                 const auto length = std::min (subBlockLength, (size_t) numSamples - start);
                 auto part = block.getSubBlock (start, length);
                 const float f = std::exp (logFrequency.skip ((int) length));
-                apply (filter, type, f, qRamp.skip ((int) length), gainRamp.skip ((int) length));
+                const float qNow = qRamp.isSmoothing() ? std::exp (qRamp.skip ((int) length)) : heldQ;
+                apply (filter, type, f, qNow, gainRamp.skip ((int) length));
                 filter.process (juce::dsp::ProcessContextReplacing<float> (part));
             }
         }
@@ -109,7 +158,8 @@ public:
     {
         type = newType;
         logFrequency.setCurrentAndTargetValue (std::log (frequency));
-        qRamp.setCurrentAndTargetValue (q);
+        qRamp.setCurrentAndTargetValue (std::log (q));
+        heldQ = q;
         gainRamp.setCurrentAndTargetValue (gainDb);
         hasCoefficients = false;
         apply (filter, newType, frequency, q, gainDb);
@@ -126,6 +176,7 @@ public:
             return;
 
         *filter.state = makeBand (newType, sampleRate, frequency, q, gainDb);
+        filter.retune (makeBandFilter (newType, sampleRate, frequency, q, gainDb), hasCoefficients && newType == lastType);
         hasCoefficients = true;
         lastType = newType;
         lastFrequency = frequency;
@@ -161,7 +212,10 @@ private:
     bool hasCoefficients = false;
     int lastType = -1;
     float lastFrequency = 0.0f, lastQ = 0.0f, lastGain = 0.0f;
+    // Q glides on a logarithmic scale like the frequency: a jump from 0.2 to 20 then changes the bandwidth by
+    // the same small ratio at every step instead of most of it at once. `heldQ` is the exact Q the ramp ends on.
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> logFrequency, qRamp, gainRamp;
+    float heldQ = 0.8f;
     juce::AudioBuffer<float> fadeCopy;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BandSmoother)

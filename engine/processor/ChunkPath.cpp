@@ -18,8 +18,6 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     if (processSpec.sampleRate <= 0.0)
         return;
 
-    collectResponses();
-
     const int n = buffer.getNumSamples();
     const auto& p = chunkParameters;
     const auto value = [] (const std::atomic<float>* parameter) { return parameter->load(); };

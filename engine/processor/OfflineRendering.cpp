@@ -4,8 +4,8 @@
 
 void waitForImpulseResponses (VellumarProcessor& processor)
 {
-    // A preparation of the engines first runs every load still queued for the loader thread, on this thread, and
-    // then starts from the newest response without a crossfade from the previous one.
+    // Builds a pair still in the mailbox into the running engines on this thread, or takes over the one the loader
+    // built, and then starts the engines afresh: no switch between pairs is heard at the start of a render.
     const std::lock_guard<std::mutex> lock (processor.irMutex);
     processor.collectResponses();
     processor.convolutionPair.prepare (processor.processSpec);

@@ -69,12 +69,14 @@ public:
     /** Decodes the pair named by `irTypeIndex` and `irNumber` into `irBufferA` and `irBufferB`. */
     void decodeIRPair();
 
-    /** Trims the held pair to the current Decay, fades its end and hands it to the two convolution engines (they
-        take it at the next chunk, or at once during a preparation). */
+    /** Trims the held pair to the current Decay, fades its end and hands it to the convolution pair, which builds
+        engines for it off the audio thread and then moves the wet signal over to them (or at once, during a
+        preparation). */
     void updateIRParameters();
 
-    /** Gives the engines a pair that `updateIRParameters` handed over, if there is one. Called by the chunk path,
-        and by a preparation or an offline render while no audio runs. */
+    /** Builds a pair that `updateIRParameters` handed over into the running engines at once, if the pair's loader
+        has not taken it yet. Called by a preparation or an offline render while no audio runs; while audio runs
+        the loader builds the pair and the chunk path switches to it. */
     bool collectResponses();
 
     /** Ducking stage, in place on the wet block. The key is the side-chain while one is connected and the
@@ -121,7 +123,7 @@ public:
         std::atomic<float>* freqValue = nullptr;
         std::atomic<float>* gainValue = nullptr;
         std::atomic<float>* qValue = nullptr;
-        CutFilter filter;
+        smootheq::BandFilter filter;
         smootheq::BandSmoother smoother;
         // Written only by the thread that holds `curveHandOff`'s publication; the response curve reads the
         // published copy.
@@ -150,7 +152,8 @@ public:
     juce::StringArray bandTypeNames { "Low Cut", "Low Shelf", "Peak", "High Shelf", "High Cut" };
     juce::AudioProcessorValueTreeState apvts;
     juce::dsp::ConvolutionMessageQueue convolutionQueue;
-    ParallelProcessors<FixedLatencyConvolution, 2> convolutionPair { convolutionQueue };
+    ResponseMailbox responseMailbox; // declared before the pair, whose loader thread collects from it
+    ParallelProcessors<FixedLatencyConvolution, 2> convolutionPair { convolutionQueue, responseMailbox };
     juce::dsp::ProcessSpec processSpec { 0.0, 0, 0 };
     std::atomic<bool> analyserDataReady { false };
     std::atomic<bool> analyserEnabled { false };
@@ -198,7 +201,6 @@ public:
     // Guards the decoded pair, its name and the engines' loading: the editor selects on the message thread while
     // the host may re-prepare on the audio thread. The chunk path never takes it.
     std::mutex irMutex;
-    ResponseMailbox responseMailbox;
 
     // The pair selection a restored session asked for, as (type << 8) | number, until a preparation loads it;
     // -1 when there is none.
