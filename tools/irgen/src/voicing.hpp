@@ -6,7 +6,6 @@
 #include "dsp.hpp"
 
 #include <array>
-#include <cmath>
 
 namespace irgen {
 
