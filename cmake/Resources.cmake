@@ -15,6 +15,9 @@ if(VELLUMAR_IR_FILES)
         HEADER_NAME VellumarImpulseResponses.h
         SOURCES ${VELLUMAR_IR_FILES})
     set_target_properties(VellumarImpulseResponses PROPERTIES POSITION_INDEPENDENT_CODE ON)
+    # JUCE rewrites the data only when the list of files changes; regenerated responses must rewrite it too.
+    add_custom_command(OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/juce_binarydata_VellumarImpulseResponses/JuceLibraryCode/BinaryData1.cpp"
+        APPEND DEPENDS ${VELLUMAR_IR_FILES})
     set(VELLUMAR_RESOURCE_TARGETS VellumarImpulseResponses)
     set(VELLUMAR_RESOURCE_DEFINITIONS VELLUMAR_HAS_IMPULSE_RESPONSES=1)
 else()

@@ -86,6 +86,9 @@ TEST_P (FactoryPresetRender, StaysFiniteBelowFullScaleAndDiesAway)
     // The phrase's last note stops 6.4 s in; the half second after it is the reverb's tail.
     EXPECT_GT (rms (audio, allChannels, (int) (6.45 * 44100.0), 22050), 0.003f * rms (audio, allChannels));
 
+    // Summed to mono, that tail loses at most 3 dB more than an uncorrelated one would (correlation -0.5).
+    EXPECT_GE (channelCorrelation (audio, (int) (6.45 * 44100.0), 22050), -0.5);
+
     // Nothing rings on: the last 100 ms lie 60 dB below the peak.
     EXPECT_LT (rms (audio, allChannels, audio.getNumSamples() - 4410, 4410), peak * 0.001f);
 }

@@ -20,10 +20,10 @@ struct Run
     juce::String output;
 };
 
-// Runs the built vellumar-render with the arguments; standard output and error together.
-Run runRender (const juce::StringArray& args)
+// Runs a built tool (vellumar-render unless told otherwise) with the arguments; standard output and error together.
+Run runRender (const juce::StringArray& args, const char* tool = VELLUMAR_RENDER_PATH)
 {
-    juce::StringArray command { VELLUMAR_RENDER_PATH };
+    juce::StringArray command { tool };
     command.addArray (args);
     juce::ChildProcess process;
     if (! process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
@@ -121,6 +121,25 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
     const auto input = writeWav ("in.wav", 2, 44100.0, 4410);
     const auto out = folder.getChildFile ("out.wav").getFullPathName();
     const auto in = input.getFullPathName();
+
+    // The demo-sound writer answers the same way, and writes no file named after an option.
+    const std::pair<juce::StringArray, const char*> demoCases[] {
+        { { "--help" }, "Usage: vellumar-demo-sound" },
+        { { "--frobnicate" }, "unknown option --frobnicate" },
+        { {}, "an output file is needed" },
+        { { out, "44k" }, "is not a number of Hz" },
+        { { out, "1000" }, "must be 8000 to 384000 Hz" },
+        { { out, "44100", "x" }, "too many arguments" },
+    };
+
+    for (const auto& [args, message] : demoCases)
+    {
+        const auto run = runRender (args, VELLUMAR_DEMO_SOUND_PATH);
+        EXPECT_EQ (run.exitCode == 0, args.contains ("--help")) << args.joinIntoString (" ");
+        EXPECT_TRUE (run.output.contains (message)) << args.joinIntoString (" ") << "\n" << run.output;
+    }
+    EXPECT_FALSE (juce::File::getCurrentWorkingDirectory().getChildFile ("--help").exists());
+    EXPECT_FALSE (juce::File (out).exists());
 
     // Not audio at all, and a float file holding a NaN, which would reach the output through the dry path.
     const auto text = folder.getChildFile ("text.wav");

@@ -1,5 +1,8 @@
 #pragma once
 
+// Relative, so that the test programs without the repository root on their include path find it too.
+#include "../tools/irgen/src/loudness.hpp"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <algorithm>
@@ -198,6 +201,44 @@ inline float median (std::vector<float> values)
 
     std::nth_element (values.begin(), values.begin() + (long) values.size() / 2, values.end());
     return values[values.size() / 2];
+}
+
+/** Integrated loudness (ITU-R BS.1770, LUFS) of all channels over `length` samples from `start`. */
+inline double integratedLoudness (const juce::AudioBuffer<float>& buffer, double sampleRate, int start = 0, int length = -1)
+{
+    std::vector<const float*> channels;
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+        channels.push_back (buffer.getReadPointer (c, start));
+    const int n = length < 0 ? buffer.getNumSamples() - start : length;
+    return loudness::integratedLufs (channels, (size_t) n, sampleRate);
+}
+
+/** One of the level-matching programmes (pink noise, speech, a drum loop) in both channels, followed by `silence`
+    samples. `level` is the RMS for pink noise, the peak for the others. */
+inline juce::AudioBuffer<float> programmeBuffer (loudness::Programme programme, int numSamples, int silence,
+                                                 double sampleRate, double level)
+{
+    const auto samples = loudness::programme (programme, (size_t) numSamples, sampleRate, level);
+    juce::AudioBuffer<float> buffer (2, numSamples + silence);
+    buffer.clear();
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < numSamples; ++i)
+            buffer.setSample (c, i, (float) samples[(size_t) i]);
+    return buffer;
+}
+
+/** Normalised correlation of the two channels over `length` samples from `start`. */
+inline double channelCorrelation (const juce::AudioBuffer<float>& buffer, int start, int length)
+{
+    double lr = 0.0, ll = 0.0, rr = 0.0;
+    for (int i = start; i < start + length; ++i)
+    {
+        const double l = buffer.getSample (0, i), r = buffer.getSample (1, i);
+        lr += l * r;
+        ll += l * l;
+        rr += r * r;
+    }
+    return ll > 0.0 && rr > 0.0 ? lr / std::sqrt (ll * rr) : 0.0;
 }
 
 inline bool allFinite (const std::vector<float>& samples)

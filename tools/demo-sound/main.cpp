@@ -5,25 +5,61 @@
 
 #include <iostream>
 
+namespace
+{
+const char* const usage = "Usage: vellumar-demo-sound OUTPUT.wav [SAMPLE_RATE]\n"
+                          "Writes the dry demo phrase (plucked notes, a clap and a kick) as a 24-bit stereo WAV file.\n"
+                          "  SAMPLE_RATE   8000 to 384000 Hz (default 44100)\n"
+                          "  --help        this text\n";
+
+int fail (const juce::String& error)
+{
+    std::cerr << "vellumar-demo-sound: " << error << "\n\n" << usage;
+    return 2;
+}
+} // namespace
+
 int main (int argc, char* argv[])
 {
     juce::ScopedJuceInitialiser_GUI juce;
 
-    if (argc < 2)
+    juce::StringArray args;
+    for (int i = 1; i < argc; ++i)
+        args.add (juce::String::fromUTF8 (argv[i]));
+
+    if (args.contains ("--help") || args.contains ("-h"))
     {
-        std::cerr << "Usage: vellumar-demo-sound OUTPUT.wav [SAMPLE_RATE]\n";
-        return 2;
+        std::cout << usage;
+        return 0;
     }
 
-    const double sampleRate = argc > 2 ? juce::String (argv[2]).getDoubleValue() : 44100.0;
+    // An output name that starts with '-' is taken for a mistyped option rather than written as a file.
+    for (const auto& arg : args)
+        if (arg.startsWith ("-"))
+            return fail ("unknown option " + arg);
 
-    if (sampleRate < 8000.0 || sampleRate > 384000.0)
+    if (args.isEmpty())
+        return fail ("an output file is needed");
+
+    if (args.size() > 2)
+        return fail ("too many arguments");
+
+    double sampleRate = 44100.0;
+
+    if (args.size() == 2)
     {
-        std::cerr << "vellumar-demo-sound: the sample rate must be 8000 to 384000 Hz\n";
-        return 2;
+        const auto text = args[1].trim();
+
+        if (! text.containsOnly ("0123456789.") || text.getDoubleValue() <= 0.0)
+            return fail ("the sample rate \"" + args[1] + "\" is not a number of Hz");
+
+        sampleRate = text.getDoubleValue();
+
+        if (sampleRate < 8000.0 || sampleRate > 384000.0)
+            return fail ("the sample rate must be 8000 to 384000 Hz");
     }
 
-    const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (juce::String::fromUTF8 (argv[1]));
+    const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (args[0]);
     const auto sound = makeDemoSound (sampleRate);
 
     file.deleteFile();

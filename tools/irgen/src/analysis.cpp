@@ -29,6 +29,102 @@ double windowPeakRms(const std::vector<double>& a, const std::vector<double>& b,
     }
     return std::sqrt(best);
 }
+// Zero-phase third-octave of the sum of both channels.
+std::vector<double> thirdOctaveOfSum(const Stereo& s, double centreHz) {
+    Stereo sum(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) sum.l[i] = s.l[i] + s.r[i];
+    applyMagnitude(sum, [centreHz](double hz) { return octaveBandMagnitude(std::pow(hz / centreHz, 3.0) * centreHz, centreHz); });
+    return sum.l;
+}
+
+// Time of the first envelope peak that comes within 6 dB of the loudest one of the first 300 ms.
+double firstArrival(const std::vector<double>& band) {
+    const std::size_t n = std::min(band.size(), std::size_t(0.3 * kSampleRate));
+    const std::size_t w = std::size_t(0.002 * kSampleRate);
+    std::vector<double> env(n, 0.0);
+    double acc = 0.0, top = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        acc += band[i] * band[i] - (i >= w ? band[i - w] * band[i - w] : 0.0);
+        env[i] = acc;
+        top = std::max(top, acc);
+    }
+    std::size_t i = 0;
+    while (i < n && env[i] < 0.25 * top) ++i;
+    while (i + 1 < n && env[i + 1] >= env[i]) ++i;
+    return (double(i) - 0.5 * double(w)) / kSampleRate;
+}
+
+// Abel and Huang's normalised echo density over 20 ms: the share of samples beyond one standard deviation,
+// against that of Gaussian noise.
+double echoDensityAt(const std::vector<double>& x, std::size_t centre) {
+    const std::size_t half = std::size_t(0.01 * kSampleRate);
+    const std::size_t from = centre > half ? centre - half : 0, to = std::min(x.size(), centre + half);
+    if (to <= from) return 0.0;
+    double power = 0.0;
+    for (std::size_t i = from; i < to; ++i) power += x[i] * x[i];
+    const double sd = std::sqrt(power / double(to - from));
+    std::size_t beyond = 0;
+    for (std::size_t i = from; i < to; ++i) beyond += std::fabs(x[i]) > sd;
+    return double(beyond) / double(to - from) / 0.31731050786291415;
+}
+
+void measureTexture(const Stereo& s, const std::vector<Stereo>& bands, double peak, Analysis& a) {
+    const std::size_t n = s.size();
+    std::size_t onset = 0;
+    while (onset < n && std::max(std::fabs(s.l[onset]), std::fabs(s.r[onset])) < 0.1 * peak) ++onset;
+    a.onsetSeconds = double(onset) / kSampleRate;
+
+    // 1 ms windows of the energy of both channels above 1 kHz: a slap is heard there, and there a millisecond of
+    // diffuse sound holds enough cycles for its energy to be steady.
+    Stereo high = s;
+    applyMagnitude(high, [](double hz) {
+        const double x = hz / 1000.0;
+        return x * x * x * x / std::sqrt(1.0 + std::pow(x, 8.0));
+    });
+    const std::size_t w = 44, from = onset + std::size_t(0.02 * kSampleRate);
+    const std::size_t to = std::min(n, onset + std::size_t(0.5 * kSampleRate));
+    std::vector<double> e;
+    double loudest = 0.0;
+    for (std::size_t i = from; i + w <= to; i += w) {
+        double acc = 0.0;
+        for (std::size_t k = i; k < i + w; ++k) acc += high.l[k] * high.l[k] + high.r[k] * high.r[k];
+        e.push_back(acc);
+        loudest = std::max(loudest, acc);
+    }
+    double excess = 0.0;
+    std::vector<double> around;
+    for (std::size_t k = 0; k < e.size(); ++k) {
+        const std::size_t lo = k >= 10 ? k - 10 : 0, hi = std::min(e.size(), k + 10);
+        around.assign(e.begin() + long(lo), e.begin() + long(hi));
+        std::nth_element(around.begin(), around.begin() + long(around.size() / 2), around.end());
+        const double median = around[around.size() / 2];
+        if (median > 1e-6 * loudest) excess = std::max(excess, e[k] / median);
+    }
+    a.reflectionExcessDb = excess > 0.0 ? 10.0 * std::log10(excess) : 0.0;
+
+    a.echoDensity50 = 0.5 * (echoDensityAt(s.l, onset + std::size_t(0.05 * kSampleRate)) +
+                             echoDensityAt(s.r, onset + std::size_t(0.05 * kSampleRate)));
+    a.mixingMs = 500.0;
+    for (std::size_t ms = 0; ms < 500; ++ms) {
+        const std::size_t at = onset + ms * std::size_t(kSampleRate) / 1000;
+        if (0.5 * (echoDensityAt(s.l, at) + echoDensityAt(s.r, at)) >= 0.9) {
+            a.mixingMs = double(ms);
+            break;
+        }
+    }
+
+    a.dispersionMs = 1000.0 * (firstArrival(thirdOctaveOfSum(s, 3000.0)) - firstArrival(thirdOctaveOfSum(s, 500.0)));
+
+    auto bandEnergy = [&](std::size_t b) {
+        double acc = 1e-30;
+        for (std::size_t i = 0; i < n; ++i) acc += bands[b].l[i] * bands[b].l[i] + bands[b].r[i] * bands[b].r[i];
+        return acc;
+    };
+    const double mid = bandEnergy(3);
+    a.level4kDb = 10.0 * std::log10(bandEnergy(5) / mid);
+    a.level8kDb = 10.0 * std::log10(bandEnergy(6) / mid);
+    a.monoLossDb = -10.0 * std::log10(std::max(1e-6, 1.0 + a.correlation));
+}
 }  // namespace
 
 Analysis analyze(const Stereo& s) {
@@ -68,6 +164,7 @@ Analysis analyze(const Stereo& s) {
     const std::size_t endAt = n * 94 / 100;
     const double last = windowPeakRms(s.l, s.r, endAt - w100, endAt, w100);
     a.endDb = gainToDb(last / loud100);
+    measureTexture(s, bands, peak, a);
     return a;
 }
 

@@ -21,6 +21,16 @@ struct Analysis {
     std::vector<float> edcDb;        // broadband Schroeder curve, one point per edcStep samples
     std::array<std::vector<float>, 7> bandEdcDb;
     std::size_t edcStep = 441;
+
+    // What a listener hears as the type's texture.
+    double onsetSeconds = 0.0;       // first sample within 20 dB of the peak
+    double reflectionExcessDb = 0.0; // loudest 1 ms window 20-500 ms after the onset against its 20 ms median
+    double echoDensity50 = 0.0;      // normalised echo density 50 ms after the onset (1 = Gaussian)
+    double mixingMs = 0.0;           // after the onset until the echo density first reaches 0.9
+    double dispersionMs = 0.0;       // first arrival of the 3 kHz third-octave after that of 500 Hz
+    double level4kDb = 0.0;          // 4 kHz octave energy against the 1 kHz octave
+    double level8kDb = 0.0;          // 8 kHz octave energy against the 1 kHz octave
+    double monoLossDb = 0.0;         // loss of a mono sum beyond that of an uncorrelated pair
 };
 
 Analysis analyze(const Stereo& s);

@@ -1,5 +1,6 @@
 #include "catalog.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -124,6 +125,9 @@ IrSpec room(Kind k, int v, char side, std::size_t frames, std::string character,
     r.mixEnd = mixEnd;
     r.jitter = jitter;
     r.toneDb = tone;
+    // The walls of a hall are broken up by balconies, boxes and ornament: after the first reflections the sound
+    // reaches the listener scattered, so no single late reflection stands out as a slap.
+    if (k == Kind::Hall) r.scatterAfter = 0.02;
     return s;
 }
 
@@ -142,7 +146,7 @@ void addRooms(std::vector<IrSpec>& out) {
     out.push_back(room(R, 1, 'B', 347, "large wooden live room, distant pair, darker",
                        {{10.5, 7.6, 4.2}, {2.4, 2.6, 1.5}, {8.1, 5.3, 2.0}},
                        {brick, mix(plaster, woodPanel, 0.35), plaster, mix(plaster, woodPanel, 0.5), woodFloor, mix(plaster, gypsum, 0.3)},
-                       1.45, 0.5, 0.015, 0.10, 0.06, kDark));
+                       1.15, 0.5, 0.015, 0.10, 0.06, kDark));
     out.push_back(room(R, 2, 'A', 146, "brick drum room, tight and punchy",
                        {{6.2, 4.9, 3.0}, {1.8, 2.1, 1.0}, {3.6, 2.9, 1.5}},
                        {brick, brick, mix(brick, glass, 0.25), brick, woodFloor, plaster},
@@ -154,11 +158,11 @@ void addRooms(std::vector<IrSpec>& out) {
     out.push_back(room(R, 3, 'A', 169, "large concrete live room",
                        {{14.0, 10.0, 5.5}, {3.5, 3.2, 1.5}, {7.4, 5.6, 1.8}},
                        {concreteBlock, concreteBlock, concreteBlock, mix(concreteBlock, glass, 0.4), concrete, concreteBlock},
-                       1.3, 0.5, 0.015, 0.10, 0.08, kFlat));
+                       1.1, 0.5, 0.015, 0.10, 0.08, kFlat));
     out.push_back(room(R, 3, 'B', 347, "concrete warehouse, far pair, dark",
                        {{20.0, 14.0, 7.0}, {4.0, 4.5, 1.5}, {15.5, 9.8, 2.5}},
                        {concreteBlock, concrete, concreteBlock, concrete, concrete, mix(concreteBlock, woodPanel, 0.3)},
-                       2.4, 0.8, 0.02, 0.12, 0.12, kDark));
+                       1.2, 0.8, 0.02, 0.12, 0.12, kDark));
     out.push_back(room(R, 4, 'A', 139, "small treated vocal room, very short",
                        {{3.6, 2.8, 2.5}, {1.2, 1.4, 1.5}, {2.3, 1.5, 1.6}},
                        {curtain, gypsum, mix(gypsum, curtain, 0.5), gypsum, carpet, acousticTile},
@@ -174,7 +178,7 @@ void addRooms(std::vector<IrSpec>& out) {
     out.push_back(room(R, 5, 'B', 347, "large plaster echo chamber, long",
                        {{8.5, 6.3, 4.0}, {1.4, 1.5, 1.3}, {7.0, 4.9, 2.6}},
                        {mix(plaster, woodPanel, 0.35), tile, mix(plaster, woodPanel, 0.35), plaster, concrete, mix(plaster, gypsum, 0.4)},
-                       2.3, 0.5, 0.012, 0.09, 0.08, kSoftTop));
+                       1.2, 0.5, 0.012, 0.09, 0.08, kSoftTop));
 }
 
 void addHalls(std::vector<IrSpec>& out) {
@@ -184,11 +188,11 @@ void addHalls(std::vector<IrSpec>& out) {
     out.push_back(room(H, 1, 'A', 180, "recital hall, mid-stalls pair",
                        {{24, 15, 10}, {5, 7.5, 1.6}, {14, 8.2, 1.8}},
                        {mix(plaster, woodPanel, 0.4), mix(plaster, woodPanel, 0.4), mix(plaster, woodPanel, 0.3), plaster, stalls, mix(plaster, gypsum, 0.5)},
-                       1.6, 0.6, 0.02, 0.16, 0.25, kFlat));
+                       1.9, 0.6, 0.02, 0.16, 0.25, kFlat));
     out.push_back(room(H, 1, 'B', 322, "recital hall, rear pair, darker and longer",
                        {{30, 19, 12}, {5, 9.5, 1.6}, {25, 10.6, 3.0}},
                        {mix(plaster, woodPanel, 0.3), plaster, mix(plaster, woodPanel, 0.4), mix(plaster, woodPanel, 0.3), mix(woodFloor, seats, 0.5), mix(plaster, gypsum, 0.5)},
-                       2.6, 0.9, 0.03, 0.22, 0.35, kDark));
+                       2.5, 0.9, 0.03, 0.22, 0.35, kDark));
     out.push_back(room(H, 2, 'A', 190, "shoebox concert hall, stalls",
                        {{36, 22, 16}, {6, 11, 1.8}, {19, 12.5, 2.0}},
                        {mix(plaster, woodPanel, 0.2), mix(plaster, woodPanel, 0.2), mix(plaster, woodPanel, 0.4), mix(plaster, woodPanel, 0.4), stalls, mix(plaster, gypsum, 0.5)},
@@ -196,7 +200,7 @@ void addHalls(std::vector<IrSpec>& out) {
     out.push_back(room(H, 2, 'B', 330, "shoebox concert hall, balcony, warm tail",
                        {{44, 26, 18}, {6, 13, 1.8}, {36, 14.2, 7.5}},
                        {mix(plaster, woodPanel, 0.3), mix(plaster, woodPanel, 0.3), plaster, plaster, mix(woodFloor, seats, 0.55), mix(plaster, gypsum, 0.5)},
-                       3.1, 1.0, 0.03, 0.24, 0.4, kSoftTop));
+                       2.75, 1.0, 0.03, 0.24, 0.4, kSoftTop));
     out.push_back(room(H, 3, 'A', 200, "large concert hall, clear early reflections",
                        {{46, 30, 20}, {7, 15, 1.8}, {22, 17, 2.0}},
                        {mix(plaster, woodPanel, 0.4), mix(plaster, woodPanel, 0.4), mix(plaster, woodPanel, 0.3), plaster, stalls, mix(plaster, gypsum, 0.5)},
@@ -204,23 +208,23 @@ void addHalls(std::vector<IrSpec>& out) {
     out.push_back(room(H, 3, 'B', 338, "large concert hall, far pair, long dark tail",
                        {{55, 34, 22}, {7, 17, 1.8}, {44, 19, 4.0}},
                        {mix(plaster, woodPanel, 0.35), mix(plaster, woodPanel, 0.35), mix(plaster, woodPanel, 0.3), plaster, mix(woodFloor, seats, 0.5), mix(plaster, gypsum, 0.5)},
-                       3.6, 1.2, 0.035, 0.26, 0.45, kDark));
+                       2.8, 1.2, 0.035, 0.26, 0.45, kDark));
     out.push_back(room(H, 4, 'A', 176, "wood-panelled hall, warm and intimate",
                        {{30, 20, 14}, {5, 10, 1.6}, {15, 11.3, 1.8}},
                        {mix(woodPanel, plaster, 0.3), mix(woodPanel, plaster, 0.3), woodPanel, mix(woodPanel, plaster, 0.6), stalls, plaster},
-                       1.8, 0.6, 0.02, 0.16, 0.3, kFlat));
+                       1.95, 0.6, 0.02, 0.16, 0.3, kFlat));
     out.push_back(room(H, 4, 'B', 326, "wood-panelled hall, empty, longer",
                        {{34, 22, 15}, {5, 11, 1.6}, {27, 12.4, 2.5}},
                        {mix(woodPanel, plaster, 0.5), mix(woodPanel, plaster, 0.7), mix(woodPanel, plaster, 0.5), plaster, woodFloor, plaster},
-                       2.9, 0.9, 0.03, 0.22, 0.35, kSoftTop));
+                       2.6, 0.9, 0.03, 0.22, 0.35, kSoftTop));
     out.push_back(room(H, 5, 'A', 208, "stone church nave, near the altar",
                        {{40, 18, 20}, {6, 9, 1.7}, {17, 10.1, 1.8}},
                        {stone, stone, mix(stone, glass, 0.3), mix(stone, glass, 0.3), mix(stone, woodFloor, 0.4), mix(stone, woodPanel, 0.2)},
-                       2.8, 0.8, 0.025, 0.2, 0.35, kFlat));
+                       2.6, 0.8, 0.025, 0.2, 0.35, kFlat));
     out.push_back(room(H, 5, 'B', 344, "cathedral, far down the nave, very long and dark",
                        {{60, 25, 28}, {6, 12.5, 1.7}, {48, 13.9, 2.0}},
                        {stone, stone, mix(stone, glass, 0.2), mix(stone, glass, 0.2), mix(stone, woodFloor, 0.3), stone},
-                       4.5, 1.4, 0.04, 0.3, 0.5, kDark));
+                       2.8, 1.4, 0.04, 0.3, 0.5, kDark));
 }
 
 // ----------------------------------------------------------- springs ----
@@ -251,57 +255,64 @@ IrSpec spring(int v, char side, std::size_t frames, std::string character, std::
 }
 
 void addSprings(std::vector<IrSpec>& out) {
+    // Hundreds of stretched all-pass sections per pass give tens of milliseconds between the low and the high
+    // end of every chirp; the transition at fs / 10 = 4.4 kHz band-limits the tank.
     out.push_back(spring(1, 'A', 194, "classic two-spring tank, bright drip",
-                         {line(33, 5, 0.62, 80, 2.4, 5000, -15, 0), line(41, 5, 0.60, 90, 2.6, 5000, -16, -1.5)},
-                         {line(37, 5, 0.63, 85, 2.5, 5000, -15, 0), line(29, 5, 0.61, 75, 2.3, 5000, -16, -1.5)},
-                         100, 6500));
-    out.push_back(spring(1, 'B', 347, "classic two-spring tank, long and darker",
-                         {line(34, 6, 0.64, 120, 4.0, 3500, -18, 0), line(42, 6, 0.62, 130, 4.2, 3500, -19, -1.5)},
-                         {line(38, 6, 0.65, 125, 4.1, 3500, -18, 0), line(30, 6, 0.63, 115, 3.9, 3500, -19, -1.5)},
-                         90, 4800));
+                         {line(33, 5, 0.45, 330, 2.6, 5500, -15, 0), line(41, 5, 0.45, 350, 2.8, 5500, -16, -1.5)},
+                         {line(37, 5, 0.45, 340, 2.7, 5500, -15, 0), line(29, 5, 0.45, 320, 2.5, 5500, -16, -1.5)},
+                         60, 5500));
+    out.push_back(spring(1, 'B', 347, "classic two-spring tank, long",
+                         {line(34, 5, 0.47, 360, 3.5, 5000, -16, 0), line(42, 5, 0.46, 380, 3.6, 5000, -17, -1.5)},
+                         {line(38, 5, 0.47, 370, 3.5, 5000, -16, 0), line(30, 5, 0.46, 350, 3.4, 5000, -17, -1.5)},
+                         50, 5200));
     out.push_back(spring(2, 'A', 194, "short bright tank, fast splashy chirps",
-                         {line(22, 4, 0.55, 60, 2.0, 6000, -12, 0), line(27, 4, 0.57, 65, 2.1, 6000, -13, -1)},
-                         {line(24, 4, 0.56, 62, 2.0, 6000, -12, 0), line(20, 4, 0.54, 58, 1.9, 6000, -13, -1)},
-                         120, 8000));
+                         {line(22, 5, 0.5, 300, 2.4, 6000, -12, 0), line(27, 5, 0.5, 310, 2.5, 6000, -13, -1)},
+                         {line(24, 5, 0.5, 305, 2.4, 6000, -12, 0), line(20, 5, 0.5, 295, 2.3, 6000, -13, -1)},
+                         80, 5500));
     out.push_back(spring(2, 'B', 347, "short tank, more dispersion, smoother",
-                         {line(23, 5, 0.60, 95, 3.3, 4200, -15, 0), line(28, 5, 0.62, 100, 3.4, 4200, -16, -1)},
-                         {line(25, 5, 0.61, 98, 3.3, 4200, -15, 0), line(21, 5, 0.59, 92, 3.2, 4200, -16, -1)},
-                         110, 6000));
+                         {line(23, 5, 0.5, 340, 3.2, 5200, -14, 0), line(28, 5, 0.5, 350, 3.3, 5200, -15, -1)},
+                         {line(25, 5, 0.5, 345, 3.2, 5200, -14, 0), line(21, 5, 0.5, 335, 3.1, 5200, -15, -1)},
+                         70, 5500));
     out.push_back(spring(3, 'A', 194, "long dark tank, slow deep chirps",
-                         {line(45, 7, 0.65, 110, 2.6, 3500, -20, 0), line(52, 7, 0.64, 115, 2.7, 3500, -20, -1.5)},
-                         {line(48, 7, 0.66, 112, 2.6, 3500, -20, 0), line(55, 7, 0.63, 118, 2.8, 3500, -20, -1.5)},
-                         80, 4200));
+                         {line(45, 5, 0.5, 425, 2.7, 4200, -18, 0), line(52, 5, 0.5, 444, 2.8, 4200, -18, -1.5)},
+                         {line(48, 5, 0.5, 428, 2.7, 4200, -18, 0), line(55, 5, 0.5, 448, 2.9, 4200, -18, -1.5)},
+                         50, 4600));
     out.push_back(spring(3, 'B', 347, "long dark tank, very long, heavy dispersion",
-                         {line(46, 8, 0.67, 140, 4.6, 2700, -24, 0), line(53, 8, 0.66, 145, 4.7, 2700, -24, -1.5)},
-                         {line(49, 8, 0.68, 142, 4.6, 2700, -24, 0), line(56, 8, 0.65, 148, 4.8, 2700, -24, -1.5)},
-                         70, 3500));
+                         {line(46, 5, 0.55, 500, 3.6, 4000, -19, 0), line(53, 5, 0.55, 512, 3.7, 4000, -19, -1.5)},
+                         {line(49, 5, 0.55, 505, 3.6, 4000, -19, 0), line(56, 5, 0.55, 520, 3.8, 4000, -19, -1.5)},
+                         50, 4400));
     out.push_back(spring(4, 'A', 194, "three-spring tank, dense",
-                         {line(26, 6, 0.60, 70, 2.2, 4600, -15, 0), line(31, 6, 0.58, 75, 2.3, 4600, -16, -1),
-                          line(37, 6, 0.61, 80, 2.4, 4600, -16, -2)},
-                         {line(28, 6, 0.59, 72, 2.2, 4600, -15, 0), line(33, 6, 0.60, 77, 2.3, 4600, -16, -1),
-                          line(39, 6, 0.62, 82, 2.4, 4600, -16, -2)},
-                         100, 6000));
-    out.push_back(spring(4, 'B', 347, "three-spring tank, long and dark",
-                         {line(27, 6, 0.63, 100, 3.6, 3200, -19, 0), line(32, 6, 0.61, 105, 3.7, 3200, -20, -1),
-                          line(38, 6, 0.64, 110, 3.8, 3200, -20, -2)},
-                         {line(29, 6, 0.62, 102, 3.6, 3200, -19, 0), line(34, 6, 0.63, 107, 3.7, 3200, -20, -1),
-                          line(40, 6, 0.65, 112, 3.8, 3200, -20, -2)},
-                         90, 4500));
+                         {line(26, 5, 0.45, 300, 2.4, 4800, -15, 0), line(31, 5, 0.45, 310, 2.5, 4800, -16, -1),
+                          line(37, 5, 0.45, 320, 2.6, 4800, -16, -2)},
+                         {line(28, 5, 0.45, 304, 2.4, 4800, -15, 0), line(33, 5, 0.45, 314, 2.5, 4800, -16, -1),
+                          line(39, 5, 0.45, 324, 2.6, 4800, -16, -2)},
+                         60, 5000));
+    out.push_back(spring(4, 'B', 347, "three-spring tank, long and warm",
+                         {line(27, 5, 0.5, 340, 3.3, 4400, -16, 0), line(32, 5, 0.5, 350, 3.4, 4400, -17, -1),
+                          line(38, 5, 0.5, 360, 3.5, 4400, -17, -2)},
+                         {line(29, 5, 0.5, 344, 3.3, 4400, -16, 0), line(34, 5, 0.5, 354, 3.4, 4400, -17, -1),
+                          line(40, 5, 0.5, 364, 3.5, 4400, -17, -2)},
+                         50, 4800));
     out.push_back(spring(5, 'A', 194, "loose spring, pronounced boing",
-                         {line(38, 6, 0.70, 100, 2.8, 4400, -11, 0), line(44, 6, 0.69, 105, 2.9, 4400, -12, -1)},
-                         {line(41, 6, 0.71, 102, 2.8, 4400, -11, 0), line(47, 6, 0.68, 108, 2.9, 4400, -12, -1)},
-                         90, 5500));
+                         {line(38, 5, 0.55, 475, 2.8, 4600, -11, 0), line(44, 5, 0.55, 488, 2.9, 4600, -12, -1)},
+                         {line(41, 5, 0.55, 480, 2.8, 4600, -11, 0), line(47, 5, 0.55, 495, 2.9, 4600, -12, -1)},
+                         50, 5000));
     out.push_back(spring(5, 'B', 347, "loose spring, long, deep dispersion",
-                         {line(39, 7, 0.72, 150, 4.8, 3000, -17, 0), line(45, 7, 0.71, 155, 4.9, 3000, -18, -1)},
-                         {line(42, 7, 0.73, 152, 4.8, 3000, -17, 0), line(48, 7, 0.70, 158, 5.0, 3000, -18, -1)},
-                         80, 4000));
+                         {line(39, 5, 0.6, 525, 3.6, 4200, -14, 0), line(45, 5, 0.6, 538, 3.7, 4200, -15, -1)},
+                         {line(42, 5, 0.6, 530, 3.6, 4200, -14, 0), line(48, 5, 0.6, 545, 3.8, 4200, -15, -1)},
+                         50, 4600));
 }
 
 // ------------------------------------------------------------ spaces ----
+constexpr double kSpaceMidDecay = 4.4;  // s, the least mid-band decay of a space
+
 IrSpec space(int v, char side, std::size_t frames, std::string character, Octaves8 t60, Octaves8 tone,
              double startDb, double buildUp, double modDb, double modHz, double spacing) {
     IrSpec s = base(Kind::Space, v, side, frames, std::move(character));
     SpaceParams& p = s.space;
+    // A large ambient space lingers: at least 4.4 s in the middle octaves, the shape of the curve kept.
+    const double stretch = std::max(1.0, kSpaceMidDecay / (0.5 * (t60[2] + t60[3])));
+    for (auto& t : t60) t *= stretch;
     p.t60 = t60;
     p.toneDb = tone;
     p.startDb = startDb;

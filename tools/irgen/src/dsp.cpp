@@ -294,6 +294,19 @@ Biquad Biquad::bandpass(double hz, double q, double fs) {
     return makeBiquad(al, 0, -al, 1 + al, -2 * c, 1 - al);
 }
 
+Biquad Biquad::lowShelf(double hz, double gainDb, double fs) {
+    const double a = std::pow(10.0, gainDb / 40.0), w = 2.0 * kPi * hz / fs, c = std::cos(w);
+    const double al = std::sin(w) / 2.0 * std::sqrt(2.0), sa = 2.0 * std::sqrt(a) * al;
+    return makeBiquad(a * ((a + 1) - (a - 1) * c + sa), 2 * a * ((a - 1) - (a + 1) * c), a * ((a + 1) - (a - 1) * c - sa),
+                      (a + 1) + (a - 1) * c + sa, -2 * ((a - 1) + (a + 1) * c), (a + 1) + (a - 1) * c - sa);
+}
+
+double Biquad::powerAt(double hz, double fs) const {
+    const cplx z = std::polar(1.0, -2.0 * kPi * hz / fs);
+    const cplx h = (b0 + b1 * z + b2 * z * z) / (1.0 + a1 * z + a2 * z * z);
+    return std::norm(h);
+}
+
 Butter4 Butter4::lowpass(double hz) {
     return {Biquad::lowpass(hz, 0.54119610), Biquad::lowpass(hz, 1.30656296)};
 }

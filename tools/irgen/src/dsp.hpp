@@ -127,6 +127,8 @@ struct Biquad {
     static Biquad lowpass(double hz, double q, double fs = kSampleRate);
     static Biquad highpass(double hz, double q, double fs = kSampleRate);
     static Biquad bandpass(double hz, double q, double fs = kSampleRate);
+    static Biquad lowShelf(double hz, double gainDb, double fs = kSampleRate);  // shelf slope 1
+    double powerAt(double hz, double fs = kSampleRate) const;  // squared magnitude of the response
     double process(double x) {
         const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
         x2 = x1; x1 = x; y2 = y1; y1 = y;

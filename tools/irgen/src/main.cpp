@@ -145,8 +145,9 @@ int main(int argc, char** argv) {
 
     if (opt.encode) flagRepeatedAudio(specs, opt.outDir, outcomes);
 
-    printSummary(outcomes);
-    if (opt.encode && only.empty()) writeReport(opt.outDir, outcomes);
+    const std::vector<PairOutcome> pairs = measurePairs(outcomes);
+    printSummary(outcomes, pairs);
+    if (opt.encode && only.empty()) writeReport(opt.outDir, outcomes, pairs);
 
     int failures = 0;
     for (const Outcome& o : outcomes)

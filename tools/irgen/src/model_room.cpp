@@ -199,10 +199,18 @@ std::vector<Image> imageSources(const RoomParams& p, double rMax) {
     return images;
 }
 
-// Early part: one impulse train per band, scaled by that band's losses.
+// Early part: one impulse train per band, scaled by that band's losses. Images that arrive after the scattering
+// time leave their energy, spread by a Hann window, to a per-band envelope of independent noise instead.
 Stereo renderEarly(const RoomParams& p, const RoomSetup& s, const std::vector<Image>& images,
                    std::size_t n) {
+    const bool scatters = p.scatterAfter > 0.0;
+    const std::size_t spread = std::max<std::size_t>(1, std::size_t(p.scatterSpread * kSampleRate));
+    std::vector<double> kernel(spread);
+    double kernelSum = 0.0;
+    for (std::size_t i = 0; i < spread; ++i) kernelSum += kernel[i] = std::sin(kPi * (double(i) + 0.5) / double(spread)) * std::sin(kPi * (double(i) + 0.5) / double(spread));
+    for (auto& k : kernel) k /= kernelSum;
     return combineBands(n, roomSplit(), [&](std::size_t b, double* l, double* r) {
+        std::vector<double> energy[2];
         for (const Image& im : images) {
             double wallGain = 1.0;
             for (int w = 0; w < 6; ++w) wallGain *= std::pow(s.beta[w][b], im.hits[w]);
@@ -212,8 +220,25 @@ Stereo renderEarly(const RoomParams& p, const RoomSetup& s, const std::vector<Im
                 const double fade = specularFade(p, t - s.leadIn);
                 if (fade <= 0.0) continue;
                 const double g = wallGain * s.tone[b] * std::exp(-0.5 * s.air[b] * d) / d * fade;
-                addImpulse(ch == 0 ? l : r, n, t * kSampleRate, g);
+                if (scatters && t - s.leadIn > p.scatterAfter) {
+                    // Centred on the image's arrival time.
+                    const double start = t * kSampleRate - 0.5 * double(spread);
+                    if (start < 0.0 || start + double(spread) >= double(n)) continue;
+                    auto& e = energy[ch];
+                    if (e.empty()) e.assign(n, 0.0);
+                    const std::size_t at = std::size_t(start);
+                    for (std::size_t i = 0; i < spread; ++i) e[at + i] += g * g * kernel[i];
+                } else {
+                    addImpulse(ch == 0 ? l : r, n, t * kSampleRate, g);
+                }
             }
+        }
+        for (int ch = 0; ch < 2; ++ch) {
+            if (energy[ch].empty()) continue;
+            Rng rng(deriveSeed(p.seed, 100 + 2 * b + std::uint64_t(ch)));
+            double* dst = ch == 0 ? l : r;
+            for (std::size_t i = 0; i < n; ++i)
+                if (energy[ch][i] > 0.0) dst[i] += rng.gauss() * std::sqrt(energy[ch][i]);
         }
     });
 }

@@ -61,6 +61,10 @@ struct RoomParams {
     double mixStart = 0.02;    // s after the direct sound: diffuse part starts to fade in
     double mixEnd = 0.09;      // s: specular part has faded out, images end here
     double jitter = 0.05;      // m, random displacement of images
+    // Scattering: reflections arriving later than scatterAfter (s after the direct sound, 0 = never) reach the
+    // microphones as diffuse energy spread over scatterSpread seconds instead of as single images.
+    double scatterAfter = 0.0;
+    double scatterSpread = 0.024;
     Octaves8 toneDb{};         // source/microphone colour
     std::uint64_t seed = 1;
 };

@@ -4,6 +4,7 @@
 #include "analysis.hpp"
 #include "catalog.hpp"
 #include "encode.hpp"
+#include "voicing.hpp"
 
 #include <string>
 #include <vector>
@@ -26,6 +27,16 @@ struct Outcome {
     double decodedPeakDb = -400.0;
     int encodeAttempts = 0;
     std::vector<std::string> problems;  // empty when every check passed
+    Shelf shelf;                // the low shelf that level-matched the response
+    double loudnessDb = 0.0;    // wetLoudnessMean of the finished response
+    Stereo played;              // as the engine plays it at the default Decay
+};
+
+// A pair measured through the plug-in's convolution at defaults, with its place among all pairs.
+struct PairOutcome {
+    std::string name;             // "Plate1"
+    PairLevels levels;
+    std::array<double, 3> wetFromMedian{}, mixFromMedian{};
 };
 
 struct PipelineOptions {
@@ -33,9 +44,13 @@ struct PipelineOptions {
     std::string tempDir;
     bool encode = true;
     double peakDb = -1.0;
+    bool levelMatch = true;
 };
 
 Outcome produce(const IrSpec& spec, const PipelineOptions& opt);
+
+// Pairs every A with its B and measures them together (the outcomes keep their played responses).
+std::vector<PairOutcome> measurePairs(const std::vector<Outcome>& outcomes);
 
 // ID3v2.4 tag text used for every file.
 std::string softwareTag();

@@ -1,5 +1,7 @@
 #include "report.hpp"
 
+#include "loudness.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -267,17 +269,28 @@ Image overviewSheet(const std::vector<Outcome>& outcomes) {
     return img;
 }
 
-void printSummary(const std::vector<Outcome>& outcomes) {
-    std::printf("\n%-9s %6s %6s  %s  %5s %5s %6s %6s %6s\n", "name", "frames", "secs",
-                "RT60 125   250   500    1k    2k    4k    8k", "EDT", "corr", "onset", "end", "peak");
+void printSummary(const std::vector<Outcome>& outcomes, const std::vector<PairOutcome>& pairs) {
+    std::printf("\n%-9s %6s %6s  %s  %5s %5s %6s %6s %6s  %s\n", "name", "frames", "secs",
+                "RT60 125   250   500    1k    2k    4k    8k", "EDT", "corr", "onset", "end", "peak",
+                "refl  mix  disp   4k   8k mono shelf loud");
     for (const Outcome& o : outcomes) {
         if (!o.spec) continue;
         std::printf("%-9s %3zu/%-3zu %5.2f  ", o.spec->name.c_str(), o.scan.audioFrames, o.spec->frames,
                     seconds(o));
         for (std::size_t b = 0; b < 7; ++b) std::printf("%5.2f%s", o.analysis.rt60[b], o.analysis.t30[b] ? " " : "*");
-        std::printf(" %5.2f %5.2f %6.1f %6.1f %6.2f\n", o.analysis.edt, o.analysis.correlation, o.analysis.onsetDb,
-                    o.analysis.endDb, o.decodedPeakDb);
+        const Analysis& a = o.analysis;
+        std::printf(" %5.2f %5.2f %6.1f %6.1f %6.2f  %4.1f %4.0f %5.1f %4.0f %4.0f %4.1f %5.1f %5.1f\n", a.edt,
+                    a.correlation, a.onsetDb, a.endDb, o.decodedPeakDb, a.reflectionExcessDb, a.mixingMs,
+                    a.dispersionMs, a.level4kDb, a.level8kDb, a.monoLossDb, o.shelf.db, o.loudnessDb);
     }
+    std::printf("\n%-8s  %s\n", "pair", "wet LU from median (pink speech drums)  mix LU from median  peak dBFS");
+    for (std::size_t q = 0; q < 3 && !pairs.empty(); ++q)
+        std::printf("median wet loudness, %s: %.2f LUFS\n", loudness::programmeName(loudness::kProgrammes[q]),
+                    pairs.front().levels.wetLufs[q] - pairs.front().wetFromMedian[q]);
+    for (const PairOutcome& p : pairs)
+        std::printf("%-8s  %5.1f %5.1f %5.1f   %5.1f %5.1f %5.1f   %5.1f\n", p.name.c_str(), p.wetFromMedian[0],
+                    p.wetFromMedian[1], p.wetFromMedian[2], p.mixFromMedian[0], p.mixFromMedian[1],
+                    p.mixFromMedian[2], p.levels.peakDbfs);
 }
 
 namespace {
@@ -301,11 +314,13 @@ const char* const kReportIntro =
     "field whose level follows the image density (4 pi c / V) and whose per-octave decay is the "
     "Eyring reverberation time of the same room; the absorption is scaled to the wanted mid-band "
     "T60. The late field of the two microphones has the diffuse-field coherence sin(kd)/kd. Halls use "
-    "a long crossfade (smooth onset) and few, sparse early images.\n"
+    "a long crossfade (smooth onset) and scatter: only the reflections of the first 20 ms arrive as single "
+    "images; later ones reach the microphones as diffuse energy spread over 24 ms.\n"
     "- **Spring**: per channel two or three springs; each is a waveguide loop whose dispersion comes "
     "from cascades of stretched first-order all-pass sections (rising group delay below the "
     "transition frequency fs/2K: the drip chirps) and plain sections above it, re-applied on every "
-    "round trip together with a low-pass, so each echo is more dispersed and darker.\n"
+    "round trip together with a low-pass, so each echo is more dispersed and darker. Hundreds of sections per "
+    "pass put 20-35 ms between the 500 Hz and 3 kHz arrivals of the first chirp.\n"
     "- **Space**: statistical diffuse field in third-octave bands (Polack model) with strong "
     "high-frequency damping, a slow swell from a non-zero start level and slow independent level "
     "drift per band and channel.\n\n"
@@ -316,7 +331,45 @@ const char* const kReportIntro =
     "Corr: normalised L/R correlation after the first 5 ms. Onset: loudest 5 ms within the first "
     "10 ms against the loudest 5 ms of the file. Tail: level 100 ms before the closing fade "
     "against the loudest 100 ms.\n\n"
+    "What each type must sound like, per file (a dash where a measure does not apply to the type):\n\n"
+    "- **Mid decay**: mean RT60 of the 500 Hz and 1 kHz octaves. Plate 1.2-6 s, Room 0.3-1.3 s, Spring 2-4 s, "
+    "Space at least 4 s, Hall 1.8-3 s.\n"
+    "- **Reflection**: loudest 1 ms window (both channels, above 1 kHz) from 20 to 500 ms after the onset against "
+    "the median of the 20 windows around it, the diffuse energy there. Halls at most 6 dB: no reflection stands out "
+    "as a slap.\n"
+    "- **Echo density** (Abel and Huang, 20 ms windows; 1 = Gaussian) 50 ms after the onset, and the **mixing "
+    "time**, after which it first reaches 0.9. Plates, rooms, halls and spaces mix within 100 ms.\n"
+    "- **Dispersion**: arrival of the 3 kHz third-octave of the first chirp after that of 500 Hz (envelope peaks). "
+    "Springs at least 20 ms; their 8 kHz octave at least 10 dB below 1 kHz (band-limited near 4-5 kHz), and a B file "
+    "at 4 kHz (against its 1 kHz) at most 6 dB darker than its A file.\n"
+    "- **Mono loss**: what a mono sum loses beyond an uncorrelated pair, -10 log10(1 + corr); at most 3 dB.\n"
+    "- **Shelf**: the low shelf that level-matched the response (below).\n\n"
     "![overview](report.png)\n\n";
+
+// The measures each type is held to (see the list in the introduction).
+struct Verdict {
+    const char* decay;
+    const char* reflection;
+    const char* mixing;
+    const char* spring;
+    const char* mono;
+};
+
+const char* passOrFail(bool applies, bool ok) { return !applies ? "-" : ok ? "pass" : "FAIL"; }
+
+Verdict verdictFor(const Outcome& o, const Outcome* partnerA) {
+    const Analysis& a = o.analysis;
+    const Kind k = o.spec->kind;
+    const double mid = 0.5 * (a.rt60[2] + a.rt60[3]);
+    const double lo = k == Kind::Plate ? 1.2 : k == Kind::Room ? 0.3 : k == Kind::Spring ? 2.0 : k == Kind::Space ? 4.0 : 1.8;
+    const double hi = k == Kind::Plate ? 6.0 : k == Kind::Room ? 1.3 : k == Kind::Spring ? 4.0 : k == Kind::Space ? 1e9 : 3.0;
+    const bool brightEnough = !partnerA || a.level4kDb >= partnerA->analysis.level4kDb - 6.0;
+    return {passOrFail(true, a.valid[2] && a.valid[3] && mid >= lo && mid <= hi),
+            passOrFail(k == Kind::Hall, a.reflectionExcessDb <= 6.0),
+            passOrFail(k != Kind::Spring, a.mixingMs <= 100.0),
+            passOrFail(k == Kind::Spring, a.dispersionMs >= 20.0 && a.level8kDb <= -10.0 && brightEnough),
+            passOrFail(true, a.monoLossDb <= 3.0)};
+}
 
 // Per type: ranges of the mid-band decay for the A and B sides, how much
 // faster 8 kHz dies than 1 kHz, and the largest L/R correlation.
@@ -363,11 +416,68 @@ void writeKindTable(std::ostringstream& md, Kind k, const std::vector<const Outc
            << fmt("%.1f", a.onsetDb) << " | " << (a.endDb < -120.0 ? std::string("< -120") : fmt("%.0f", a.endDb)) << " | "
            << fmt("%.2f", o->decodedPeakDb) << " | " << o->spec->character << "; " << o->modelNote << " |\n";
     }
+    md << "\n| File | Mid decay s | Pass | Reflection dB | Pass | Echo density | Mixing ms | Pass | Dispersion ms | "
+          "4k dB | 8k dB | Pass | Mono loss dB | Pass | Shelf dB |\n";
+    md << "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n";
+    for (const Outcome* o : set) {
+        const Analysis& a = o->analysis;
+        const Outcome* partnerA = nullptr;
+        if (o->spec->name.back() == 'B')
+            for (const Outcome* other : set)
+                if (other->spec->name == o->spec->name.substr(0, o->spec->name.size() - 1) + "A") partnerA = other;
+        const Verdict v = verdictFor(*o, partnerA);
+        md << "| " << o->spec->name << " | " << fmt("%.2f", 0.5 * (a.rt60[2] + a.rt60[3])) << " | " << v.decay << " | "
+           << fmt("%.1f", a.reflectionExcessDb) << " | " << v.reflection << " | " << fmt("%.2f", a.echoDensity50) << " | "
+           << fmt("%.0f", a.mixingMs) << " | " << v.mixing << " | " << fmt("%.1f", a.dispersionMs) << " | "
+           << fmt("%.1f", a.level4kDb) << " | " << fmt("%.1f", a.level8kDb) << " | " << v.spring << " | "
+           << fmt("%.2f", a.monoLossDb) << " | " << v.mono << " | " << fmt("%+.1f dB", o->shelf.db) << fmt(" at %.0f Hz", o->shelf.hz) << " |\n";
+    }
+    md << "\n";
+}
+
+// The pairs as the plug-in plays them at its defaults, against the median of all pairs.
+void writeLevels(std::ostringstream& md, const std::vector<PairOutcome>& pairs) {
+    md << "## Level matching\n\n"
+          "The plug-in normalises every response to the same energy, so a response's loudness is set by where that "
+          "energy lies in frequency. Each file gets the low shelf (corner 80-640 Hz, -18 to +12 dB) that brings its "
+          "loudness alone, at the default Decay of 3 s, closest to the common level for all three programmes at once "
+          "(the smallest largest deviation): a high corner moves the low mids, a low one mostly the bass drum.\n\n"
+          "Each pair is measured as the plug-in plays it at its defaults (Decay 3 s with its fade, the engine's "
+          "normalisation, Character 15 %, the wet path's fixed +17 dB, the 1024-sample latency and 20 ms pre-delay; "
+          "the drive, early reverb and equaliser at their neutral defaults are left out). Programmes, generated "
+          "in `loudness.hpp`: 4 s of pink noise at -12 dBFS RMS, of a speech-like voice and of a two-bar drum loop, "
+          "both peaking at -3 dBFS, in both channels, measured with a second of their tail. Loudness: ITU-R BS.1770 integrated (K-weighted, gated). Wet: Mix "
+          "100 %, within +-2 LU of the median of the pairs. Default: Mix 30 %, within +-1 LU. Peak: the drum loop "
+          "at Mix 30 % with Character 0, 15 and 100 %, below 0 dBFS.\n\n";
+    if (!pairs.empty()) {
+        md << "Medians: wet " << fmt("%.1f", pairs.front().levels.wetLufs[0] - pairs.front().wetFromMedian[0]) << ", "
+           << fmt("%.1f", pairs.front().levels.wetLufs[1] - pairs.front().wetFromMedian[1]) << ", "
+           << fmt("%.1f LUFS", pairs.front().levels.wetLufs[2] - pairs.front().wetFromMedian[2]) << "; dry alone "
+           << fmt("%.1f", pairs.front().levels.dryLufs[0]) << ", " << fmt("%.1f", pairs.front().levels.dryLufs[1])
+           << ", " << fmt("%.1f LUFS", pairs.front().levels.dryLufs[2]) << " (pink, speech, drums).\n\n";
+    }
+    md << "| Pair | Wet pink LU | Wet speech LU | Wet drums LU | Pass | Default pink LU | Default speech LU | "
+          "Default drums LU | Pass | Drum peak dBFS | Pass |\n|---|---|---|---|---|---|---|---|---|---|---|\n";
+    for (const PairOutcome& p : pairs) {
+        bool wetOk = true, mixOk = true;
+        md << "| " << p.name;
+        for (double d : p.wetFromMedian) {
+            md << " | " << fmt("%+.1f", d);
+            wetOk = wetOk && std::fabs(d) <= 2.0;
+        }
+        md << " | " << passOrFail(true, wetOk);
+        for (double d : p.mixFromMedian) {
+            md << " | " << fmt("%+.1f", d);
+            mixOk = mixOk && std::fabs(d) <= 1.0;
+        }
+        md << " | " << passOrFail(true, mixOk) << " | " << fmt("%.1f", p.levels.peakDbfs) << " | "
+           << passOrFail(true, p.levels.peakDbfs < 0.0) << " |\n";
+    }
     md << "\n";
 }
 }  // namespace
 
-void writeReport(const std::string& outDir, const std::vector<Outcome>& outcomes) {
+void writeReport(const std::string& outDir, const std::vector<Outcome>& outcomes, const std::vector<PairOutcome>& pairs) {
     writeFile((fs::path(outDir) / "report.png").string(), encodePng(overviewSheet(outcomes)));
     for (Kind k : kKinds) {
         const auto set = ofKind(outcomes, k);
@@ -384,6 +494,7 @@ void writeReport(const std::string& outDir, const std::vector<Outcome>& outcomes
         if (set.empty()) continue;
         writeKindTable(md, k, set);
     }
+    writeLevels(md, pairs);
     std::size_t total = 0;
     for (const Outcome& o : outcomes) total += o.fileBytes;
     md << "Total size of the " << outcomes.size() << " files: " << fmt("%.1f", double(total) / 1e6) << " MB.\n";

@@ -9,8 +9,8 @@
 
 namespace irgen {
 
-void printSummary(const std::vector<Outcome>& outcomes);
-void writeReport(const std::string& outDir, const std::vector<Outcome>& outcomes);
+void printSummary(const std::vector<Outcome>& outcomes, const std::vector<PairOutcome>& pairs);
+void writeReport(const std::string& outDir, const std::vector<Outcome>& outcomes, const std::vector<PairOutcome>& pairs);
 
 // Individual pictures, exposed for testing.
 Image responseSheet(Kind kind, const std::vector<const Outcome*>& set);

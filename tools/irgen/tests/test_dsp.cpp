@@ -2,8 +2,10 @@
 
 #include "analysis.hpp"
 #include "dsp.hpp"
+#include "loudness.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 using namespace irgen;
@@ -180,4 +182,17 @@ TEST_CASE(spectrogram_locates_a_tone) {
         if (sp.at(r, 30) > sp.at(best, 30)) best = r;
     CHECK(best == 30);
     CHECK(sp.at(best, 5) < sp.at(best, 30) - 100.0);
+}
+
+TEST_CASE(loudness_meter_reads_the_reference_tone_and_gates_silence) {
+    // ITU-R BS.1770: a full-scale 997 Hz sine in one channel reads -3.01 LUFS, at any rate. Silence after it
+    // falls below the gate: only the few blocks across the tone's end lower the reading (an ungated mean would
+    // fall by 3 dB).
+    for (double fs : {44100.0, 48000.0}) {
+        const std::size_t n = std::size_t(3.0 * fs);
+        std::vector<double> tone(2 * n, 0.0);
+        for (std::size_t i = 0; i < n; ++i) tone[i] = std::sin(2.0 * irgen::kPi * 997.0 * double(i) / fs);
+        CHECK_NEAR(loudness::integratedLufs<double>({tone.data()}, n, fs), -3.01, 0.05);
+        CHECK_NEAR(loudness::integratedLufs<double>({tone.data()}, 2 * n, fs), -3.01, 0.3);
+    }
 }
