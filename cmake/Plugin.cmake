@@ -47,7 +47,6 @@ target_link_libraries(Vellumar
         ${VELLUMAR_RESOURCE_TARGETS}
         PkgConfig::VELLUMAR_IMAGE_LIBS
         ${VELLUMAR_FFT_LIBS})
-target_link_options(Vellumar PUBLIC ${VELLUMAR_FFT_LINK_OPTIONS})
 
 add_custom_command(TARGET Vellumar_LV2 POST_BUILD
     COMMAND "${CMAKE_COMMAND}" -DTTL=$<TARGET_FILE_DIR:Vellumar_LV2>/dsp.ttl -DURI=urn:quelt:vellumar

@@ -29,19 +29,17 @@ set(VELLUMAR_COMMON_DEFINITIONS
     JUCE_SILENCE_XCODE_15_LINKER_WARNING=1
     VELLUMAR_VERSION="${PROJECT_VERSION}")
 
-# The FFT behind juce::dsp::Convolution: FFTW, or JUCE's own when asked for (see the option's note). Every program
-# and bundle that links the library wraps JUCE's two real-transform planning calls, so that FFTW plans them without
-# its execution-time buffering (engine/convolution/FftwPlanning.cpp).
+# The FFT behind juce::dsp::Convolution: FFTW, or JUCE's own when asked for (see the option's note). JUCE plans its
+# real transforms without FFTW's execution-time buffering (cmake/patches/06-fftw-real-plans-unbuffered.patch), so
+# running them allocates nothing.
 if(VELLUMAR_FFTW)
     pkg_check_modules(VELLUMAR_FFTW3F REQUIRED IMPORTED_TARGET fftw3f)
     find_library(VELLUMAR_FFTW3F_THREADS fftw3f_threads REQUIRED)
     list(APPEND VELLUMAR_COMMON_DEFINITIONS JUCE_DSP_USE_STATIC_FFTW=1 VELLUMAR_FFT_BACKEND="FFTW")
     set(VELLUMAR_FFT_LIBS PkgConfig::VELLUMAR_FFTW3F ${VELLUMAR_FFTW3F_THREADS})
-    set(VELLUMAR_FFT_LINK_OPTIONS "LINKER:--wrap=fftwf_plan_dft_r2c_1d" "LINKER:--wrap=fftwf_plan_dft_c2r_1d")
 else()
     list(APPEND VELLUMAR_COMMON_DEFINITIONS VELLUMAR_FFT_BACKEND="JUCE")
     set(VELLUMAR_FFT_LIBS "")
-    set(VELLUMAR_FFT_LINK_OPTIONS "")
 endif()
 
 # Debian's JUCE is debundled: the image codecs come from the system.
