@@ -73,6 +73,16 @@ void resizeDelay (Filter& filter, int size)
     filter.clear();
 }
 
+// Four single-precision lanes; each operation works lane by lane exactly as on one float.
+using Float4 = float __attribute__ ((vector_size (16)));
+constexpr int combGroups = PreVerb::numCombs / 4;
+static_assert (PreVerb::numCombs % 4 == 0, "the combs run in groups of four");
+
+Float4 flushTiny4 (Float4 v) noexcept
+{
+    return (v + 0.1f) - 0.1f;
+}
+
 template <typename Filter>
 void reserveDelay (Filter& filter, int numSamples)
 {
@@ -316,7 +326,7 @@ template <int numChannels>
 void PreVerb::processRun (float* left, float* right, int numSamples, float& check) noexcept
 {
     float* combMemory[numChannels][numCombs];
-    float combStore[numChannels][numCombs];
+    Float4 combStore[numChannels][combGroups];
     float* allPassMemory[numChannels][numAllPasses];
 
     for (int c = 0; c < numChannels; ++c)
@@ -325,7 +335,7 @@ void PreVerb::processRun (float* left, float* right, int numSamples, float& chec
         {
             auto& comb = combs[(size_t) c][(size_t) j];
             combMemory[c][j] = comb.buffer.get() + comb.bufferIndex;
-            combStore[c][j] = comb.filterStore;
+            combStore[c][j / 4][j % 4] = comb.filterStore;
         }
 
         for (int j = 0; j < numAllPasses; ++j)
@@ -357,15 +367,22 @@ void PreVerb::processRun (float* left, float* right, int numSamples, float& chec
         const float g = feedbackSettled ? settledFeedback : feedbackSmoother.getNextValue();
         float out[numChannels] {};
 
-        for (int j = 0; j < numCombs; ++j)
+        // Four combs at a time: their reads are gathered into one vector, the same arithmetic runs on all four and
+        // the results are scattered back. The reflections are summed one comb after another, as ever.
+        for (int c = 0; c < numChannels; ++c)
         {
-            for (int c = 0; c < numChannels; ++c)
+            for (int h = 0; h < combGroups; ++h)
             {
-                float* memory = combMemory[c][j] + i;
-                const float delayed = *memory;
-                combStore[c][j] = flushTiny (delayed * (1.0f - d) + combStore[c][j] * d);
-                *memory = flushTiny (combStore[c][j] * g + in);
-                out[c] += delayed;
+                float* const* memory = combMemory[c] + 4 * h;
+                const Float4 delayed { memory[0][i], memory[1][i], memory[2][i], memory[3][i] };
+                combStore[c][h] = flushTiny4 (delayed * (1.0f - d) + combStore[c][h] * d);
+                const Float4 written = flushTiny4 (combStore[c][h] * g + in);
+
+                for (int k = 0; k < 4; ++k)
+                {
+                    memory[k][i] = written[k];
+                    out[c] += delayed[k];
+                }
             }
         }
 
@@ -374,9 +391,9 @@ void PreVerb::processRun (float* left, float* right, int numSamples, float& chec
             for (int c = 0; c < numChannels; ++c)
             {
                 float* memory = allPassMemory[c][j] + i;
-                const float delayed = *memory;
-                *memory = flushTiny (0.5f * delayed + out[c]);
-                out[c] = delayed - out[c];
+                const float held = *memory;
+                *memory = flushTiny (0.5f * held + out[c]);
+                out[c] = held - out[c];
             }
         }
 
@@ -401,7 +418,7 @@ void PreVerb::processRun (float* left, float* right, int numSamples, float& chec
         for (int j = 0; j < numCombs; ++j)
         {
             auto& comb = combs[(size_t) c][(size_t) j];
-            comb.filterStore = combStore[c][j];
+            comb.filterStore = combStore[c][j / 4][j % 4];
             comb.bufferIndex = (comb.bufferIndex + numSamples) % comb.bufferSize;
         }
 

@@ -56,7 +56,8 @@ float wrapPosition (float position, float size) noexcept
     return position;
 }
 
-float readDelayLine (const float* delayLine, int length, int write, float delay) noexcept
+// Called for every sample; kept inline so that the read stays in the sample loop.
+forcedinline float readDelayLine (const float* delayLine, int length, int write, float delay) noexcept
 {
     const float size = (float) length;
     const float readPosition = wrapPosition ((float) write - delay + size - 3.0f, size);
