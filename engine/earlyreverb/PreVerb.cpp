@@ -78,6 +78,13 @@ using Float4 = float __attribute__ ((vector_size (16)));
 constexpr int combGroups = PreVerb::numCombs / 4;
 static_assert (PreVerb::numCombs % 4 == 0, "the combs run in groups of four");
 
+// A run never passes the end of a delay, so a position moved by it is at most the length: no division needed.
+int advance (int index, int numSamples, int size) noexcept
+{
+    const int moved = index + numSamples;
+    return moved == size ? 0 : moved;
+}
+
 Float4 flushTiny4 (Float4 v) noexcept
 {
     return (v + 0.1f) - 0.1f;
@@ -419,11 +426,11 @@ void PreVerb::processRun (float* left, float* right, int numSamples, float& chec
         {
             auto& comb = combs[(size_t) c][(size_t) j];
             comb.filterStore = combStore[c][j / 4][j % 4];
-            comb.bufferIndex = (comb.bufferIndex + numSamples) % comb.bufferSize;
+            comb.bufferIndex = advance (comb.bufferIndex, numSamples, comb.bufferSize);
         }
 
         for (auto& allPass : allPasses[(size_t) c])
-            allPass.bufferIndex = (allPass.bufferIndex + numSamples) % allPass.bufferSize;
+            allPass.bufferIndex = advance (allPass.bufferIndex, numSamples, allPass.bufferSize);
     }
 }
 
