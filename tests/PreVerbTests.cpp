@@ -84,6 +84,57 @@ TEST_P (PreVerbRates, DelaysScaleAndRunWithoutAllocating)
     EXPECT_TRUE (allFinite (left) && allFinite (right) && allFinite (mono));
 }
 
+// The block loop keeps the filters' state in locals and walks the block in runs between wraps; in both forms it
+// must give the samples of the filters' own per-sample form, smoothers ramping or not (the level ramps at first).
+TEST_P (PreVerbRates, BlockLoopMatchesTheFiltersSampleBySample)
+{
+    for (const size_t numChannels : { 1u, 2u })
+    {
+        const auto blockWise = makePreVerb (GetParam(), 70.0f, 1), reference = makePreVerb (GetParam(), 70.0f, 1);
+        auto left = noise (8192, 9), right = noise (8192, 10);
+        auto expectedLeft = left, expectedRight = right;
+
+        for (int start = 0; start < 8192; start += 1000)
+        {
+            const int n = std::min (1000, 8192 - start);
+            if (numChannels == 2)
+                blockWise->processStereo (left.data() + start, right.data() + start, n);
+            else
+                blockWise->processMono (left.data() + start, n);
+        }
+
+        for (size_t i = 0; i < left.size(); ++i)
+        {
+            auto& p = *reference;
+            const float l = expectedLeft[i], r = expectedRight[i];
+            const float in = (numChannels == 2 ? l + r : l) * p.inputGain;
+            const float d = p.dampingSmoother.getNextValue(), g = p.feedbackSmoother.getNextValue();
+            float out[2] {};
+
+            for (size_t c = 0; c < numChannels; ++c)
+            {
+                for (auto& comb : p.combs[c])
+                    out[c] += comb.process (in, d, g);
+
+                for (auto& allPass : p.allPasses[c])
+                    out[c] = allPass.process (out[c]);
+            }
+
+            const float w1 = p.wetGain1Smoother.getNextValue();
+            const float w2 = numChannels == 2 ? p.wetGain2Smoother.getNextValue() : 0.0f;
+            expectedLeft[i] = numChannels == 2 ? (out[0] * w1 + l) + out[1] * w2 : l + out[0] * w1;
+            expectedRight[i] = (out[1] * w1 + r) + out[0] * w2;
+        }
+
+        EXPECT_EQ (left, expectedLeft) << numChannels;
+
+        if (numChannels == 2)
+        {
+            EXPECT_EQ (right, expectedRight);
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P (HostRates, PreVerbRates, ::testing::Values (8000.0, 22050.0, 44100.0, 96000.0, 192000.0, 384000.0));
 
 TEST (PreVerbDelays, BrokenRatesStillGiveUsableDelays)

@@ -296,12 +296,31 @@ void Grain<SampleType>::driveSamples (juce::dsp::AudioBlock<SampleType>& block, 
     const auto before = std::get<preGain> (chain).getGainLinear();
     const auto after = std::get<postGain> (chain).getGainLinear();
 
+    // The polynomial is evaluated as the framework's Horner loop does it, from coefficients copied into a fixed
+    // array: with the count known, the loop over samples runs several samples at once. The curve follows in a
+    // pass of its own.
+    SampleType c[numCoefficients];
+
+    for (int power = 0; power < numCoefficients; ++power)
+        c[power] = currentPolynomial[power];
+
     for (size_t channel = 0; channel < block.getNumChannels(); ++channel)
     {
         auto* samples = block.getChannelPointer (channel);
 
         for (size_t i = 0; i < block.getNumSamples(); ++i)
-            samples[i] = shape (currentPolynomial (samples[i]) * before) * after;
+        {
+            const auto x = samples[i];
+            SampleType y = 0;
+
+            for (int power = numCoefficients; --power >= 0;)
+                y = (x * y) + c[power];
+
+            samples[i] = y * before;
+        }
+
+        for (size_t i = 0; i < block.getNumSamples(); ++i)
+            samples[i] = shape (samples[i]) * after;
     }
 }
 

@@ -89,18 +89,20 @@ void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, flo
 
     const float slope = -2.0f * (1.0f - 1.0f / duckRatio);
 
-    for (int i = 0; i < numSamples; ++i)
+    const auto keyEnvelope = [&] (int i)
     {
-        if (ramping)
-            updateDuckThreshold (amountSmoother.getNextValue());
-
         float envelope = keyDetectors[0].tick (keyLeft[i]);
 
         if (keyRight != nullptr)
             envelope = 0.5f * (envelope + keyDetectors[1].tick (keyRight[i]));
 
-        // Below 1.0 the level in decibels is negative, so a threshold at or above 0 dB is not reached and the
-        // logarithm is not needed: with the amount at 0 the threshold is 0 dB and the key's level never counts.
+        return envelope;
+    };
+
+    // Below 1.0 the level in decibels is negative, so a threshold at or above 0 dB is not reached and the
+    // logarithm is not needed: with the amount at 0 the threshold is 0 dB and the key's level never counts.
+    const auto followKey = [&] (float envelope)
+    {
         float targetDb = 0.0f;
 
         if (! skipNeutralStages || duckThresholdDb < 0.0f || envelope >= 1.0f)
@@ -112,6 +114,25 @@ void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, flo
         // More reduction wanted moves at the attack rate, less at the release rate.
         const double k = reductionDb > targetDb ? smoothingCoefficients[0] : smoothingCoefficients[1];
         reductionDb = (float) ((double) reductionDb + ((double) targetDb - (double) reductionDb) * k);
+    };
+
+    // Out of the mix and settled at 0 %, with no reduction left, a quiet key changes nothing but the detectors:
+    // the reduction would move from 0 to 0 and the mix stays at 0.
+    if (skipNeutralStages && ! ramping && duckActivity == 0.0f && duckMix == 0.0f && duckThresholdDb >= 0.0f)
+    {
+        for (int i = 0; i < numSamples; ++i)
+            if (const float envelope = keyEnvelope (i); envelope >= 1.0f || reductionDb != 0.0f)
+                followKey (envelope);
+
+        return;
+    }
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        if (ramping)
+            updateDuckThreshold (amountSmoother.getNextValue());
+
+        followKey (keyEnvelope (i));
 
         // The stage joins and leaves at 1 % with a 20 ms crossfade: the gain computer's 3 dB step at the
         // threshold would otherwise switch in as a click with a loud key.

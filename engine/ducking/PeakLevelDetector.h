@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 namespace Sidechain
 {
 /** Follows the peak level of one key channel for the ducking stage.
@@ -17,7 +19,19 @@ public:
     void setDetector (float sampleRate);
 
     /** Feeds one key sample and returns the new envelope. */
-    float tick (float sample);
+    float tick (float sample)
+    {
+        auto level = std::abs (sample);
+
+        // A NaN or infinite key sample carries no level: it counts as silence, so the envelope (and the gain that
+        // follows it) carries on as soon as the bad samples have passed instead of staying NaN or infinite for good.
+        if (! (level <= maximumLevel))
+            level = std::isfinite (level) ? maximumLevel : 0.0f;
+
+        const float coefficient = level > envelope ? attackCoefficient : releaseCoefficient;
+        envelope = level * coefficient + envelope * feedback;
+        return envelope;
+    }
 
     /** Inputs above this level (+120 dB above full scale) are held at it, so that the envelope cannot overflow. */
     static constexpr float maximumLevel = 1.0e6f;

@@ -73,6 +73,23 @@ void resizeDelay (Filter& filter, int size)
     filter.clear();
 }
 
+// Four single-precision lanes; each operation works lane by lane exactly as on one float.
+using Float4 = float __attribute__ ((vector_size (16)));
+constexpr int combGroups = PreVerb::numCombs / 4;
+static_assert (PreVerb::numCombs % 4 == 0, "the combs run in groups of four");
+
+// A run never passes the end of a delay, so a position moved by it is at most the length: no division needed.
+int advance (int index, int numSamples, int size) noexcept
+{
+    const int moved = index + numSamples;
+    return moved == size ? 0 : moved;
+}
+
+Float4 flushTiny4 (Float4 v) noexcept
+{
+    return (v + 0.1f) - 0.1f;
+}
+
 template <typename Filter>
 void reserveDelay (Filter& filter, int numSamples)
 {
@@ -273,88 +290,148 @@ void PreVerb::process (juce::dsp::AudioBlock<float>& block) noexcept
 
 void PreVerb::processStereo (float* left, float* right, int numSamples) noexcept
 {
-    if (! isReady())
-        return;
+    if (isReady())
+        processRuns<2> (left, right, numSamples);
+}
 
-    auto& leftCombs = combs[0];
-    auto& rightCombs = combs[1];
-    auto& leftAllPasses = allPasses[0];
-    auto& rightAllPasses = allPasses[1];
+void PreVerb::processMono (float* samples, int numSamples) noexcept
+{
+    if (isReady())
+        processRuns<1> (samples, nullptr, numSamples);
+}
+
+// The block is walked in runs in which no delay of the channels in use wraps around. Within a run each filter's
+// position, memory pointer and low-pass state live in locals: kept in the filters, every store into a delay
+// memory could be a store into them, and they would be reloaded for every filter and sample. The operations and
+// their order per sample are those of the filters' own `process`.
+template <int numChannels>
+void PreVerb::processRuns (float* left, float* right, int numSamples) noexcept
+{
     float check = 0.0f;
 
-    for (int i = 0; i < numSamples; ++i)
+    for (int start = 0; start < numSamples;)
     {
-        const float l = left[i];
-        const float r = right[i];
+        int length = numSamples - start;
 
-        // A bad input sample passes through on its own channel but never enters the feedback paths.
-        float in = (l + r) * inputGain;
-
-        if (! std::isfinite (in))
-            in = 0.0f;
-
-        const float d = dampingSmoother.getNextValue();
-        const float g = feedbackSmoother.getNextValue();
-        float outL = 0.0f;
-        float outR = 0.0f;
-
-        for (int j = 0; j < numCombs; ++j)
+        for (int c = 0; c < numChannels; ++c)
         {
-            outL += leftCombs[(size_t) j].process (in, d, g);
-            outR += rightCombs[(size_t) j].process (in, d, g);
+            for (const auto& comb : combs[(size_t) c])
+                length = std::min (length, comb.bufferSize - comb.bufferIndex);
+
+            for (const auto& allPass : allPasses[(size_t) c])
+                length = std::min (length, allPass.bufferSize - allPass.bufferIndex);
         }
 
-        for (int j = 0; j < numAllPasses; ++j)
-        {
-            outL = leftAllPasses[(size_t) j].process (outL);
-            outR = rightAllPasses[(size_t) j].process (outR);
-        }
-
-        const float w1 = wetGain1Smoother.getNextValue();
-        const float w2 = wetGain2Smoother.getNextValue();
-
-        check += (outL - outL) + (outR - outR);
-        left[i] = (outL * w1 + l) + outR * w2;
-        right[i] = (outR * w1 + r) + outL * w2;
+        processRun<numChannels> (left + start, numChannels == 2 ? right + start : nullptr, length, check);
+        start += length;
     }
 
     recoverIfNotFinite (check);
 }
 
-void PreVerb::processMono (float* samples, int numSamples) noexcept
+template <int numChannels>
+void PreVerb::processRun (float* left, float* right, int numSamples, float& check) noexcept
 {
-    if (! isReady())
-        return;
+    float* combMemory[numChannels][numCombs];
+    Float4 combStore[numChannels][combGroups];
+    float* allPassMemory[numChannels][numAllPasses];
 
-    auto& leftCombs = combs[0];
-    auto& leftAllPasses = allPasses[0];
-    float check = 0.0f;
+    for (int c = 0; c < numChannels; ++c)
+    {
+        for (int j = 0; j < numCombs; ++j)
+        {
+            auto& comb = combs[(size_t) c][(size_t) j];
+            combMemory[c][j] = comb.buffer.get() + comb.bufferIndex;
+            combStore[c][j / 4][j % 4] = comb.filterStore;
+        }
+
+        for (int j = 0; j < numAllPasses; ++j)
+        {
+            auto& allPass = allPasses[(size_t) c][(size_t) j];
+            allPassMemory[c][j] = allPass.buffer.get() + allPass.bufferIndex;
+        }
+    }
+
+    // Settled smoothers give their target for every sample; read once, it stays in a register.
+    const bool dampingSettled = ! dampingSmoother.isSmoothing(), feedbackSettled = ! feedbackSmoother.isSmoothing();
+    const bool wetSettled = ! wetGain1Smoother.isSmoothing() && ! wetGain2Smoother.isSmoothing();
+    const float settledDamping = dampingSmoother.getTargetValue(), settledFeedback = feedbackSmoother.getTargetValue();
+    const float settledWet1 = wetGain1Smoother.getTargetValue(), settledWet2 = wetGain2Smoother.getTargetValue();
+    const float gain = inputGain;
 
     for (int i = 0; i < numSamples; ++i)
     {
-        const float x = samples[i];
-        float in = x * inputGain;
+        const float l = left[i];
+        const float r = numChannels == 2 ? right[i] : 0.0f;
+
+        // A bad input sample passes through on its own channel but never enters the feedback paths.
+        float in = (numChannels == 2 ? l + r : l) * gain;
 
         if (! std::isfinite (in))
             in = 0.0f;
 
-        const float d = dampingSmoother.getNextValue();
-        const float g = feedbackSmoother.getNextValue();
-        float out = 0.0f;
+        const float d = dampingSettled ? settledDamping : dampingSmoother.getNextValue();
+        const float g = feedbackSettled ? settledFeedback : feedbackSmoother.getNextValue();
+        float out[numChannels] {};
 
-        for (int j = 0; j < numCombs; ++j)
-            out += leftCombs[(size_t) j].process (in, d, g);
+        // Four combs at a time: their reads are gathered into one vector, the same arithmetic runs on all four and
+        // the results are scattered back. The reflections are summed one comb after another, as ever.
+        for (int c = 0; c < numChannels; ++c)
+        {
+            for (int h = 0; h < combGroups; ++h)
+            {
+                float* const* memory = combMemory[c] + 4 * h;
+                const Float4 delayed { memory[0][i], memory[1][i], memory[2][i], memory[3][i] };
+                combStore[c][h] = flushTiny4 (delayed * (1.0f - d) + combStore[c][h] * d);
+                const Float4 written = flushTiny4 (combStore[c][h] * g + in);
+
+                for (int k = 0; k < 4; ++k)
+                {
+                    memory[k][i] = written[k];
+                    out[c] += delayed[k];
+                }
+            }
+        }
 
         for (int j = 0; j < numAllPasses; ++j)
-            out = leftAllPasses[(size_t) j].process (out);
+        {
+            for (int c = 0; c < numChannels; ++c)
+            {
+                float* memory = allPassMemory[c][j] + i;
+                const float held = *memory;
+                *memory = flushTiny (0.5f * held + out[c]);
+                out[c] = held - out[c];
+            }
+        }
 
-        const float w1 = wetGain1Smoother.getNextValue();
+        const float w1 = wetSettled ? settledWet1 : wetGain1Smoother.getNextValue();
 
-        check += out - out;
-        samples[i] = x + out * w1;
+        if constexpr (numChannels == 2)
+        {
+            const float w2 = wetSettled ? settledWet2 : wetGain2Smoother.getNextValue();
+            check += (out[0] - out[0]) + (out[1] - out[1]);
+            left[i] = (out[0] * w1 + l) + out[1] * w2;
+            right[i] = (out[1] * w1 + r) + out[0] * w2;
+        }
+        else
+        {
+            check += out[0] - out[0];
+            left[i] = l + out[0] * w1;
+        }
     }
 
-    recoverIfNotFinite (check);
+    for (int c = 0; c < numChannels; ++c)
+    {
+        for (int j = 0; j < numCombs; ++j)
+        {
+            auto& comb = combs[(size_t) c][(size_t) j];
+            comb.filterStore = combStore[c][j / 4][j % 4];
+            comb.bufferIndex = advance (comb.bufferIndex, numSamples, comb.bufferSize);
+        }
+
+        for (auto& allPass : allPasses[(size_t) c])
+            allPass.bufferIndex = advance (allPass.bufferIndex, numSamples, allPass.bufferSize);
+    }
 }
 
 void PreVerb::recoverIfNotFinite (float check) noexcept

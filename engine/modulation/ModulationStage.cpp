@@ -56,7 +56,8 @@ float wrapPosition (float position, float size) noexcept
     return position;
 }
 
-float readDelayLine (const float* delayLine, int length, int write, float delay) noexcept
+// Called for every sample; kept inline so that the read stays in the sample loop.
+forcedinline float readDelayLine (const float* delayLine, int length, int write, float delay) noexcept
 {
     const float size = (float) length;
     const float readPosition = wrapPosition ((float) write - delay + size - 3.0f, size);
@@ -197,6 +198,37 @@ void VellumarProcessor::modulateChannel (int channel, float* samples, int numSam
     auto& scaleSmoother = scaleSmoothers[channel == 0 ? 0 : 1];
     auto* delayLine = vibratoBuffer.getWritePointer (channel);
     const float delayScale = lfoSampleRate * vibratoTimeScale;
+
+    // Vibrato at no depth with rate, depth and depth scale all settled: every sample reads the line the same
+    // distance back and nothing needs the sine, so the loop below shrinks to the read, the write and the phase.
+    if (skipNeutralStages && ! runTremolo && ! rateSmoother.isSmoothing() && ! depthSmoother.isSmoothing()
+        && depthSmoother.getTargetValue() == 0.0f && scaleStarted && ! rateSettling && ! scaleSmoother.isSmoothing()
+        && scaleSmoother.getTargetValue() == vibratoDepthScale (rateSmoother.getTargetValue()))
+    {
+        const float rate = rateSmoother.getTargetValue();
+        const float amount = 0.0f, sine = 0.0f;
+        const float delay = delayScale * (0.5f + 0.005f * scaleSmoother.getTargetValue() * 0.5f * amount * sine);
+        const float phaseStep = rate * inverseSampleRate;
+
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const float x = samples[i];
+            samples[i] = readDelayLine (delayLine, vibratoLength, write, delay);
+            delayLine[write] = x;
+
+            if (++write == vibratoLength)
+                write = 0;
+
+            phase += phaseStep;
+
+            if (phase >= 1.0f)
+                phase -= 1.0f;
+        }
+
+        phaseOut = phase;
+        writeOut = write;
+        return;
+    }
 
     for (int i = 0; i < numSamples; ++i)
     {
