@@ -69,6 +69,7 @@ void SpectrumAnalyzer::resized()
 
     rebuildCountdown = 5;
     paintedTop = 0.0f;
+    fastShapesStale = true;
     fillGradient = juce::ColourGradient (blueSpectre, (float) (0.5 * w), (float) (0.3 * h), blueSpectreDark,
                                          (float) (0.5 * w), (float) (0.9 * h), false);
 }
@@ -164,6 +165,8 @@ void SpectrumAnalyzer::drainFrames()
 
         if (++historySlot == averagedFrames + 1)
             historySlot = 1;
+
+        fastShapesStale = true;
     }
 }
 
@@ -196,6 +199,7 @@ void SpectrumAnalyzer::rebuildColumns()
     }
 
     fftPointCount = count;
+    fastShapesStale = true;
 }
 
 //==============================================================================
@@ -208,10 +212,11 @@ void SpectrumAnalyzer::paint (juce::Graphics& g)
     const auto h = (float) getHeight();
     const juce::ScopedLock sl (lock);
 
+    if (fastShapesStale)
+        buildFastShapes (w, h);
+
     slowPath.clear();
-    fastPath.clear();
     slowPath.startNewSubPath (w, shapeStartY);
-    fastPath.startNewSubPath (w, shapeStartY);
 
     if ((int) slowY.size() != fftPointCount)
         slowY.assign ((size_t) fftPointCount, 0.0f);
@@ -220,24 +225,16 @@ void SpectrumAnalyzer::paint (juce::Graphics& g)
 
     for (int i = fftPointCount - 1; i >= 0; --i)
     {
-        const auto& point = fftPoints[(size_t) i];
-        const float y = levelY (point, average, h);
         auto& slow = slowY[(size_t) i];
-        slow = (2.0f * slow + y) / 3.0f;
-
-        fastPath.lineTo ((float) point.x, y);
-        slowPath.lineTo ((float) point.x, slow);
+        slow = (2.0f * slow + levelY (fftPoints[(size_t) i], average, h)) / 3.0f;
+        slowPath.lineTo ((float) fftPoints[(size_t) i].x, slow);
     }
 
-    fastPath.lineTo (-w, h);
     slowPath.lineTo (-w, h);
 
-    outlinePath.clear();
-    outlineStroke.createStrokedPath (outlinePath, fastPath.createPathWithRoundedCorners (70.0f), {}, 1.0f);
     g.setColour (blueCurveDark);
     g.fillPath (outlinePath);
 
-    const auto fastShape = fastPath.createPathWithRoundedCorners (25.0f);
     g.setColour (blueSpectreDark);
     g.fillPath (fastShape);
 
@@ -247,4 +244,21 @@ void SpectrumAnalyzer::paint (juce::Graphics& g)
 
     paintedTop = juce::jmin (outlinePath.getBounds().getY(), fastShape.getBounds().getY(), slowShape.getBounds().getY())
                  - 2.0f;
+}
+
+void SpectrumAnalyzer::buildFastShapes (float w, float h)
+{
+    fastPath.clear();
+    fastPath.startNewSubPath (w, shapeStartY);
+    const float* average = history.getReadPointer (0);
+
+    for (int i = fftPointCount - 1; i >= 0; --i)
+        fastPath.lineTo ((float) fftPoints[(size_t) i].x, levelY (fftPoints[(size_t) i], average, h));
+
+    fastPath.lineTo (-w, h);
+
+    outlinePath.clear();
+    outlineStroke.createStrokedPath (outlinePath, fastPath.createPathWithRoundedCorners (70.0f), {}, 1.0f);
+    fastShape = fastPath.createPathWithRoundedCorners (25.0f);
+    fastShapesStale = false;
 }
