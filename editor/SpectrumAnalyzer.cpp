@@ -95,7 +95,8 @@ void SpectrumAnalyzer::timerCallback()
 
     // Above both the shapes on screen and the ones the next paint draws, nothing changes: the frame's grid, the
     // response curve and the handles there stay as they are.
-    repaint (changingArea());
+    if (const auto area = changingArea(); ! area.isEmpty())
+        repaint (area);
 }
 
 float SpectrumAnalyzer::levelY (const fftPoint& point, const float* average, float h) const noexcept
@@ -121,12 +122,19 @@ juce::Rectangle<int> SpectrumAnalyzer::changingArea() const noexcept
         // The slow shape moves towards the fast one; if the columns have changed, it starts from nothing.
         const bool glides = (int) slowY.size() == fftPointCount;
 
+        // Without a new frame, once the slow shape has come to rest the next paint would draw the same pixels.
+        bool settled = glides && ! fastShapesStale;
+
         for (int i = 0; i < fftPointCount; ++i)
         {
             const float y = levelY (fftPoints[(size_t) i], average, h);
             const float slow = glides ? (2.0f * slowY[(size_t) i] + y) / 3.0f : y / 3.0f;
+            settled = settled && slow == slowY[(size_t) i];
             top = juce::jmin (top, y - outlineReach, slow - 2.0f);
         }
+
+        if (settled)
+            return {};
     }
 
     const int y = juce::jlimit (0, getHeight(), (int) std::floor (top));

@@ -63,7 +63,7 @@ private:
     float levelY (const fftPoint& point, const float* average, float h) const noexcept;
 
     /** The part of the display the next paint can change: from the highest point that the last paint drew or the
-        next one can draw, down to the bottom edge. */
+        next one can draw, down to the bottom edge; empty when the next paint would draw what is there. */
     juce::Rectangle<int> changingArea() const noexcept;
 
     VellumarProcessor& processor;
