@@ -69,6 +69,7 @@ void SpectrumAnalyzer::resized()
 
     rebuildCountdown = 5;
     paintedTop = 0.0f;
+    fastShapesStale = true;
     fillGradient = juce::ColourGradient (blueSpectre, (float) (0.5 * w), (float) (0.3 * h), blueSpectreDark,
                                          (float) (0.5 * w), (float) (0.9 * h), false);
 }
@@ -94,7 +95,8 @@ void SpectrumAnalyzer::timerCallback()
 
     // Above both the shapes on screen and the ones the next paint draws, nothing changes: the frame's grid, the
     // response curve and the handles there stay as they are.
-    repaint (changingArea());
+    if (const auto area = changingArea(); ! area.isEmpty())
+        repaint (area);
 }
 
 float SpectrumAnalyzer::levelY (const fftPoint& point, const float* average, float h) const noexcept
@@ -120,12 +122,19 @@ juce::Rectangle<int> SpectrumAnalyzer::changingArea() const noexcept
         // The slow shape moves towards the fast one; if the columns have changed, it starts from nothing.
         const bool glides = (int) slowY.size() == fftPointCount;
 
+        // Without a new frame, once the slow shape has come to rest the next paint would draw the same pixels.
+        bool settled = glides && ! fastShapesStale;
+
         for (int i = 0; i < fftPointCount; ++i)
         {
             const float y = levelY (fftPoints[(size_t) i], average, h);
             const float slow = glides ? (2.0f * slowY[(size_t) i] + y) / 3.0f : y / 3.0f;
+            settled = settled && slow == slowY[(size_t) i];
             top = juce::jmin (top, y - outlineReach, slow - 2.0f);
         }
+
+        if (settled)
+            return {};
     }
 
     const int y = juce::jlimit (0, getHeight(), (int) std::floor (top));
@@ -164,6 +173,8 @@ void SpectrumAnalyzer::drainFrames()
 
         if (++historySlot == averagedFrames + 1)
             historySlot = 1;
+
+        fastShapesStale = true;
     }
 }
 
@@ -196,6 +207,7 @@ void SpectrumAnalyzer::rebuildColumns()
     }
 
     fftPointCount = count;
+    fastShapesStale = true;
 }
 
 //==============================================================================
@@ -208,10 +220,11 @@ void SpectrumAnalyzer::paint (juce::Graphics& g)
     const auto h = (float) getHeight();
     const juce::ScopedLock sl (lock);
 
+    if (fastShapesStale)
+        buildFastShapes (w, h);
+
     slowPath.clear();
-    fastPath.clear();
     slowPath.startNewSubPath (w, shapeStartY);
-    fastPath.startNewSubPath (w, shapeStartY);
 
     if ((int) slowY.size() != fftPointCount)
         slowY.assign ((size_t) fftPointCount, 0.0f);
@@ -220,24 +233,16 @@ void SpectrumAnalyzer::paint (juce::Graphics& g)
 
     for (int i = fftPointCount - 1; i >= 0; --i)
     {
-        const auto& point = fftPoints[(size_t) i];
-        const float y = levelY (point, average, h);
         auto& slow = slowY[(size_t) i];
-        slow = (2.0f * slow + y) / 3.0f;
-
-        fastPath.lineTo ((float) point.x, y);
-        slowPath.lineTo ((float) point.x, slow);
+        slow = (2.0f * slow + levelY (fftPoints[(size_t) i], average, h)) / 3.0f;
+        slowPath.lineTo ((float) fftPoints[(size_t) i].x, slow);
     }
 
-    fastPath.lineTo (-w, h);
     slowPath.lineTo (-w, h);
 
-    outlinePath.clear();
-    outlineStroke.createStrokedPath (outlinePath, fastPath.createPathWithRoundedCorners (70.0f), {}, 1.0f);
     g.setColour (blueCurveDark);
     g.fillPath (outlinePath);
 
-    const auto fastShape = fastPath.createPathWithRoundedCorners (25.0f);
     g.setColour (blueSpectreDark);
     g.fillPath (fastShape);
 
@@ -247,4 +252,21 @@ void SpectrumAnalyzer::paint (juce::Graphics& g)
 
     paintedTop = juce::jmin (outlinePath.getBounds().getY(), fastShape.getBounds().getY(), slowShape.getBounds().getY())
                  - 2.0f;
+}
+
+void SpectrumAnalyzer::buildFastShapes (float w, float h)
+{
+    fastPath.clear();
+    fastPath.startNewSubPath (w, shapeStartY);
+    const float* average = history.getReadPointer (0);
+
+    for (int i = fftPointCount - 1; i >= 0; --i)
+        fastPath.lineTo ((float) fftPoints[(size_t) i].x, levelY (fftPoints[(size_t) i], average, h));
+
+    fastPath.lineTo (-w, h);
+
+    outlinePath.clear();
+    outlineStroke.createStrokedPath (outlinePath, fastPath.createPathWithRoundedCorners (70.0f), {}, 1.0f);
+    fastShape = fastPath.createPathWithRoundedCorners (25.0f);
+    fastShapesStale = false;
 }

@@ -57,12 +57,13 @@ public:
 private:
     void drainFrames();
     void rebuildColumns();
+    void buildFastShapes (float w, float h);
 
     /** The column's level on the display, y pixels from the top of a display `h` high. */
     float levelY (const fftPoint& point, const float* average, float h) const noexcept;
 
     /** The part of the display the next paint can change: from the highest point that the last paint drew or the
-        next one can draw, down to the bottom edge. */
+        next one can draw, down to the bottom edge; empty when the next paint would draw what is there. */
     juce::Rectangle<int> changingArea() const noexcept;
 
     VellumarProcessor& processor;
@@ -76,11 +77,16 @@ private:
     juce::Path slowPath;
     juce::Path fastPath;
     juce::Path outlinePath;
+    juce::Path fastShape;
     juce::PathStrokeType outlineStroke { 10.0f, juce::PathStrokeType::mitered, juce::PathStrokeType::butt };
     juce::CriticalSection lock;
     int fftPointCount = 0;
     std::vector<fftPoint> fftPoints;
     std::vector<float> slowY;
+
+    // The fast shape and its outline change only with a new analysis frame, new columns or a new size; between those
+    // paints reuse them instead of stroking and rounding the path again.
+    bool fastShapesStale = true;
 
     // The top of what the last paint drew (the whole height until something is drawn).
     float paintedTop = 0.0f;

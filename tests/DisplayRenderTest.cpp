@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace display_testing;
 using testing_helpers::setParameter;
 
@@ -128,6 +130,8 @@ TEST (DisplayRender, RepaintingOnlyTheSpectrumsChangingRowsShowsWhatWholePaintsS
     {
         partly.play (512.0 * 3 / 48000.0, false);
         wholly.play (512.0 * 3 / 48000.0, false);
+        const juce::AudioBuffer<float> averageBefore (partly.analyser.getHistory());
+        const auto fastBefore = partly.analyser.getFastPath();
         partly.analyser.timerCallback();
         wholly.analyser.timerCallback();
 
@@ -137,5 +141,10 @@ TEST (DisplayRender, RepaintingOnlyTheSpectrumsChangingRowsShowsWhatWholePaintsS
         partly.peer().performAnyPendingRepaintsNow();
         const auto whole = editor_testing::render (wholly.frame);
         ASSERT_EQ (editor_testing::meanDifference (partly.peer().screen, whole), 0.0) << tick;
+
+        // The fast shape is kept between analysis frames, and only between them.
+        const bool newFrame = std::memcmp (averageBefore.getReadPointer (0), partly.analyser.getHistory().getReadPointer (0),
+                                           sizeof (float) * (size_t) averageBefore.getNumSamples()) != 0;
+        EXPECT_EQ (newFrame, partly.analyser.getFastPath() != fastBefore) << tick;
     }
 }

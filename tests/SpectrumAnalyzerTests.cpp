@@ -5,6 +5,7 @@
 #include "editor/Frame.h"
 #include "editor/FrequencyCurve.h"
 #include "editor/SpectrumAnalyzer.h"
+#include "tools/offscreen/OffscreenPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -325,6 +326,17 @@ TEST (SpectrumAnalyzer, SilenceDrawsBothShapesAlongTheBottomEdge)
     const auto lit = [] (juce::Colour c) { return c.getAlpha() > 0; };
     EXPECT_EQ (editor_testing::countPixels (image, { 0, 0, 900, 290 }, lit), 0);
     EXPECT_GT (editor_testing::countPixels (image, { 10, 295, 880, 5 }, lit), 800);
+
+    // At rest, a tick that brings no new frame asks for no paint; one that brings a frame does.
+    OffscreenWindow window;
+    window.show (rig.analyser);
+    window.peer().performAnyPendingRepaintsNow();
+    rig.processor->analyserDataReady.store (true);
+    rig.analyser.timerCallback();
+    EXPECT_FALSE (window.peer().hasPendingRepaints());
+    rig.push (std::vector<float> ((size_t) N, 0.0f));
+    rig.analyser.timerCallback();
+    EXPECT_TRUE (window.peer().hasPendingRepaints());
 }
 
 TEST (SpectrumAnalyzer, LevelsMapFromMinus84AtTheBottomToPlus6AtTheTopAndTheSlowShapeGlides)
