@@ -118,6 +118,7 @@ Grain<SampleType>::Grain()
     toneCutoff = (SampleType) initialCutoff;
     applyToneCutoff();
     std::get<toneFilter> (chain).setType (juce::dsp::FirstOrderTPTFilterType::lowpass);
+    previousToneFilter.setType (juce::dsp::FirstOrderTPTFilterType::lowpass);
 }
 
 template <typename SampleType>
@@ -134,6 +135,9 @@ void Grain<SampleType>::prepare (const juce::dsp::ProcessSpec& spec)
 
     std::get<toneFilter> (chain).prepare (spec);
     applyToneCutoff();
+
+    // Sized like the tone filter, so that taking its state over at a curve change reuses this storage.
+    previousToneFilter.prepare (spec);
 
     grainMixer.prepare (spec);
     grainMixer.reset();
@@ -166,6 +170,8 @@ void Grain<SampleType>::setWave() noexcept
         for (int power = 0; power < numCoefficients; ++power)
             previousPolynomial[power] = currentPolynomial[power];
 
+        // The outgoing curve keeps its own cut-off and memory; the incoming one starts from the same memory.
+        previousToneFilter = std::get<toneFilter> (chain);
         fadePosition = 0;
     }
 
@@ -204,61 +210,30 @@ void Grain<SampleType>::process (const juce::dsp::ProcessContextReplacing<Sample
     std::get<preGain> (chain).setGainDecibels ((SampleType) 30);
     std::get<postGain> (chain).setGainDecibels ((SampleType) -22);
 
-    const bool drivenInOnePass = ! fading && driveInOnePass (block);
-
-    if (! drivenInOnePass)
+    if (fading)
     {
-        for (size_t channel = 0; channel < numChannels; ++channel)
+        crossfadeCurves (block);
+    }
+    else
+    {
+        if (! driveInOnePass (block))
         {
-            auto* samples = block.getChannelPointer (channel);
+            for (size_t channel = 0; channel < numChannels; ++channel)
+            {
+                auto* samples = block.getChannelPointer (channel);
 
-            if (fading)
-            {
-                for (int i = 0; i < numSamples; ++i)
-                {
-                    const auto w = fadeWeight (i);
-                    samples[i] = currentPolynomial (samples[i]) * w + previousPolynomial (samples[i]) * (1 - w);
-                }
-            }
-            else
-            {
                 for (int i = 0; i < numSamples; ++i)
                     samples[i] = currentPolynomial (samples[i]);
             }
+
+            applyGain (std::get<preGain> (chain), block);
+            std::get<shaper> (chain).process (context);
+            applyGain (std::get<postGain> (chain), block);
         }
 
-        applyGain (std::get<preGain> (chain), block);
+        std::get<toneFilter> (chain).process (context);
     }
 
-    if (fading)
-    {
-        const auto& shape = std::get<shaper> (chain).functionToUse;
-
-        for (size_t channel = 0; channel < numChannels; ++channel)
-        {
-            auto* samples = block.getChannelPointer (channel);
-
-            for (int i = 0; i < numSamples; ++i)
-            {
-                const auto w = fadeWeight (i);
-                samples[i] = shape (samples[i]) * w + previousShape (samples[i]) * (1 - w);
-            }
-        }
-
-        fadePosition += numSamples;
-
-        if (fadePosition >= fadeLength)
-            fadePosition = -1;
-
-        applyGain (std::get<postGain> (chain), block);
-    }
-    else if (! drivenInOnePass)
-    {
-        std::get<shaper> (chain).process (context);
-        applyGain (std::get<postGain> (chain), block);
-    }
-
-    std::get<toneFilter> (chain).process (context);
     recoverToneFilter (block);
 
     grainMixer.mixWetSamples (block);
@@ -268,6 +243,44 @@ void Grain<SampleType>::process (const juce::dsp::ProcessContextReplacing<Sample
 
     setWave();
     fadeEnabled = true;
+}
+
+// During a crossfade the old and new curves run as whole paths, each with its polynomial and its own low-pass, and
+// their outputs are mixed: the old path's cut-off and memory go on undisturbed, so nothing jumps when the fade
+// begins, and the mix is exactly the fade between the two curves held on their own.
+template <typename SampleType>
+void Grain<SampleType>::crossfadeCurves (juce::dsp::AudioBlock<SampleType>& block) noexcept
+{
+    const auto before = std::get<preGain> (chain).getGainLinear();
+    const auto after = std::get<postGain> (chain).getGainLinear();
+    const auto& shape = std::get<shaper> (chain).functionToUse;
+    auto& filter = std::get<toneFilter> (chain);
+    const int numSamples = (int) block.getNumSamples();
+
+    for (size_t channel = 0; channel < block.getNumChannels(); ++channel)
+    {
+        auto* samples = block.getChannelPointer (channel);
+
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const auto x = samples[i];
+            const auto incoming = shape (currentPolynomial (x) * before) * after;
+            const auto outgoing = previousShape (previousPolynomial (x) * before) * after;
+            const auto w = fadeWeight (i);
+            samples[i] = filter.processSample ((int) channel, incoming) * w
+                         + previousToneFilter.processSample ((int) channel, outgoing) * (1 - w);
+        }
+    }
+
+   #if JUCE_DSP_ENABLE_SNAP_TO_ZERO
+    filter.snapToZero();
+    previousToneFilter.snapToZero();
+   #endif
+
+    fadePosition += numSamples;
+
+    if (fadePosition >= fadeLength)
+        fadePosition = -1;
 }
 
 // Outside a curve crossfade, with both gains settled (they have no ramp), the polynomial, the gain before the curve,
@@ -341,6 +354,7 @@ void Grain<SampleType>::recoverToneFilter (const juce::dsp::AudioBlock<SampleTyp
         if (! std::isfinite (block.getSample ((int) channel, (int) numSamples - 1)))
         {
             std::get<toneFilter> (chain).reset();
+            previousToneFilter.reset();
             return;
         }
     }

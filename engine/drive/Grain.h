@@ -15,7 +15,7 @@
 
     A change of curve (`driveTypeIndex`, written by the chunk path and by the editor) takes effect at the end of the
     chunk in which it is seen; old and new curve and polynomial are then crossfaded over 20 ms, counted across
-    chunks. The low-pass cut-off jumps at once.
+    chunks. Each curve keeps its own low-pass during the fade, so the cut-off changes with the curve's weight.
 
     The fields are public: the processor and the editor write `driveTypeIndex`, and tests inspect the rest.
 */
@@ -100,6 +100,7 @@ private:
     static SampleType fuzzCurve (SampleType x);
 
     void applyToneCutoff() noexcept;
+    void crossfadeCurves (juce::dsp::AudioBlock<SampleType>& block) noexcept;
     bool driveInOnePass (juce::dsp::AudioBlock<SampleType>& block) noexcept;
     template <typename Curve>
     void driveSamples (juce::dsp::AudioBlock<SampleType>& block, Curve shape) noexcept;
@@ -110,6 +111,9 @@ private:
     // where the low-pass would turn unstable or silent, so the filter is given this value held below Nyquist.
     SampleType toneCutoff = 8000;
     double sampleRate = 44100.0;
+
+    // The low-pass of the curve that a crossfade fades out, holding its cut-off and memory.
+    juce::dsp::FirstOrderTPTFilter<SampleType> previousToneFilter;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Grain)
 };
