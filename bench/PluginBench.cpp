@@ -272,7 +272,7 @@ Contender contenderFor (Pair& pair)
 double share (double seconds, double budget) { return seconds / budget * 100.0; }
 } // namespace
 
-double runPluginBench (std::ostream& out)
+void runPluginRatios (std::ostream& out)
 {
     out << std::fixed << std::setprecision (2);
 
@@ -292,6 +292,11 @@ double runPluginBench (std::ostream& out)
             << plugin.load() / plainC.load() << ", bare engines / plain FFTW convolver " << bareC.load() / plainC.load()
             << "\n";
     }
+}
+
+double runPluginBench (std::ostream& out)
+{
+    runPluginRatios (out);
 
     out << "\n== Whole plug-in: realtime factor (seconds of stereo audio per CPU second, one thread)\n";
     for (const float decay : { 3.0f, 10.0f })

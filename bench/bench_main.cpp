@@ -50,6 +50,12 @@ int main (int argc, char** argv)
     juce::ScopedJuceInitialiser_GUI juce;
     const auto editorOnly = argc > 1 && std::string (argv[1]) == "editor";
 
+    if (argc > 1 && std::string (argv[1]) == "ratio")
+    {
+        runPluginRatios (std::cout);
+        return 0;
+    }
+
     if (! editorOnly)
         runEveryOtherBench();
 

@@ -1,6 +1,9 @@
 #include "engine/drive/Grain.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 namespace
 {
@@ -26,6 +29,36 @@ constexpr size_t gainSliceLength = 4096;
 } // namespace
 
 //==============================================================================
+// e^x in single precision within about one unit in the last place of the library's, in a form the compiler runs
+// on several samples at once: x = n ln 2 + r with n whole and |r| <= ln 2 / 2, e^r from its Taylor-like polynomial
+// (Cephes' coefficients), 2^n put straight into the exponent bits. x must lie between -87 and 88, where the result
+// is a normal number, or be NaN, which stays NaN.
+static forcedinline float expInRange (float x) noexcept
+{
+    const bool isNumber = x == x;
+    const float held = isNumber ? x : 0.0f;
+
+    // Rounded to the nearest whole number by the addition of 1.5 x 2^23, which leaves no fraction bits.
+    const float n = (held * 1.44269504f + 12582912.0f) - 12582912.0f;
+    const float r = (held - n * 0.693359375f) - n * -2.12194440e-4f;
+    const float p = ((((((1.9875691500e-4f * r + 1.3981999507e-3f) * r + 8.3334519073e-3f) * r + 4.1665795894e-2f) * r
+                        + 1.6666665459e-1f) * r + 5.0000001201e-1f) * (r * r) + r) + 1.0f;
+    const auto bits = (std::int32_t) ((std::int32_t) n + 127) << 23;
+    float scale;
+    std::memcpy (&scale, &bits, sizeof (scale));
+    return isNumber ? p * scale : x;
+}
+
+// e^x for any x: beyond the range above it is 0 or huge anyway, and the arguments are held there.
+template <typename SampleType>
+static forcedinline SampleType fastExp (SampleType x) noexcept
+{
+    if constexpr (std::is_same_v<SampleType, float>)
+        return expInRange (x < -87.0f ? -87.0f : (x > 88.0f ? 88.0f : x));
+    else
+        return std::exp (x);
+}
+
 // Curves 1 to 3 are normalised to reach 1 at x = 1 (curve 1 at x = 1 / 1.1); the divisors are those values
 // in single precision.
 //
@@ -33,18 +66,31 @@ constexpr size_t gainSliceLength = 4096;
 // tanh at a fraction of its cost. From |1.5 x| = 9 on tanh lies within 3e-8 of 1, so the limit there costs nothing
 // and keeps the exponential finite; a NaN passes the limit and stays NaN.
 template <typename SampleType>
-SampleType Grain<SampleType>::driveCurve (SampleType x)
+static forcedinline SampleType tanhCurve (SampleType x) noexcept
 {
     const auto y = juce::jlimit ((SampleType) -9, (SampleType) 9, (SampleType) 1.5 * x);
-    const auto e = std::exp (2 * y);
+
+    SampleType e;
+
+    if constexpr (std::is_same_v<SampleType, float>)
+        e = expInRange (2 * y);
+    else
+        e = std::exp (2 * y);
+
     return (e - 1) / (e + 1);
+}
+
+template <typename SampleType>
+SampleType Grain<SampleType>::driveCurve (SampleType x)
+{
+    return tanhCurve (x);
 }
 
 template <typename SampleType>
 SampleType Grain<SampleType>::softCurve (SampleType x)
 {
     const auto limited = juce::jlimit ((SampleType) -10, (SampleType) 10, x);
-    const auto e = std::exp ((SampleType) 1.1 * limited);
+    const auto e = fastExp ((SampleType) 1.1 * limited);
     return ((e - 1) / (e + 1)) * ((SampleType) 3.7182817 / (SampleType) 1.7182817);
 }
 
@@ -60,16 +106,16 @@ template <typename SampleType>
 SampleType Grain<SampleType>::tapeCurve (SampleType x)
 {
     const SampleType sign = x < 0 ? (SampleType) -1 : (SampleType) 1;
-    return sign * (1 - std::exp ((SampleType) -4 * std::abs (x))) / (SampleType) 0.98168439;
+    return sign * (1 - fastExp ((SampleType) -4 * std::abs (x))) / (SampleType) 0.98168439;
 }
 
 template <typename SampleType>
 SampleType Grain<SampleType>::fuzzCurve (SampleType x)
 {
     if (x < 0)
-        return std::exp ((SampleType) 4 * x) - 1;
+        return fastExp ((SampleType) 4 * x) - 1;
 
-    return 1 - std::exp ((SampleType) -10 * x);
+    return 1 - fastExp ((SampleType) -10 * x);
 }
 
 template <typename SampleType>
@@ -117,8 +163,6 @@ Grain<SampleType>::Grain()
 
     toneCutoff = (SampleType) initialCutoff;
     applyToneCutoff();
-    std::get<toneFilter> (chain).setType (juce::dsp::FirstOrderTPTFilterType::lowpass);
-    previousToneFilter.setType (juce::dsp::FirstOrderTPTFilterType::lowpass);
 }
 
 template <typename SampleType>
@@ -295,7 +339,7 @@ bool Grain<SampleType>::driveInOnePass (juce::dsp::AudioBlock<SampleType>& block
         return false;
 
     if (*plain == &Grain::driveCurve)
-        driveSamples (block, [] (SampleType x) { return driveCurve (x); });
+        driveSamples (block, [] (SampleType x) { return tanhCurve (x); });
     else
         driveSamples (block, *plain);
 

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "engine/drive/ToneFilter.h"
+
 #include <juce_dsp/juce_dsp.h>
 
 #include <functional>
@@ -84,7 +86,7 @@ public:
     std::tuple<juce::dsp::Gain<SampleType>,
                juce::dsp::WaveShaper<SampleType, ShapeFunction>,
                juce::dsp::Gain<SampleType>,
-               juce::dsp::FirstOrderTPTFilter<SampleType>>
+               ToneFilter<SampleType>>
         chain;
     juce::dsp::Polynomial<SampleType> currentPolynomial = zeroPolynomial();
     juce::dsp::DryWetMixer<SampleType> grainMixer;
@@ -113,7 +115,7 @@ private:
     double sampleRate = 44100.0;
 
     // The low-pass of the curve that a crossfade fades out, holding its cut-off and memory.
-    juce::dsp::FirstOrderTPTFilter<SampleType> previousToneFilter;
+    ToneFilter<SampleType> previousToneFilter;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Grain)
 };

@@ -10,24 +10,13 @@ void VellumarProcessor::processPreDelay (juce::dsp::AudioBlock<float>& block, fl
     const float maxDelay = (float) preDelayLine.getMaximumDelayInSamples();
     const auto numChannels = (int) block.getNumChannels();
 
-    // A settled time is the same for every sample: it is set once, and each channel runs through the line on its
-    // own (the line keeps its positions per channel), which gives the same samples as the loop below.
+    // A settled time is the same for every sample: it is set once and the line delays the block as a whole, which
+    // gives the same samples as the loop below.
     if (skipNeutralStages && ! preDelaySmoother.isSmoothing())
     {
         const float seconds = preDelaySmoother.getTargetValue() / 1000.0f;
         preDelayLine.setDelay (std::min (std::abs (rate * seconds), maxDelay));
-
-        for (int c = 0; c < numChannels; ++c)
-        {
-            auto* samples = block.getChannelPointer ((size_t) c);
-
-            for (size_t i = 0; i < block.getNumSamples(); ++i)
-            {
-                preDelayLine.pushSample (c, samples[i]);
-                samples[i] = preDelayLine.popSample (c);
-            }
-        }
-
+        preDelayLine.process (block);
         return;
     }
 
@@ -39,8 +28,9 @@ void VellumarProcessor::processPreDelay (juce::dsp::AudioBlock<float>& block, fl
         for (int c = 0; c < numChannels; ++c)
         {
             auto* samples = block.getChannelPointer ((size_t) c);
-            preDelayLine.pushSample (c, samples[i]);
-            samples[i] = preDelayLine.popSample (c);
+            samples[i] = preDelayLine.processSample (c, samples[i]);
         }
+
+        preDelayLine.advance();
     }
 }

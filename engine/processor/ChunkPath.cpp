@@ -124,7 +124,7 @@ void VellumarProcessor::processWetPath (juce::dsp::AudioBlock<float>& block, flo
 
         if (earlyReverbFade.begin (block, shimmerWanted == shimmerOn))
         {
-            preVerb.process (block);
+            preVerb.process (block, skipNeutralStages);
             earlyReverbFade.end (block);
         }
 

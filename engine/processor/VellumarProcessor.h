@@ -5,10 +5,12 @@
 
 #include "engine/equaliser/BandSmoother.h"
 #include "engine/convolution/ConvolutionPair.h"
+#include "engine/inputcuts/CutFilter.h"
 #include "engine/inputcuts/CutSmoother.h"
 #include "engine/drive/Grain.h"
 #include "engine/ducking/PeakLevelDetector.h"
 #include "engine/earlyreverb/PreVerb.h"
+#include "engine/predelay/PreDelayLine.h"
 #include "engine/convolution/ResponseMailbox.h"
 #include "engine/processor/CoefficientHandOff.h"
 #include "engine/processor/SectionFade.h"
@@ -23,7 +25,7 @@ class VellumarProcessor : public juce::AudioProcessor,
                           public juce::AudioProcessorValueTreeState::Listener
 {
 public:
-    using CutFilter = juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>>;
+    using CutFilter = smootheq::CutFilter;
     using LinearSmoother = juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear>;
 
     VellumarProcessor();
@@ -207,7 +209,7 @@ public:
     std::atomic<int> restoredIrSelection { -1 };
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
-    juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> preDelayLine;
+    PreDelayLine preDelayLine;
     // The mode fields are rewritten by the chunk path and set by the editor's switches on the message thread.
     std::atomic<bool> tremoloOn { false };
     std::atomic<bool> lfoSyncOn { false };
