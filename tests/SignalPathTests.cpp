@@ -319,8 +319,10 @@ TEST (SignalPath, RecoversFromABurstOfNaNAndInfiniteSamples)
 // computation, before, during and long after a spell at an audible setting (the glides included).
 TEST (SignalPath, NeutralStagesGiveTheSameSamplesAsTheFullComputation)
 {
-    const struct { const char* setup; const char* id; float neutral, active; } stages[] = {
+    const struct { const char* setup; const char* id; float neutral, active; double rate = 44100.0; } stages[] = {
         { nullptr, "LfoDepth", 0.0f, 40.0f },
+        { nullptr, "LfoDepth", 0.0f, 40.0f, 8000.0 },  // the vibrato's reads in many short runs
+        { nullptr, "LfoDepth", 0.0f, 40.0f, 44101.0 }, // a delay the read positions round
         { "Tremolo", "LfoDepth", 0.0f, 40.0f },
         { "Compressor", "SideChain", 0.0f, 60.0f },
         { nullptr, "PreDelay", 20.0f, 150.0f },
@@ -331,7 +333,7 @@ TEST (SignalPath, NeutralStagesGiveTheSameSamplesAsTheFullComputation)
 
     for (const auto& stage : stages)
     {
-        SCOPED_TRACE (stage.id);
+        SCOPED_TRACE (juce::String (stage.id) + " at " + juce::String (stage.rate));
         std::unique_ptr<VellumarProcessor> processors[2];
         for (auto& p : processors)
         {
@@ -341,7 +343,7 @@ TEST (SignalPath, NeutralStagesGiveTheSameSamplesAsTheFullComputation)
             if (stage.setup != nullptr)
                 setParameter (*p, stage.setup, 1.0f);
             setParameter (*p, stage.id, stage.neutral);
-            prepareForRender (*p, 44100.0, 512);
+            prepareForRender (*p, stage.rate, 512);
         }
         processors[1]->skipNeutralStages = false;
 

@@ -27,22 +27,8 @@ public:
     void process (const juce::dsp::ProcessContextReplacing<float>& context, Filter& filter, bool highPass,
                   float frequency, float q)
     {
-        // The glide runs between cut-offs the filter can take at this rate, so it never pushes against the limit.
-        frequency = limitFrequency (frequency);
-        const float logTarget = std::log (frequency);
-
-        if (! started)
+        if (settle (filter, highPass, frequency, q))
         {
-            logFrequency.setCurrentAndTargetValue (logTarget);
-            started = true;
-            hasCoefficients = false;
-        }
-
-        logFrequency.setTargetValue (logTarget);
-
-        if (! logFrequency.isSmoothing())
-        {
-            apply (filter, highPass, frequency, q);
             filter.process (context);
             return;
         }
@@ -57,6 +43,31 @@ public:
             apply (filter, highPass, std::exp (logFrequency.skip ((int) length)), q);
             filter.process (juce::dsp::ProcessContextReplacing<float> (part));
         }
+    }
+
+    /** Aims the glide at `frequency`. When no glide is left to run, writes the coefficients for it into the
+        filter and returns true: the filter can then take a whole block as it is. */
+    template <typename Filter>
+    bool settle (Filter& filter, bool highPass, float frequency, float q)
+    {
+        // The glide runs between cut-offs the filter can take at this rate, so it never pushes against the limit.
+        frequency = limitFrequency (frequency);
+        const float logTarget = std::log (frequency);
+
+        if (! started)
+        {
+            logFrequency.setCurrentAndTargetValue (logTarget);
+            started = true;
+            hasCoefficients = false;
+        }
+
+        logFrequency.setTargetValue (logTarget);
+
+        if (logFrequency.isSmoothing())
+            return false;
+
+        apply (filter, highPass, frequency, q);
+        return true;
     }
 
     /** Writes the coefficients for `frequency` into the filter's shared coefficient object unless they are there. */

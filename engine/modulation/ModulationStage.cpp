@@ -209,22 +209,92 @@ void VellumarProcessor::modulateChannel (int channel, float* samples, int numSam
         const float amount = 0.0f, sine = 0.0f;
         const float delay = delayScale * (0.5f + 0.005f * scaleSmoother.getTargetValue() * 0.5f * amount * sine);
         const float phaseStep = rate * inverseSampleRate;
+        const float size = (float) vibratoLength;
 
-        for (int i = 0; i < numSamples; ++i)
+        // Every read reaches further back than the delay, so within a run no longer than the delay no read meets a
+        // sample written in the same run: the run's reads go first, all at once, and its writes follow.
+        const int longestRun = juce::jlimit (1, (int) readAhead.size(), (int) delay);
+
+        // The read position of the sample written at `at`, as the loop below the shortcut forms it.
+        const auto readPosition = [&] (int at)
         {
-            const float x = samples[i];
-            samples[i] = readDelayLine (delayLine, vibratoLength, write, delay);
-            delayLine[write] = x;
+            const float position = (float) at - delay + size - 3.0f;
+            return position >= size ? position - size : position;
+        };
 
-            if (++write == vibratoLength)
-                write = 0;
+        // With a delay of whole 256ths and a short line (every rate in use), each position is formed without
+        // rounding, so the reads of a run are consecutive samples, all interpolated with the same fraction.
+        const bool consecutive = vibratoLength < 32768 && delay * 256.0f == std::floor (delay * 256.0f);
 
-            phase += phaseStep;
+        for (int start = 0; start < numSamples;)
+        {
+            const int length = std::min (longestRun, numSamples - start);
+            const float* input = samples + start;
 
-            if (phase >= 1.0f)
-                phase -= 1.0f;
+            if (consecutive)
+            {
+                const float position = readPosition (write);
+                int i0 = juce::jlimit (0, vibratoLength - 1, (int) position);
+                const float f = position - (float) i0, g = 1.0f - f;
+
+                for (int k = 0; k < length;)
+                {
+                    if (i0 == vibratoLength - 1)
+                    {
+                        readAhead[(size_t) k++] = g * delayLine[i0] + f * delayLine[0];
+                        i0 = 0;
+                        continue;
+                    }
+
+                    const int run = std::min (length - k, vibratoLength - 1 - i0);
+
+                    for (int j = 0; j < run; ++j)
+                        readAhead[(size_t) (k + j)] = g * delayLine[i0 + j] + f * delayLine[i0 + j + 1];
+
+                    k += run;
+                    i0 += run;
+                }
+            }
+            else
+            {
+                for (int k = 0; k < length; ++k)
+                {
+                    const float position = readPosition (write + k < vibratoLength ? write + k : write + k - vibratoLength);
+                    const int i0 = juce::jlimit (0, vibratoLength - 1, (int) position);
+                    const int i1 = i0 + 1 == vibratoLength ? 0 : i0 + 1;
+                    const float f = position - (float) i0;
+                    readAhead[(size_t) k] = (1.0f - f) * delayLine[i0] + f * delayLine[i1];
+                }
+            }
+
+            const int first = std::min (length, vibratoLength - write);
+            std::copy (input, input + first, delayLine + write);
+            std::copy (input + first, input + length, delayLine);
+            write = write + length >= vibratoLength ? write + length - vibratoLength : write + length;
+
+            std::copy (readAhead.begin(), readAhead.begin() + length, samples + start);
+            start += length;
         }
 
+        // The phase moves by the same steps in every channel: the second one takes the first one's result.
+        if (phase != neutralPhase.from || phaseStep != neutralPhase.step || numSamples != neutralPhase.samples)
+        {
+            neutralPhase.from = phase;
+            neutralPhase.step = phaseStep;
+            neutralPhase.samples = numSamples;
+
+            for (int i = 0; i < numSamples; ++i)
+            {
+                phase += phaseStep;
+
+                if (phase >= 1.0f)
+                    phase -= 1.0f;
+            }
+
+            neutralPhase.to = phase;
+        }
+
+        phase = neutralPhase.to;
         phaseOut = phase;
         writeOut = write;
         return;

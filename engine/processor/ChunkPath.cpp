@@ -109,8 +109,18 @@ void VellumarProcessor::processWetPath (juce::dsp::AudioBlock<float>& block, flo
         // Input cut filters, crossfaded in and out with the equaliser switch.
         if (inputCutFade.begin (block, ! eqOffDisplay))
         {
-            lowCutSmoother.process (context, lowCutFilter, true, value (p.lowCut), 0.6f);
-            highCutSmoother.process (context, highCutFilter, false, value (p.highCut), 0.7f);
+            // Settled, both cuts run in one pass, with the samples of one after the other; while either glides,
+            // each runs its own.
+            if (skipNeutralStages && lowCutSmoother.settle (lowCutFilter, true, value (p.lowCut), 0.6f)
+                && highCutSmoother.settle (highCutFilter, false, value (p.highCut), 0.7f))
+            {
+                CutFilter::processCascade (context, lowCutFilter, highCutFilter);
+            }
+            else
+            {
+                lowCutSmoother.process (context, lowCutFilter, true, value (p.lowCut), 0.6f);
+                highCutSmoother.process (context, highCutFilter, false, value (p.highCut), 0.7f);
+            }
             inputCutFade.end (block);
         }
 

@@ -222,6 +222,8 @@ public:
     float lfoSampleRate = 0.0f;
     juce::AudioBuffer<float> vibratoBuffer;
     int vibratoLength = 0;
+    std::array<float, 256> readAhead {}; // the vibrato's reads of one run at no depth, made before the run's writes
+    struct { float from = -1.0f, step = 0.0f, to = 0.0f; int samples = 0; } neutralPhase; // the last phase run at no depth
     int writeIndex = 0;
     float lfoPhase = 0.0f;
     float inverseSampleRate = 0.0f;
