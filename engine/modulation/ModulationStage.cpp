@@ -208,94 +208,8 @@ void VellumarProcessor::modulateChannel (int channel, float* samples, int numSam
         const float rate = rateSmoother.getTargetValue();
         const float amount = 0.0f, sine = 0.0f;
         const float delay = delayScale * (0.5f + 0.005f * scaleSmoother.getTargetValue() * 0.5f * amount * sine);
-        const float phaseStep = rate * inverseSampleRate;
-        const float size = (float) vibratoLength;
-
-        // Every read reaches further back than the delay, so within a run no longer than the delay no read meets a
-        // sample written in the same run: the run's reads go first, all at once, and its writes follow.
-        const int longestRun = juce::jlimit (1, (int) readAhead.size(), (int) delay);
-
-        // The read position of the sample written at `at`, as the loop below the shortcut forms it.
-        const auto readPosition = [&] (int at)
-        {
-            const float position = (float) at - delay + size - 3.0f;
-            return position >= size ? position - size : position;
-        };
-
-        // With a delay of whole 256ths and a short line (every rate in use), each position is formed without
-        // rounding, so the reads of a run are consecutive samples, all interpolated with the same fraction.
-        const bool consecutive = vibratoLength < 32768 && delay * 256.0f == std::floor (delay * 256.0f);
-
-        for (int start = 0; start < numSamples;)
-        {
-            const int length = std::min (longestRun, numSamples - start);
-            const float* input = samples + start;
-
-            if (consecutive)
-            {
-                const float position = readPosition (write);
-                int i0 = juce::jlimit (0, vibratoLength - 1, (int) position);
-                const float f = position - (float) i0, g = 1.0f - f;
-
-                for (int k = 0; k < length;)
-                {
-                    if (i0 == vibratoLength - 1)
-                    {
-                        readAhead[(size_t) k++] = g * delayLine[i0] + f * delayLine[0];
-                        i0 = 0;
-                        continue;
-                    }
-
-                    const int run = std::min (length - k, vibratoLength - 1 - i0);
-
-                    for (int j = 0; j < run; ++j)
-                        readAhead[(size_t) (k + j)] = g * delayLine[i0 + j] + f * delayLine[i0 + j + 1];
-
-                    k += run;
-                    i0 += run;
-                }
-            }
-            else
-            {
-                for (int k = 0; k < length; ++k)
-                {
-                    const float position = readPosition (write + k < vibratoLength ? write + k : write + k - vibratoLength);
-                    const int i0 = juce::jlimit (0, vibratoLength - 1, (int) position);
-                    const int i1 = i0 + 1 == vibratoLength ? 0 : i0 + 1;
-                    const float f = position - (float) i0;
-                    readAhead[(size_t) k] = (1.0f - f) * delayLine[i0] + f * delayLine[i1];
-                }
-            }
-
-            const int first = std::min (length, vibratoLength - write);
-            std::copy (input, input + first, delayLine + write);
-            std::copy (input + first, input + length, delayLine);
-            write = write + length >= vibratoLength ? write + length - vibratoLength : write + length;
-
-            std::copy (readAhead.begin(), readAhead.begin() + length, samples + start);
-            start += length;
-        }
-
-        // The phase moves by the same steps in every channel: the second one takes the first one's result.
-        if (phase != neutralPhase.from || phaseStep != neutralPhase.step || numSamples != neutralPhase.samples)
-        {
-            neutralPhase.from = phase;
-            neutralPhase.step = phaseStep;
-            neutralPhase.samples = numSamples;
-
-            for (int i = 0; i < numSamples; ++i)
-            {
-                phase += phaseStep;
-
-                if (phase >= 1.0f)
-                    phase -= 1.0f;
-            }
-
-            neutralPhase.to = phase;
-        }
-
-        phase = neutralPhase.to;
-        phaseOut = phase;
+        delayWithoutModulation (delayLine, samples, numSamples, delay, write);
+        phaseOut = advancePhase (phase, rate * inverseSampleRate, numSamples);
         writeOut = write;
         return;
     }
@@ -353,4 +267,100 @@ void VellumarProcessor::modulateChannel (int channel, float* samples, int numSam
 
     phaseOut = phase;
     writeOut = write;
+}
+
+// The vibrato at no depth: every sample is read the same distance back through the line, interpolated as
+// `readDelayLine` does, and then written, with the samples of doing both one sample at a time.
+void VellumarProcessor::delayWithoutModulation (float* delayLine, float* samples, int numSamples, float delay, int& write)
+{
+    const float size = (float) vibratoLength;
+
+    // Every read reaches further back than the delay, so within a run no longer than the delay no read meets a
+    // sample written in the same run: the run's reads go first, all at once, and its writes follow.
+    const int longestRun = juce::jlimit (1, (int) readAhead.size(), (int) delay);
+
+    // The read position for the sample written at `at`, formed as `readDelayLine` forms it.
+    const auto readPosition = [&] (int at)
+    {
+        const float position = (float) at - delay + size - 3.0f;
+        return position >= size ? position - size : position;
+    };
+
+    // With a delay of whole 256ths and a short line (every rate in use), each position is formed without rounding,
+    // so the reads of a run are consecutive samples, all interpolated with the same fraction.
+    const bool consecutive = vibratoLength < 32768 && delay * 256.0f == std::floor (delay * 256.0f);
+
+    for (int start = 0; start < numSamples;)
+    {
+        const int length = std::min (longestRun, numSamples - start);
+        const float* input = samples + start;
+
+        if (consecutive)
+        {
+            const float position = readPosition (write);
+            int i0 = juce::jlimit (0, vibratoLength - 1, (int) position);
+            const float f = position - (float) i0, g = 1.0f - f;
+
+            for (int k = 0; k < length;)
+            {
+                if (i0 == vibratoLength - 1)
+                {
+                    readAhead[(size_t) k++] = g * delayLine[i0] + f * delayLine[0];
+                    i0 = 0;
+                    continue;
+                }
+
+                const int run = std::min (length - k, vibratoLength - 1 - i0);
+
+                for (int j = 0; j < run; ++j)
+                    readAhead[(size_t) (k + j)] = g * delayLine[i0 + j] + f * delayLine[i0 + j + 1];
+
+                k += run;
+                i0 += run;
+            }
+        }
+        else
+        {
+            for (int k = 0; k < length; ++k)
+            {
+                const float position = readPosition (write + k < vibratoLength ? write + k : write + k - vibratoLength);
+                const int i0 = juce::jlimit (0, vibratoLength - 1, (int) position);
+                const int i1 = i0 + 1 == vibratoLength ? 0 : i0 + 1;
+                const float f = position - (float) i0;
+                readAhead[(size_t) k] = (1.0f - f) * delayLine[i0] + f * delayLine[i1];
+            }
+        }
+
+        const int first = std::min (length, vibratoLength - write);
+        std::copy (input, input + first, delayLine + write);
+        std::copy (input + first, input + length, delayLine);
+        write = write + length >= vibratoLength ? write + length - vibratoLength : write + length;
+
+        std::copy (readAhead.begin(), readAhead.begin() + length, samples + start);
+        start += length;
+    }
+}
+
+// The LFO phase after `numSamples` steps of `step`, wrapped into [0, 1) after every step. Every channel moves it
+// alike, so the second channel of a chunk takes the first one's result.
+float VellumarProcessor::advancePhase (float phase, float step, int numSamples)
+{
+    if (phase != neutralPhase.from || step != neutralPhase.step || numSamples != neutralPhase.samples)
+    {
+        neutralPhase.from = phase;
+        neutralPhase.step = step;
+        neutralPhase.samples = numSamples;
+
+        for (int i = 0; i < numSamples; ++i)
+        {
+            phase += step;
+
+            if (phase >= 1.0f)
+                phase -= 1.0f;
+        }
+
+        neutralPhase.to = phase;
+    }
+
+    return neutralPhase.to;
 }

@@ -304,6 +304,8 @@ private:
 
     void retargetLfo (float lfoSpeed, float lfoDepth, int numChannels);
     ModulationPlan planModulationChunk();
+    void delayWithoutModulation (float* delayLine, float* samples, int numSamples, float delay, int& write);
+    float advancePhase (float phase, float step, int numSamples);
     void modulateChannel (int channel, float* samples, int numSamples, ModulationPlan plan, float& phaseOut,
                           int& writeOut);
 
