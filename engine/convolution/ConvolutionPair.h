@@ -99,6 +99,10 @@ public:
 
     void setBlend (float amount) noexcept { blendTarget = amount; }
 
+    /** Tells the loader that responses wait in the mailbox, so that it starts on them now rather than at its next
+        look. */
+    void responsesPosted() { loader.notify(); }
+
     /** Builds the responses waiting in the mailbox straight into the running engines, or takes over a pair the
         loader has finished, without any switch. Only while no audio runs (a preparation, an offline render);
         returns whether the engines changed. */

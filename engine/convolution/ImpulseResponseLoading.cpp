@@ -139,6 +139,7 @@ void VellumarProcessor::updateIRParameters()
     }
 
     responseMailbox.post (std::move (irWorkA), std::move (irWorkB));
+    convolutionPair.responsesPosted();
 }
 
 bool VellumarProcessor::collectResponses()
