@@ -53,6 +53,30 @@ juce::AudioBuffer<float> impulseThrough (float character)
 float normalisedGain (float peak) { return unitPairGain / std::sqrt (1.0f + peak * peak); }
 } // namespace
 
+// A preparation builds the engine for the response loaded before it; preparing again for the same rate, block size
+// and channels finds that engine made and builds nothing more, so a response switch builds each engine once.
+TEST (ConvolutionPair, PreparingAgainForTheSameSpecBuildsNothing)
+{
+    juce::dsp::ConvolutionMessageQueue queue;
+    FixedLatencyConvolution engine (queue);
+    juce::AudioBuffer<float> response (2, 44100);
+    juce::Random random (3);
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < response.getNumSamples(); ++i)
+            response.setSample (c, i, (random.nextFloat() - 0.5f) * std::exp (-0.0001f * (float) i));
+
+    using C = juce::dsp::Convolution;
+    engine.loadImpulseResponse (std::move (response), 44100.0, C::Stereo::yes, C::Trim::no, C::Normalise::yes);
+    const juce::dsp::ProcessSpec spec { 44100.0, 512, 2 };
+    engine.prepare (spec);
+
+    // One allocation is the dry/wet mixer's scratch block, which every preparation makes anew; an engine makes
+    // hundreds.
+    AllocationCounter counter;
+    engine.prepare (spec);
+    EXPECT_LE (counter.count(), 1u);
+}
+
 TEST (ConvolutionPair, CharacterBlendsEngineAAloneUpToBWithAThirdOfA)
 {
     // Each engine normalises its response to the same energy.
