@@ -28,8 +28,12 @@ public:
         if (! (level <= maximumLevel))
             level = std::isfinite (level) ? maximumLevel : 0.0f;
 
-        const float coefficient = level > envelope ? attackCoefficient : releaseCoefficient;
-        envelope = level * coefficient + envelope * feedback;
+        // Both candidates are formed before the comparison picks one, so that the next sample waits only on a
+        // multiplication and an addition.
+        const float held = envelope * feedback;
+        const float rising = level * attackCoefficient + held;
+        const float falling = level * releaseCoefficient + held;
+        envelope = level > envelope ? rising : falling;
         return envelope;
     }
 
