@@ -326,7 +326,6 @@ TEST (SignalPath, NeutralStagesGiveTheSameSamplesAsTheFullComputation)
         { "Tremolo", "LfoDepth", 0.0f, 40.0f },
         { "Compressor", "SideChain", 0.0f, 60.0f },
         { nullptr, "PreDelay", 20.0f, 150.0f },
-        { nullptr, "PreVerb", 0.0f, 40.0f },
         { nullptr, "Width", 100.0f, 160.0f },
         { nullptr, "lrFlipButton", 0.0f, 1.0f },
     };

@@ -227,7 +227,6 @@ void PreVerb::prepare (double newSampleRate)
     sampleRate = (float) newSampleRate;
     setSampleRate (newSampleRate);
     clearFilters();
-    silent = false;
     setEarlyMix (2.0f);
 }
 
@@ -279,29 +278,8 @@ void PreVerb::clearFilters() noexcept
 }
 
 //==============================================================================
-bool PreVerb::restsSilent() noexcept
+void PreVerb::process (juce::dsp::AudioBlock<float>& block) noexcept
 {
-    const bool nowSilent = ! wetGain1Smoother.isSmoothing() && ! wetGain2Smoother.isSmoothing()
-                           && wetGain1Smoother.getTargetValue() == 0.0f && wetGain2Smoother.getTargetValue() == 0.0f;
-
-    // Rising from silence, the reflections build up from the new input, with the settings in force now, while the
-    // level fades them in.
-    if (silent && ! nowSilent)
-    {
-        clearFilters();
-        dampingSmoother.setCurrentAndTargetValue (dampingSmoother.getTargetValue());
-        feedbackSmoother.setCurrentAndTargetValue (feedbackSmoother.getTargetValue());
-    }
-
-    silent = nowSilent;
-    return silent;
-}
-
-void PreVerb::process (juce::dsp::AudioBlock<float>& block, bool skipWhileSilent) noexcept
-{
-    if (restsSilent() && skipWhileSilent)
-        return;
-
     const int numSamples = (int) block.getNumSamples();
 
     if (block.getNumChannels() == 2)

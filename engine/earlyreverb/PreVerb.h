@@ -121,11 +121,8 @@ public:
     void clearFilters() noexcept;
 
     /** Adds the reflections to a block in place: the two-channel form for two channels, the one-channel form for
-        one; any other channel count is left alone.
-
-        While the level rests at 0 nothing is heard of the reflections. The filters then start again from silence
-        when the level rises, so the work in between changes nothing and, with `skipWhileSilent`, is not done. */
-    void process (juce::dsp::AudioBlock<float>& block, bool skipWhileSilent = true) noexcept;
+        one; any other channel count is left alone. */
+    void process (juce::dsp::AudioBlock<float>& block) noexcept;
 
     void processStereo (float* left, float* right, int numSamples) noexcept;
     void processMono (float* samples, int numSamples) noexcept;
@@ -168,11 +165,6 @@ private:
     }
 
     bool isReady() const noexcept { return combs[0][0].bufferSize > 0; }
-
-    /** Whether the level has come to rest at 0, waking the filters from silence when it leaves it. */
-    bool restsSilent() noexcept;
-
-    bool silent = false;
 
     template <int numChannels>
     void processRuns (float* left, float* right, int numSamples) noexcept;

@@ -134,7 +134,7 @@ void VellumarProcessor::processWetPath (juce::dsp::AudioBlock<float>& block, flo
 
         if (earlyReverbFade.begin (block, shimmerWanted == shimmerOn))
         {
-            preVerb.process (block, skipNeutralStages);
+            preVerb.process (block);
             earlyReverbFade.end (block);
         }
 
