@@ -78,13 +78,6 @@ using Float4 = float __attribute__ ((vector_size (16)));
 constexpr int combGroups = PreVerb::numCombs / 4;
 static_assert (PreVerb::numCombs % 4 == 0, "the combs run in groups of four");
 
-// A run never passes the end of a delay, so a position moved by it is at most the length: no division needed.
-int advance (int index, int numSamples, int size) noexcept
-{
-    const int moved = index + numSamples;
-    return moved == size ? 0 : moved;
-}
-
 Float4 flushTiny4 (Float4 v) noexcept
 {
     return (v + 0.1f) - 0.1f;
@@ -300,13 +293,46 @@ void PreVerb::processMono (float* samples, int numSamples) noexcept
         processRuns<1> (samples, nullptr, numSamples);
 }
 
-// The block is walked in runs in which no delay of the channels in use wraps around. Within a run each filter's
+// Where each filter of the channels in use stands while a block is walked: its memory at the current sample, how
+// many samples are left before that memory wraps around, and each comb's low-pass state.
+template <int numChannels>
+struct PreVerb::Cursors
+{
+    float* combMemory[numChannels][numCombs];
+    int combLeft[numChannels][numCombs];
+    Float4 combStore[numChannels][combGroups];
+    float* allPassMemory[numChannels][numAllPasses];
+    int allPassLeft[numChannels][numAllPasses];
+};
+
+// The block is walked in runs in which no delay of the channels in use wraps around. Within a block each filter's
 // position, memory pointer and low-pass state live in locals: kept in the filters, every store into a delay
-// memory could be a store into them, and they would be reloaded for every filter and sample. The operations and
-// their order per sample are those of the filters' own `process`.
+// memory could be a store into them, and they would be reloaded for every filter and sample. Between runs only a
+// wrapped filter goes back to the start of its memory. The operations and their order per sample are those of the
+// filters' own `process`.
 template <int numChannels>
 void PreVerb::processRuns (float* left, float* right, int numSamples) noexcept
 {
+    Cursors<numChannels> cursors;
+
+    for (int c = 0; c < numChannels; ++c)
+    {
+        for (int j = 0; j < numCombs; ++j)
+        {
+            auto& comb = combs[(size_t) c][(size_t) j];
+            cursors.combMemory[c][j] = comb.buffer.get() + comb.bufferIndex;
+            cursors.combLeft[c][j] = comb.bufferSize - comb.bufferIndex;
+            cursors.combStore[c][j / 4][j % 4] = comb.filterStore;
+        }
+
+        for (int j = 0; j < numAllPasses; ++j)
+        {
+            auto& allPass = allPasses[(size_t) c][(size_t) j];
+            cursors.allPassMemory[c][j] = allPass.buffer.get() + allPass.bufferIndex;
+            cursors.allPassLeft[c][j] = allPass.bufferSize - allPass.bufferIndex;
+        }
+    }
+
     float check = 0.0f;
 
     for (int start = 0; start < numSamples;)
@@ -315,42 +341,65 @@ void PreVerb::processRuns (float* left, float* right, int numSamples) noexcept
 
         for (int c = 0; c < numChannels; ++c)
         {
-            for (const auto& comb : combs[(size_t) c])
-                length = std::min (length, comb.bufferSize - comb.bufferIndex);
+            for (int j = 0; j < numCombs; ++j)
+                length = std::min (length, cursors.combLeft[c][j]);
 
-            for (const auto& allPass : allPasses[(size_t) c])
-                length = std::min (length, allPass.bufferSize - allPass.bufferIndex);
+            for (int j = 0; j < numAllPasses; ++j)
+                length = std::min (length, cursors.allPassLeft[c][j]);
         }
 
-        processRun<numChannels> (left + start, numChannels == 2 ? right + start : nullptr, length, check);
+        processRun<numChannels> (left + start, numChannels == 2 ? right + start : nullptr, length, check, cursors);
         start += length;
+
+        const auto move = [length] (float*& memory, int& samplesLeft, const auto& filter)
+        {
+            samplesLeft -= length;
+            memory += length;
+
+            if (samplesLeft == 0)
+            {
+                memory = filter.buffer.get();
+                samplesLeft = filter.bufferSize;
+            }
+        };
+
+        for (int c = 0; c < numChannels; ++c)
+        {
+            for (int j = 0; j < numCombs; ++j)
+                move (cursors.combMemory[c][j], cursors.combLeft[c][j], combs[(size_t) c][(size_t) j]);
+
+            for (int j = 0; j < numAllPasses; ++j)
+                move (cursors.allPassMemory[c][j], cursors.allPassLeft[c][j], allPasses[(size_t) c][(size_t) j]);
+        }
     }
-
-    recoverIfNotFinite (check);
-}
-
-template <int numChannels>
-void PreVerb::processRun (float* left, float* right, int numSamples, float& check) noexcept
-{
-    float* combMemory[numChannels][numCombs];
-    Float4 combStore[numChannels][combGroups];
-    float* allPassMemory[numChannels][numAllPasses];
 
     for (int c = 0; c < numChannels; ++c)
     {
         for (int j = 0; j < numCombs; ++j)
         {
             auto& comb = combs[(size_t) c][(size_t) j];
-            combMemory[c][j] = comb.buffer.get() + comb.bufferIndex;
-            combStore[c][j / 4][j % 4] = comb.filterStore;
+            comb.filterStore = cursors.combStore[c][j / 4][j % 4];
+            comb.bufferIndex = (int) (cursors.combMemory[c][j] - comb.buffer.get());
         }
 
         for (int j = 0; j < numAllPasses; ++j)
         {
             auto& allPass = allPasses[(size_t) c][(size_t) j];
-            allPassMemory[c][j] = allPass.buffer.get() + allPass.bufferIndex;
+            allPass.bufferIndex = (int) (cursors.allPassMemory[c][j] - allPass.buffer.get());
         }
     }
+
+    recoverIfNotFinite (check);
+}
+
+template <int numChannels>
+void PreVerb::processRun (float* left, float* right, int numSamples, float& check, Cursors<numChannels>& cursors) noexcept
+{
+    // Copied in and out: a store into a delay memory could otherwise be a store into them.
+    float* const (&combMemory)[numChannels][numCombs] = cursors.combMemory;
+    float* const (&allPassMemory)[numChannels][numAllPasses] = cursors.allPassMemory;
+    Float4 combStore[numChannels][combGroups];
+    std::copy (&cursors.combStore[0][0], &cursors.combStore[0][0] + numChannels * combGroups, &combStore[0][0]);
 
     // Settled smoothers give their target for every sample; read once, it stays in a register.
     const bool dampingSettled = ! dampingSmoother.isSmoothing(), feedbackSettled = ! feedbackSmoother.isSmoothing();
@@ -420,18 +469,7 @@ void PreVerb::processRun (float* left, float* right, int numSamples, float& chec
         }
     }
 
-    for (int c = 0; c < numChannels; ++c)
-    {
-        for (int j = 0; j < numCombs; ++j)
-        {
-            auto& comb = combs[(size_t) c][(size_t) j];
-            comb.filterStore = combStore[c][j / 4][j % 4];
-            comb.bufferIndex = advance (comb.bufferIndex, numSamples, comb.bufferSize);
-        }
-
-        for (auto& allPass : allPasses[(size_t) c])
-            allPass.bufferIndex = advance (allPass.bufferIndex, numSamples, allPass.bufferSize);
-    }
+    std::copy (&combStore[0][0], &combStore[0][0] + numChannels * combGroups, &cursors.combStore[0][0]);
 }
 
 void PreVerb::recoverIfNotFinite (float check) noexcept

@@ -167,9 +167,11 @@ private:
     bool isReady() const noexcept { return combs[0][0].bufferSize > 0; }
 
     template <int numChannels>
+    struct Cursors;
+    template <int numChannels>
     void processRuns (float* left, float* right, int numSamples) noexcept;
     template <int numChannels>
-    void processRun (float* left, float* right, int numSamples, float& check) noexcept;
+    void processRun (float* left, float* right, int numSamples, float& check, Cursors<numChannels>& cursors) noexcept;
 
     /** A non-finite value that got into the feedback paths would circulate forever: after a block whose
         reflections were not all finite, the filters start again from silence. */
