@@ -52,7 +52,13 @@ public:
     {
         // The glide runs between cut-offs the filter can take at this rate, so it never pushes against the limit.
         frequency = limitFrequency (frequency);
-        const float logTarget = std::log (frequency);
+
+        // The same cut-off chunk after chunk: its logarithm is the one taken last time.
+        if (frequency != targetFrequency)
+        {
+            targetFrequency = frequency;
+            logTarget = std::log (frequency);
+        }
 
         if (! started)
         {
@@ -95,6 +101,7 @@ private:
     bool started = false;
     bool hasCoefficients = false;
     float lastFrequency = 0.0f;
+    float targetFrequency = -1.0f, logTarget = 0.0f;
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> logFrequency;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (CutSmoother)
