@@ -126,10 +126,36 @@ TEST (DisplayRender, RepaintingOnlyTheSpectrumsChangingRowsShowsWhatWholePaintsS
     Scene wholly (900, 600);
 
     // The same audio into both; one is painted where its spectrum asks, the other whole, whenever the spectrum asks.
+    // Midway the curve changes in both, and its kept layers with it.
     for (int tick = 0; tick < 60; ++tick)
     {
+        if (tick == 30)
+        {
+            for (auto* scene : { static_cast<Scene*> (&partly), &wholly })
+            {
+                setParameter (*scene->processor, ids::lowCut, 430.0f);
+                setBand (*scene->processor, 3, true, 4, 2500.0f, 12.0f, 3.0f);
+            }
+        }
+
         partly.play (512.0 * 3 / 48000.0, false);
         wholly.play (512.0 * 3 / 48000.0, false);
+
+        if (tick == 30)
+        {
+            for (auto* curve : { &partly.curve, &wholly.curve })
+            {
+                curve->drawFrequencyCurve();
+                curve->repaint();
+            }
+
+            // A curve drawn anew from the same state shows what the kept one shows.
+            FrequencyCurve fresh (*partly.processor);
+            fresh.setBounds (partly.curve.getBounds());
+            ASSERT_EQ (editor_testing::meanDifference (editor_testing::render (partly.curve),
+                                                       editor_testing::render (fresh)), 0.0);
+        }
+
         const juce::AudioBuffer<float> averageBefore (partly.analyser.getHistory());
         const auto fastBefore = partly.analyser.getFastPath();
         partly.analyser.timerCallback();
