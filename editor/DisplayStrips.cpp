@@ -71,15 +71,18 @@ void addLine (juce::Point<float> a, juce::Point<float> b, int stripWidth, float 
 void addHull (std::initializer_list<juce::Point<float>> points, int stripWidth, float height,
               std::vector<StripRows>& strips) noexcept
 {
-    juce::Rectangle<float> box (*points.begin(), *points.begin());
+    auto low = *points.begin(), high = low;
 
     for (const auto& p : points)
-        box = box.getUnion (juce::Rectangle<float> (p, p));
+    {
+        low = { juce::jmin (low.x, p.x), juce::jmin (low.y, p.y) };
+        high = { juce::jmax (high.x, p.x), juce::jmax (high.y, p.y) };
+    }
 
-    const auto touched = stripsTouched (box.getX(), box.getRight(), stripWidth, (int) strips.size());
+    const auto touched = stripsTouched (low.x, high.x, stripWidth, (int) strips.size());
 
     for (int s = touched.getStart(); s < touched.getEnd(); ++s)
-        strips[(size_t) s].include (clampHeight (box.getY(), height), clampHeight (box.getBottom(), height));
+        strips[(size_t) s].include (clampHeight (low.y, height), clampHeight (high.y, height));
 }
 } // namespace
 
