@@ -20,11 +20,20 @@ namespace
 // Antialiasing lets a shape touch the pixel column on either side of its geometry.
 constexpr float columnMargin = 1.0f;
 
+/** The strip that holds column x, or a negative number left of the first. */
+int stripOf (float x, int stripWidth) noexcept
+{
+    // Shifted right by many strips, so that truncation rounds down (and no library floor is called per edge).
+    constexpr int shift = 1024;
+    return (int) ((x + (float) (shift * stripWidth)) / (float) stripWidth) - shift;
+}
+
 /** The strips whose columns the span x0 .. x1 (x0 <= x1) can touch, clamped to the strips there are. */
 juce::Range<int> stripsTouched (float x0, float x1, int stripWidth, int numStrips) noexcept
 {
-    const auto first = (int) std::floor ((x0 - columnMargin) / (float) stripWidth);
-    const auto last = (int) std::floor ((x1 + columnMargin) / (float) stripWidth);
+    const auto first = stripOf (juce::jmax (x0 - columnMargin, -1000.0f * (float) stripWidth), stripWidth);
+    const auto last = stripOf (juce::jlimit (-1000.0f * (float) stripWidth, 1000.0f * (float) stripWidth, x1 + columnMargin),
+                               stripWidth);
     return { juce::jmax (0, first), juce::jmin (numStrips - 1, last) + 1 };
 }
 
