@@ -1,5 +1,6 @@
 #include "Frame.h"
 
+#include "DisplayStrips.h"
 #include "Palette.h"
 
 #include <cmath>
@@ -67,13 +68,15 @@ juce::String Frame::frequencyLabelText (float frequency)
     return juce::String ((int) (frequency / 1000.0f)) + "k";
 }
 
-void Frame::paint (juce::Graphics& g) { g.drawImageAt (backgroundImage, 0, 0); }
+// Both layers are drawn only over the area that is being painted: handed a whole layer, the renderer would work
+// over all of its 1800 x 1200 pixels to clip it.
+void Frame::paint (juce::Graphics& g) { drawImagePart (g, backgroundImage, {}, g.getClipBounds()); }
 
 void Frame::paintOverChildren (juce::Graphics& g)
 {
     // Only where there are labels: elsewhere the layer is transparent and blending it would change nothing.
-    g.reduceClipRegion (labelAreas);
-    g.drawImageAt (labelImage, 0, 0);
+    for (const auto& area : labelAreas)
+        drawImagePart (g, labelImage, {}, area);
 }
 
 void Frame::resized()

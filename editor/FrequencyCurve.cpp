@@ -18,6 +18,10 @@ constexpr double highCutVisibleBelow = 0.79;
 
 using Coefficients = juce::dsp::IIR::Coefficients<float>;
 
+// The width of the columns in which a layer's area is worked out, and the most rectangles it is copied in.
+constexpr int layerStripWidth = 16;
+constexpr int maxLayerRectangles = 4;
+
 float yForResponse (double response, float h)
 {
     // A degenerate response (zero, negative or not finite) is drawn like one far below the floor.
@@ -247,30 +251,88 @@ void FrequencyCurve::buildPaths()
         path->lineTo (0.0f, 0.5f * h);
         path->closeSubPath();
     }
+
+    layersStale = true;
+}
+
+void FrequencyCurve::fillShape (juce::Graphics& g, const juce::Path& path, const juce::ColourGradient& gradient,
+                                bool coloured) const
+{
+    if (! coloured)
+    {
+        g.setColour (lightQuelt2);
+        g.fillPath (path);
+        return;
+    }
+
+    const auto w = (float) getWidth();
+    const auto h = (float) getHeight();
+
+    // Keeps the gradients' centre and stretches the radial fall-off into a wide, flat ellipse.
+    const juce::AffineTransform stretch (2.0f, 0.0f, -0.5f * w, 0.0f, 0.2f, 0.4f * h);
+
+    g.setFillType (juce::FillType (gradient).transformed (stretch));
+    g.fillPath (path);
+}
+
+void FrequencyCurve::drawLayers (bool coloured)
+{
+    const auto w = getWidth();
+    const auto h = getHeight();
+    layerStrips.resize ((size_t) (w + layerStripWidth - 1) / layerStripWidth);
+
+    // The layers are drawn as the window draws the curve, from the window's origin: the renderer adds that offset
+    // to the shapes' and the gradients' coordinates in floating point, so drawing them from another origin could
+    // round a few pixels differently.
+    layerOrigin = getTopLevelComponent()->getLocalPoint (this, juce::Point<int>());
+    const auto layerBounds = getLocalBounds() + layerOrigin;
+
+    const auto draw = [&] (juce::Image& layer, std::vector<juce::Rectangle<int>>& area, const juce::Path& path,
+                           const juce::ColourGradient& gradient)
+    {
+        if (layer.getWidth() != layerBounds.getRight() || layer.getHeight() != layerBounds.getBottom())
+            layer = juce::Image (juce::Image::ARGB, layerBounds.getRight(), layerBounds.getBottom(), true);
+        else
+            layer.clear (layerBounds);
+
+        juce::Graphics g (layer);
+        g.setOrigin (layerOrigin);
+        fillShape (g, path, gradient, coloured);
+
+        clearStrips (layerStrips);
+        addPathToStrips (path, layerStripWidth, (float) h, true, layerStrips);
+        area.resize (layerStrips.size());
+        area.resize ((size_t) stripRectangles (layerStrips, layerStripWidth, w, h, maxLayerRectangles, area.data()));
+    };
+
+    draw (bandLayer, bandLayerArea, bandPath, bandGradient);
+    draw (cutLayer, cutLayerArea, cutPath, cutGradient);
+    layersColoured = coloured;
+    layersStale = false;
 }
 
 void FrequencyCurve::paint (juce::Graphics& g)
 {
     const std::lock_guard<std::mutex> lock (curveMutex);
+    const bool coloured = ! processor.effectOffDisplay.load() && ! processor.eqOffDisplay.load();
 
-    if (! processor.effectOffDisplay.load() && ! processor.eqOffDisplay.load())
+    // On a scaled display a layer would be resampled, so there the shapes are filled directly.
+    if (g.getInternalContext().getPhysicalPixelScaleFactor() != 1.0f || getLocalBounds().isEmpty())
     {
-        const auto w = (float) getWidth();
-        const auto h = (float) getHeight();
-
-        // Keeps the gradients' centre and stretches the radial fall-off into a wide, flat ellipse.
-        const juce::AffineTransform stretch (2.0f, 0.0f, -0.5f * w, 0.0f, 0.2f, 0.4f * h);
-
-        g.setFillType (juce::FillType (bandGradient).transformed (stretch));
-        g.fillPath (bandPath);
-        g.setFillType (juce::FillType (cutGradient).transformed (stretch));
-        g.fillPath (cutPath);
+        fillShape (g, bandPath, bandGradient, coloured);
+        fillShape (g, cutPath, cutGradient, coloured);
         return;
     }
 
-    g.setColour (lightQuelt2);
-    g.fillPath (bandPath);
-    g.fillPath (cutPath);
+    if (layersStale || coloured != layersColoured || layerOrigin != getTopLevelComponent()->getLocalPoint (this, juce::Point<int>())
+        || bandLayer.getWidth() != layerOrigin.x + getWidth() || bandLayer.getHeight() != layerOrigin.y + getHeight())
+        drawLayers (coloured);
+
+    for (const auto& r : bandLayerArea)
+        drawImagePart (g, bandLayer, layerOrigin, r);
+
+    for (const auto& r : cutLayerArea)
+        drawImagePart (g, cutLayer, layerOrigin, r);
 }
 
 //==============================================================================

@@ -4,6 +4,8 @@
 #include <juce_dsp/juce_dsp.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "editor/DisplayStrips.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -69,6 +71,12 @@ private:
     void computeCutResponse (double sr, size_t below);
     void buildPaths();
 
+    /** Fills one of the two shapes: with its gradient, or grey while the effect or the equaliser is off. */
+    void fillShape (juce::Graphics& g, const juce::Path& path, const juce::ColourGradient& gradient, bool coloured) const;
+
+    /** Redraws both layers and the areas they cover from the current paths. */
+    void drawLayers (bool coloured);
+
     VellumarProcessor& processor;
     juce::ColourGradient cutGradient;
     juce::ColourGradient bandGradient;
@@ -91,6 +99,16 @@ private:
     // their versions. Guarded by `curveMutex`.
     std::array<juce::dsp::IIR::Coefficients<float>, 7> displayCoefficients;
     Versions drawnVersions {};
+
+    // Each shape drawn alone into a clear layer of its own, which the paints copy only where the shape is. Copying
+    // such a layer blends exactly what filling the shape there blends, so the pixels are the same; two overlapping
+    // translucent fills in one layer would not be. Guarded by `curveMutex`, like the paths they are drawn from.
+    juce::Image bandLayer, cutLayer;
+    juce::Point<int> layerOrigin;
+    std::vector<juce::Rectangle<int>> bandLayerArea, cutLayerArea;
+    std::vector<StripRows> layerStrips;
+    bool layersStale = true;
+    bool layersColoured = true;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FrequencyCurve)
 };

@@ -20,9 +20,13 @@ constexpr float rangeDb = 90.0f;
 // Each shape's end points lie outside the component at every editor size, so it closes below and to the left.
 constexpr float shapeStartY = 800.0f;
 
-// How far above the fast shape's highest point its outline can reach: half the stroke, plus a mitred joint's
-// point, which reaches at most three stroke widths past the end of its edge, plus a pixel of antialiasing.
+// How far from the fast shape's edge its outline can reach: half the stroke, plus a mitred joint's point, which
+// reaches at most three stroke widths past the end of its edge, plus a pixel of antialiasing.
 constexpr float outlineReach = 5.0f + 30.0f + 2.0f;
+
+// The display is repainted in strips this wide, merged into at most this many rectangles.
+constexpr int stripWidth = 16;
+constexpr int maxChangingAreas = 4;
 } // namespace
 
 SpectrumAnalyzer::SpectrumAnalyzer (VellumarProcessor& processorToShow) : processor (processorToShow)
@@ -45,6 +49,12 @@ SpectrumAnalyzer::SpectrumAnalyzer (VellumarProcessor& processorToShow) : proces
     history.clear();
     fftData.clear();
     fftPoints.resize ((size_t) numBins);
+
+    for (auto* v : { &pointX, &pointY })
+        v->resize ((size_t) numBins + 2);
+
+    for (auto* v : { &fastLevels, &slowLevels })
+        v->resize ((size_t) numBins);
 
     {
         const juce::ScopedLock sl (lock);
@@ -70,6 +80,18 @@ void SpectrumAnalyzer::resized()
     rebuildCountdown = 5;
     paintedTop = 0.0f;
     fastShapesStale = true;
+
+    // Until the first paint after the resize, the screen's pixels are unknown all the way down.
+    const auto numStrips = (size_t) (getWidth() + stripWidth - 1) / stripWidth;
+
+    for (auto* strips : { &fastStrips, &screenStrips, &workStrips })
+        strips->assign (numStrips, {});
+
+    for (auto& strip : screenStrips)
+        strip.include (0.0f, h);
+
+    changingAreas.resize (numStrips);
+    pendingArea = {};
     fillGradient = juce::ColourGradient (blueSpectre, (float) (0.5 * w), (float) (0.3 * h), blueSpectreDark,
                                          (float) (0.5 * w), (float) (0.9 * h), false);
 }
@@ -93,10 +115,15 @@ void SpectrumAnalyzer::timerCallback()
     drainFrames();
     processor.analyserDataReady.exchange (false);
 
-    // Above both the shapes on screen and the ones the next paint draws, nothing changes: the frame's grid, the
-    // response curve and the handles there stay as they are.
-    if (const auto area = changingArea(); ! area.isEmpty())
-        repaint (area);
+    // Above and below both the shapes on screen and the ones the next paint draws, nothing changes: the frame's
+    // grid, the response curve and the handles there stay as they are.
+    const int count = changingArea();
+
+    for (int i = 0; i < count; ++i)
+    {
+        repaint (changingAreas[(size_t) i]);
+        pendingArea = pendingArea.getUnion (changingAreas[(size_t) i]);
+    }
 }
 
 float SpectrumAnalyzer::levelY (const fftPoint& point, const float* average, float h) const noexcept
@@ -110,10 +137,26 @@ float SpectrumAnalyzer::levelY (const fftPoint& point, const float* average, flo
     return (dB - floorDb) * (-h) / rangeDb + h + 0.5f;
 }
 
-juce::Rectangle<int> SpectrumAnalyzer::changingArea() const noexcept
+int SpectrumAnalyzer::setPolyline (const float* levels, float w, float h) noexcept
 {
+    pointX[0] = -w;
+    pointY[0] = h;
+
+    for (int i = 0; i < fftPointCount; ++i)
+    {
+        pointX[(size_t) i + 1] = (float) fftPoints[(size_t) i].x;
+        pointY[(size_t) i + 1] = levels[i];
+    }
+
+    pointX[(size_t) fftPointCount + 1] = w;
+    pointY[(size_t) fftPointCount + 1] = shapeStartY;
+    return fftPointCount + 2;
+}
+
+int SpectrumAnalyzer::changingArea() noexcept
+{
+    const auto w = (float) getWidth();
     const auto h = (float) getHeight();
-    float top = paintedTop;
 
     {
         const juce::ScopedLock sl (lock);
@@ -130,15 +173,41 @@ juce::Rectangle<int> SpectrumAnalyzer::changingArea() const noexcept
             const float y = levelY (fftPoints[(size_t) i], average, h);
             const float slow = glides ? (2.0f * slowY[(size_t) i] + y) / 3.0f : y / 3.0f;
             settled = settled && slow == slowY[(size_t) i];
-            top = juce::jmin (top, y - outlineReach, slow - 2.0f);
+            fastLevels[(size_t) i] = y;
+            slowLevels[(size_t) i] = slow;
         }
 
         if (settled)
-            return {};
+            return 0;
+
+        // The fast shapes of a new frame are built by the paint; until then their rows are known only from their
+        // points, the outline's widened by all it can reach.
+        if (fastShapesStale)
+        {
+            clearStrips (workStrips);
+            const int n = setPolyline (fastLevels.data(), w, h);
+            addRoundedPolylineToStrips (pointX.data(), pointY.data(), n, stripWidth, h, outlineReach, workStrips);
+        }
+        else
+        {
+            workStrips = fastStrips;
+        }
+
+        const int n = setPolyline (slowLevels.data(), w, h);
+        addRoundedPolylineToStrips (pointX.data(), pointY.data(), n, stripWidth, h, 0.0f, workStrips);
     }
 
-    const int y = juce::jlimit (0, getHeight(), (int) std::floor (top));
-    return { 0, y, getWidth(), getHeight() - y };
+    // The screen will show the new shapes; the paint must cover both them and the old ones.
+    for (size_t s = 0; s < workStrips.size(); ++s)
+    {
+        const auto onScreen = screenStrips[s];
+        screenStrips[s] = workStrips[s];
+
+        if (! onScreen.isEmpty())
+            workStrips[s].include (onScreen.top, onScreen.bottom);
+    }
+
+    return stripRectangles (workStrips, stripWidth, getWidth(), getHeight(), maxChangingAreas, changingAreas.data());
 }
 
 void SpectrumAnalyzer::drainFrames()
@@ -252,6 +321,24 @@ void SpectrumAnalyzer::paint (juce::Graphics& g)
 
     paintedTop = juce::jmin (outlinePath.getBounds().getY(), fastShape.getBounds().getY(), slowShape.getBounds().getY())
                  - 2.0f;
+
+    // What the screen may show now: just these shapes once a paint has covered all that was asked for; otherwise
+    // these where this paint reached, and what was there before elsewhere.
+    workStrips = fastStrips;
+    const int n = setPolyline (slowY.data(), w, h);
+    addRoundedPolylineToStrips (pointX.data(), pointY.data(), n, stripWidth, h, 0.0f, workStrips);
+    const bool covering = ! pendingArea.isEmpty() && g.getClipBounds().contains (pendingArea);
+
+    for (size_t s = 0; s < workStrips.size(); ++s)
+    {
+        if (covering)
+            screenStrips[s] = workStrips[s];
+        else if (! workStrips[s].isEmpty())
+            screenStrips[s].include (workStrips[s].top, workStrips[s].bottom);
+    }
+
+    if (covering)
+        pendingArea = {};
 }
 
 void SpectrumAnalyzer::buildFastShapes (float w, float h)
@@ -269,4 +356,9 @@ void SpectrumAnalyzer::buildFastShapes (float w, float h)
     outlineStroke.createStrokedPath (outlinePath, fastPath.createPathWithRoundedCorners (70.0f), {}, 1.0f);
     fastShape = fastPath.createPathWithRoundedCorners (25.0f);
     fastShapesStale = false;
+
+    // The line that closes each shape below the display is the same for every frame, so it changes no pixel.
+    clearStrips (fastStrips);
+    addPathToStrips (outlinePath, stripWidth, h, true, fastStrips);
+    addPathToStrips (fastShape, stripWidth, h, false, fastStrips);
 }

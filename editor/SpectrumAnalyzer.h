@@ -3,6 +3,8 @@
 #include <juce_dsp/juce_dsp.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "editor/DisplayStrips.h"
+
 #include <vector>
 
 class VellumarProcessor;
@@ -62,9 +64,13 @@ private:
     /** The column's level on the display, y pixels from the top of a display `h` high. */
     float levelY (const fftPoint& point, const float* average, float h) const noexcept;
 
-    /** The part of the display the next paint can change: from the highest point that the last paint drew or the
-        next one can draw, down to the bottom edge; empty when the next paint would draw what is there. */
-    juce::Rectangle<int> changingArea() const noexcept;
+    /** Works out the part of the display that the next paint can change into `changingAreas` and returns how many
+        rectangles it takes: none when the next paint would draw what is there. Allocates nothing. */
+    int changingArea() noexcept;
+
+    /** Sets the scratch points to the shapes' polyline with the given levels, from left to right: the closing point
+        at the left, one point per column, the starting point at the right. Returns the number of points. */
+    int setPolyline (const float* levels, float w, float h) noexcept;
 
     VellumarProcessor& processor;
     juce::ColourGradient fillGradient;
@@ -90,6 +96,18 @@ private:
 
     // The top of what the last paint drew (the whole height until something is drawn).
     float paintedTop = 0.0f;
+
+    // The display in strips of columns, and in each the rows the shapes' outlines reach: the outline's and the fast
+    // shape's as built, and those of the shapes that the screen may show. Above and below these rows a paint draws
+    // the same pixels whatever the shapes do there, so only the rows in between are repainted.
+    std::vector<StripRows> fastStrips, screenStrips, workStrips;
+    std::vector<juce::Rectangle<int>> changingAreas;
+
+    // What has been asked to be repainted since the last paint that covered it.
+    juce::Rectangle<int> pendingArea;
+
+    // Scratch for the timer, which must not allocate: a polyline's points and the levels the shapes move to.
+    std::vector<float> pointX, pointY, fastLevels, slowLevels;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (SpectrumAnalyzer)
 };

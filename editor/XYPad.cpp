@@ -13,8 +13,14 @@ void setNormalised (juce::ParameterAttachment& attachment, const juce::RangedAud
 
 void drawRing (juce::Graphics& g, juce::Colour colour, juce::Point<float> centre, float diameter, float thickness)
 {
+    const auto area = juce::Rectangle<float> (diameter, diameter).withCentre (centre);
+
+    // Stroking the ring is most of its cost; a paint elsewhere in the pad skips it.
+    if (! g.clipRegionIntersects (area.expanded (thickness + 1.0f).getSmallestIntegerContainer()))
+        return;
+
     g.setColour (colour);
-    g.drawEllipse (juce::Rectangle<float> (diameter, diameter).withCentre (centre), thickness);
+    g.drawEllipse (area, thickness);
 }
 } // namespace
 
@@ -171,8 +177,11 @@ void XYPad::paint (juce::Graphics& g)
         handlesPath.addEllipse (handle->x - 4.0f * s, handle->y - 4.0f * s, 8.0f * s, 8.0f * s);
     }
 
-    g.setColour (whiteQuelt);
-    g.fillPath (handlesPath);
+    if (g.clipRegionIntersects (handlesPath.getBounds().expanded (1.0f).getSmallestIntegerContainer()))
+    {
+        g.setColour (whiteQuelt);
+        g.fillPath (handlesPath);
+    }
 
     if (draggedHandle != nullptr)
     {

@@ -4,7 +4,8 @@
 
 /** A desktop window without a display, for measurements and tests. It gathers the areas its components ask to
     repaint and, when told to, paints just those into `screen`, which keeps everything else from earlier paints as
-    a real window's pixels do. */
+    a real window's pixels do. Like JUCE's X11 windows it keeps the areas as a list of rectangles, unmerged, and
+    clips the paint to that list rather than to the box around it. */
 class OffscreenPeer : public juce::ComponentPeer
 {
 public:
