@@ -89,12 +89,16 @@ void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, flo
 
     const float slope = -2.0f * (1.0f - 1.0f / duckRatio);
 
+    // The detectors run on copies in locals for the chunk: in the processor, each envelope written could be any
+    // float the loop reads, and every sample would load everything again.
+    auto detectors = keyDetectors;
+
     const auto keyEnvelope = [&] (int i)
     {
-        float envelope = keyDetectors[0].tick (keyLeft[i]);
+        float envelope = detectors[0].tick (keyLeft[i]);
 
         if (keyRight != nullptr)
-            envelope = 0.5f * (envelope + keyDetectors[1].tick (keyRight[i]));
+            envelope = 0.5f * (envelope + detectors[1].tick (keyRight[i]));
 
         return envelope;
     };
@@ -124,6 +128,7 @@ void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, flo
             if (const float envelope = keyEnvelope (i); envelope >= 1.0f || reductionDb != 0.0f)
                 followKey (envelope);
 
+        keyDetectors = detectors;
         return;
     }
 
@@ -152,6 +157,8 @@ void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, flo
             }
         }
     }
+
+    keyDetectors = detectors;
 
     if (ramping && ! amountSmoother.isSmoothing())
         updateDuckThreshold (amount);
