@@ -102,12 +102,15 @@ void BandFilter::prepare (const juce::dsp::ProcessSpec& spec)
 {
     memory.assign (std::max<size_t> (1, spec.numChannels), { 0.0f, 0.0f });
     easing = (float) (1.0 - std::exp (-1.0 / (0.0003 * spec.sampleRate)));
+    noteRest();
 }
 
 void BandFilter::reset() noexcept
 {
     for (auto& m : memory)
         m = { 0.0f, 0.0f };
+
+    noteRest();
 }
 
 void BandFilter::retune (const BandFilterCoefficients& coefficients, bool glide) noexcept
@@ -116,12 +119,16 @@ void BandFilter::retune (const BandFilterCoefficients& coefficients, bool glide)
 
     if (! glide)
         from = eased = easedTwice = coefficients;
+
+    noteRest();
 }
 
-bool BandFilter::isResting() const noexcept
+bool BandFilter::isResting() const noexcept { return resting; }
+
+void BandFilter::noteRest() noexcept
 {
-    return from == to && easedTwice == to && to.c == 0.0f
-        && std::all_of (memory.begin(), memory.end(), [] (const auto& m) { return m[0] == 0.0f && m[1] == 0.0f; });
+    resting = from == to && easedTwice == to && to.c == 0.0f
+           && std::all_of (memory.begin(), memory.end(), [] (const auto& m) { return m[0] == 0.0f && m[1] == 0.0f; });
 }
 
 namespace
@@ -206,6 +213,8 @@ void BandFilter::process (const juce::dsp::ProcessContextReplacing<float>& conte
     // Within a hundred-thousandth of the settings (where the easing may stall on rounding) it ends on them exactly.
     if (closeTo (eased, to) && closeTo (easedTwice, to))
         eased = easedTwice = to;
+
+    noteRest();
 }
 
 int toBandType (float value) noexcept

@@ -62,9 +62,13 @@ public:
     juce::dsp::IIR::Coefficients<float>::Ptr state { new juce::dsp::IIR::Coefficients<float>() };
 
 private:
+    // Whether the filter is resting, worked out whenever settings or memory change rather than at every block.
+    void noteRest() noexcept;
+
     BandFilterCoefficients from, to, eased, easedTwice;
     float easing = 1.0f;
     std::vector<std::array<float, 2>> memory; // per channel, the two integrators
+    bool resting = false;
 };
 
 /** Ramps and switches one equaliser band without clicks.
@@ -114,8 +118,8 @@ public:
 
         if (newType == type)
         {
-            logFrequency.setTargetValue (std::log (frequency));
-            qRamp.setTargetValue (std::log (q));
+            logFrequency.setTargetValue (logOf (frequency, loggedFrequency));
+            qRamp.setTargetValue (logOf (q, loggedQ));
             heldQ = q;
             gainRamp.setTargetValue (gainDb);
         }
@@ -216,6 +220,23 @@ private:
     // the same small ratio at every step instead of most of it at once. `heldQ` is the exact Q the ramp ends on.
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> logFrequency, qRamp, gainRamp;
     float heldQ = 0.8f;
+
+    // The last value whose logarithm was taken, and that logarithm: the same settings chunk after chunk need no
+    // new one.
+    struct Logged
+    {
+        float value = -1.0f, log = 0.0f;
+    };
+
+    Logged loggedFrequency, loggedQ;
+
+    static float logOf (float value, Logged& logged) noexcept
+    {
+        if (value != logged.value)
+            logged = { value, std::log (value) };
+
+        return logged.log;
+    }
     juce::AudioBuffer<float> fadeCopy;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BandSmoother)
