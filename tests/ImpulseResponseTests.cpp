@@ -53,9 +53,9 @@ juce::AudioBuffer<float> impulseThrough (float character)
 float normalisedGain (float peak) { return unitPairGain / std::sqrt (1.0f + peak * peak); }
 } // namespace
 
-// A preparation builds the engine for the response loaded before it; preparing again for the same rate, block size
+// A preparation builds the engine for the response loaded before it; preparing again with the same rate, block size
 // and channels finds that engine made and builds nothing more, so a response switch builds each engine once.
-TEST (ConvolutionPair, PreparingAgainForTheSameSpecBuildsNothing)
+TEST (ConvolutionPair, PreparingAgainWithTheSameSettingsBuildsNothing)
 {
     juce::dsp::ConvolutionMessageQueue queue;
     FixedLatencyConvolution engine (queue);
