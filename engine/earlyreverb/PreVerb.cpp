@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
+#include <type_traits>
 
 namespace
 {
@@ -78,9 +80,64 @@ using Float4 = float __attribute__ ((vector_size (16)));
 constexpr int combGroups = PreVerb::numCombs / 4;
 static_assert (PreVerb::numCombs % 4 == 0, "the combs run in groups of four");
 
+using Int4 = int __attribute__ ((vector_size (16)));
+
 Float4 flushTiny4 (Float4 v) noexcept
 {
     return (v + 0.1f) - 0.1f;
+}
+
+Float4 splat (float v) noexcept
+{
+    return Float4 { v, v, v, v };
+}
+
+Float4 load4 (const float* source) noexcept
+{
+    Float4 v;
+    std::memcpy (&v, source, sizeof (v));
+    return v;
+}
+
+void store4 (float* destination, Float4 v) noexcept
+{
+    std::memcpy (destination, &v, sizeof (v));
+}
+
+template <int lane>
+Float4 lane4 (Float4 v) noexcept
+{
+    return __builtin_shufflevector (v, v, lane, lane, lane, lane);
+}
+
+/** Swaps rows and columns: lane k of row s becomes lane s of row k. */
+void transpose (Float4& a, Float4& b, Float4& c, Float4& d) noexcept
+{
+    const Float4 ab0 = __builtin_shufflevector (a, b, 0, 4, 1, 5), ab1 = __builtin_shufflevector (a, b, 2, 6, 3, 7);
+    const Float4 cd0 = __builtin_shufflevector (c, d, 0, 4, 1, 5), cd1 = __builtin_shufflevector (c, d, 2, 6, 3, 7);
+    a = __builtin_shufflevector (ab0, cd0, 0, 1, 4, 5);
+    b = __builtin_shufflevector (ab0, cd0, 2, 3, 6, 7);
+    c = __builtin_shufflevector (ab1, cd1, 0, 1, 4, 5);
+    d = __builtin_shufflevector (ab1, cd1, 2, 3, 6, 7);
+}
+
+/** The next four values of a smoother, in order; a settled one gives its target four times. */
+Float4 nextFour (juce::SmoothedValue<float>& smoother, bool settled, float target) noexcept
+{
+    if (settled)
+        return splat (target);
+
+    const float a = smoother.getNextValue(), b = smoother.getNextValue(), c = smoother.getNextValue();
+    return Float4 { a, b, c, smoother.getNextValue() };
+}
+
+/** One step of a comb's low-pass and write for one sample, four combs in the lanes (`s` picks the sample's lane
+    of the per-sample values). */
+template <int s>
+Float4 combStep (Float4 delayed, Float4& store, Float4 keep, Float4 damp, Float4 feedback, Float4 input) noexcept
+{
+    store = flushTiny4 (delayed * lane4<s> (keep) + store * lane4<s> (damp));
+    return flushTiny4 (store * lane4<s> (feedback) + lane4<s> (input));
 }
 
 template <typename Filter>
@@ -407,8 +464,103 @@ void PreVerb::processRun (float* left, float* right, int numSamples, float& chec
     const float settledDamping = dampingSmoother.getTargetValue(), settledFeedback = feedbackSmoother.getTargetValue();
     const float settledWet1 = wetGain1Smoother.getTargetValue(), settledWet2 = wetGain2Smoother.getTargetValue();
     const float gain = inputGain;
+    int i = 0;
 
-    for (int i = 0; i < numSamples; ++i)
+    // Four samples at a time. Within a run no delay wraps, so every position is read once and then written once,
+    // and four consecutive samples of a filter are four consecutive floats of its memory: the reflections are
+    // summed over vectors of time, comb after comb from zero as below; each group of four combs is turned so
+    // that its lanes are combs for the low-pass recursion, and turned back to be written; the all-passes run
+    // over time vectors again. Every sample sees the same operations in the same order as one at a time.
+    Float4 checks {};
+
+    for (; i + 4 <= numSamples; i += 4)
+    {
+        const Float4 l = load4 (left + i);
+        const Float4 r = numChannels == 2 ? load4 (right + i) : Float4 {};
+        Float4 in = (numChannels == 2 ? l + r : l) * gain;
+        in = (Float4) ((Int4) in & ((in - in) == Float4 {})); // x - x is zero only for finite x
+
+        const Float4 d = nextFour (dampingSmoother, dampingSettled, settledDamping);
+        const Float4 g = nextFour (feedbackSmoother, feedbackSettled, settledFeedback);
+        const Float4 keep = 1.0f - d;
+        Float4 out[numChannels];
+        Float4 rows[numChannels][combGroups][4];
+
+        for (int c = 0; c < numChannels; ++c)
+        {
+            out[c] = Float4 {};
+
+            for (int h = 0; h < combGroups; ++h)
+            {
+                auto& row = rows[c][h];
+
+                for (int k = 0; k < 4; ++k)
+                {
+                    row[k] = load4 (combMemory[c][4 * h + k] + i);
+                    out[c] += row[k];
+                }
+
+                transpose (row[0], row[1], row[2], row[3]);
+            }
+        }
+
+        // Sample by sample, every group's recursion advances before the next sample's: the groups' chains are
+        // independent and overlap.
+        const auto advance = [&] (auto sample)
+        {
+            for (int c = 0; c < numChannels; ++c)
+                for (int h = 0; h < combGroups; ++h)
+                    rows[c][h][sample.value] = combStep<sample.value> (rows[c][h][sample.value], combStore[c][h], keep, d, g, in);
+        };
+
+        advance (std::integral_constant<int, 0> {});
+        advance (std::integral_constant<int, 1> {});
+        advance (std::integral_constant<int, 2> {});
+        advance (std::integral_constant<int, 3> {});
+
+        for (int c = 0; c < numChannels; ++c)
+        {
+            for (int h = 0; h < combGroups; ++h)
+            {
+                auto& row = rows[c][h];
+                transpose (row[0], row[1], row[2], row[3]);
+
+                for (int k = 0; k < 4; ++k)
+                    store4 (combMemory[c][4 * h + k] + i, row[k]);
+            }
+        }
+
+        for (int j = 0; j < numAllPasses; ++j)
+        {
+            for (int c = 0; c < numChannels; ++c)
+            {
+                float* memory = allPassMemory[c][j] + i;
+                const Float4 held = load4 (memory);
+                store4 (memory, flushTiny4 (0.5f * held + out[c]));
+                out[c] = held - out[c];
+            }
+        }
+
+        const Float4 w1 = nextFour (wetGain1Smoother, wetSettled, settledWet1);
+
+        if constexpr (numChannels == 2)
+        {
+            const Float4 w2 = nextFour (wetGain2Smoother, wetSettled, settledWet2);
+            checks += (out[0] - out[0]) + (out[1] - out[1]);
+            store4 (left + i, (out[0] * w1 + l) + out[1] * w2);
+            store4 (right + i, (out[1] * w1 + r) + out[0] * w2);
+        }
+        else
+        {
+            checks += out[0] - out[0];
+            store4 (left + i, l + out[0] * w1);
+        }
+    }
+
+    check += (checks[0] + checks[1]) + (checks[2] + checks[3]);
+
+    // The rest of the run one sample at a time.
+    for (; i < numSamples; ++i)
     {
         const float l = left[i];
         const float r = numChannels == 2 ? right[i] : 0.0f;
