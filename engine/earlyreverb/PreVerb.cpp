@@ -508,9 +508,11 @@ void PreVerb::processRun (float* left, float* right, int numSamples, float& chec
         // independent and overlap.
         const auto advance = [&] (auto sample)
         {
+            constexpr int s = decltype (sample)::value;
+
             for (int c = 0; c < numChannels; ++c)
                 for (int h = 0; h < combGroups; ++h)
-                    rows[c][h][sample.value] = combStep<sample.value> (rows[c][h][sample.value], combStore[c][h], keep, d, g, in);
+                    rows[c][h][s] = combStep<s> (rows[c][h][s], combStore[c][h], keep, d, g, in);
         };
 
         advance (std::integral_constant<int, 0> {});
