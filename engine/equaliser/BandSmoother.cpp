@@ -236,6 +236,7 @@ void BandSmoother::prepare (double newSampleRate, int samplesPerBlock, int numCh
         ramp->reset (rampLength);
 
     started = false;
+    settled.valid = false;
 }
 
 float BandSmoother::limitFrequency (float frequency) const noexcept

@@ -92,6 +92,17 @@ public:
     void process (juce::dsp::AudioBlock<float>& block, Filter& filter, int newType, float frequency, float q,
                   float gainDb, bool active)
     {
+        // A settled band given the same values as last time would only run its filter.
+        if (settled.valid && newType == settled.type && frequency == settled.frequency && q == settled.q
+            && gainDb == settled.gainDb && active == settled.active)
+        {
+            if (active)
+                filter.process (juce::dsp::ProcessContextReplacing<float> (block));
+
+            return;
+        }
+
+        settled = { newType, frequency, q, gainDb, active, false };
         frequency = limitFrequency (frequency);
         q = limitQ (q);
         gainDb = limitGain (gainDb);
@@ -109,7 +120,10 @@ public:
         if (fadeGain == 0.0f)
         {
             if (! active)
+            {
+                settled.valid = true;
                 return;
+            }
 
             startWith (filter, newType, frequency, q, gainDb, true);
         }
@@ -148,6 +162,7 @@ public:
                 apply (filter, newType, frequency, q, gainDb);
 
             filter.process (juce::dsp::ProcessContextReplacing<float> (block));
+            settled.valid = ! crossfade && weight == 1.0f;
         }
 
         if (crossfade)
@@ -161,6 +176,7 @@ public:
     void startWith (Filter& filter, int newType, float frequency, float q, float gainDb, bool resetFilter)
     {
         type = newType;
+        settled.valid = false;
         logFrequency.setCurrentAndTargetValue (std::log (frequency));
         qRamp.setCurrentAndTargetValue (std::log (q));
         heldQ = q;
@@ -238,6 +254,17 @@ private:
         return logged.log;
     }
     juce::AudioBuffer<float> fadeCopy;
+
+    // The values of the last chunk as the band was given them, and whether that chunk left it settled on them:
+    // no ramp, no crossfade, its coefficients applied (or switched off and faded out).
+    struct Inputs
+    {
+        int type = -1;
+        float frequency = 0.0f, q = 0.0f, gainDb = 0.0f;
+        bool active = false, valid = false;
+    };
+
+    Inputs settled;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BandSmoother)
 };
