@@ -248,7 +248,13 @@ void Grain<SampleType>::process (const juce::dsp::ProcessContextReplacing<Sample
 
     // A non-finite Drive would make the mixer's gains NaN for good; it counts as no drive.
     const auto wet = std::isfinite (drive) ? juce::jlimit ((SampleType) 0, (SampleType) 1, drive / 100) : (SampleType) 0;
-    grainMixer.setWetMixProportion (wet);
+    // The same proportion again would leave the mixer as it is.
+    if (wet != grainMixerWet)
+    {
+        grainMixer.setWetMixProportion (wet);
+        grainMixerWet = wet;
+    }
+
     grainMixer.pushDrySamples (block);
 
     std::get<preGain> (chain).setGainDecibels ((SampleType) 30);

@@ -92,6 +92,7 @@ public:
     juce::dsp::DryWetMixer<SampleType> grainMixer;
 
 private:
+    SampleType grainMixerWet = -1; // the wet proportion last handed to `grainMixer`
     static juce::dsp::Polynomial<SampleType> zeroPolynomial();
     static SampleType (*const curveFunctions[numWaves]) (SampleType);
 

@@ -36,6 +36,11 @@ void VellumarProcessor::prepareDucking (double sampleRate)
 // -20 dB and 100 % at the floor of -100 dB.
 void VellumarProcessor::updateDuckThreshold (float amount) noexcept
 {
+    // Both follow from the amount alone; an unchanged amount (every chunk of a steady setting) keeps them.
+    if (amount == duckThresholdAmount)
+        return;
+
+    duckThresholdAmount = amount;
     duckActivity = std::max (0.0f, amount - 1.0f);
 
     const float v = juce::jlimit (0.0f, 5.0f, (100.0f - amount) * 0.01f);

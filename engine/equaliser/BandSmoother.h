@@ -102,6 +102,61 @@ public:
             return;
         }
 
+        processChanging (block, filter, newType, frequency, q, gainDb, active);
+    }
+
+    /** Starts the band afresh at these settings with no ramps, optionally clearing the filter's memory. */
+    template <typename Filter>
+    void startWith (Filter& filter, int newType, float frequency, float q, float gainDb, bool resetFilter)
+    {
+        type = newType;
+        settled.valid = false;
+        logFrequency.setCurrentAndTargetValue (std::log (frequency));
+        qRamp.setCurrentAndTargetValue (std::log (q));
+        heldQ = q;
+        gainRamp.setCurrentAndTargetValue (gainDb);
+        hasCoefficients = false;
+        apply (filter, newType, frequency, q, gainDb);
+
+        if (resetFilter)
+            filter.reset();
+    }
+
+    /** Writes the band's coefficients into the filter's shared coefficient object unless they are there. */
+    template <typename Filter>
+    void apply (Filter& filter, int newType, float frequency, float q, float gainDb)
+    {
+        if (hasCoefficients && newType == lastType && frequency == lastFrequency && q == lastQ && gainDb == lastGain)
+            return;
+
+        *filter.state = makeBand (newType, sampleRate, frequency, q, gainDb);
+        filter.retune (makeBandFilter (newType, sampleRate, frequency, q, gainDb), hasCoefficients && newType == lastType);
+        hasCoefficients = true;
+        lastType = newType;
+        lastFrequency = frequency;
+        lastQ = q;
+        lastGain = gainDb;
+    }
+
+    bool isRamping() const noexcept
+    {
+        return logFrequency.isSmoothing() || qRamp.isSmoothing() || gainRamp.isSmoothing();
+    }
+
+    float getFadeGain() const noexcept { return fadeGain; }
+    int getType() const noexcept { return type; }
+    float getLastFrequency() const noexcept { return lastFrequency; }
+    float getLastQ() const noexcept { return lastQ; }
+    float getLastGain() const noexcept { return lastGain; }
+
+    static constexpr size_t subBlockLength = 32;
+
+private:
+    // Everything `process` does for values that differ from the last chunk's, or while the band moves.
+    template <typename Filter>
+    void processChanging (juce::dsp::AudioBlock<float>& block, Filter& filter, int newType, float frequency, float q,
+                          float gainDb, bool active)
+    {
         settled = { newType, frequency, q, gainDb, active, false };
         frequency = limitFrequency (frequency);
         q = limitQ (q);
@@ -171,53 +226,6 @@ public:
             fadeGain = weight;
     }
 
-    /** Starts the band afresh at these settings with no ramps, optionally clearing the filter's memory. */
-    template <typename Filter>
-    void startWith (Filter& filter, int newType, float frequency, float q, float gainDb, bool resetFilter)
-    {
-        type = newType;
-        settled.valid = false;
-        logFrequency.setCurrentAndTargetValue (std::log (frequency));
-        qRamp.setCurrentAndTargetValue (std::log (q));
-        heldQ = q;
-        gainRamp.setCurrentAndTargetValue (gainDb);
-        hasCoefficients = false;
-        apply (filter, newType, frequency, q, gainDb);
-
-        if (resetFilter)
-            filter.reset();
-    }
-
-    /** Writes the band's coefficients into the filter's shared coefficient object unless they are there. */
-    template <typename Filter>
-    void apply (Filter& filter, int newType, float frequency, float q, float gainDb)
-    {
-        if (hasCoefficients && newType == lastType && frequency == lastFrequency && q == lastQ && gainDb == lastGain)
-            return;
-
-        *filter.state = makeBand (newType, sampleRate, frequency, q, gainDb);
-        filter.retune (makeBandFilter (newType, sampleRate, frequency, q, gainDb), hasCoefficients && newType == lastType);
-        hasCoefficients = true;
-        lastType = newType;
-        lastFrequency = frequency;
-        lastQ = q;
-        lastGain = gainDb;
-    }
-
-    bool isRamping() const noexcept
-    {
-        return logFrequency.isSmoothing() || qRamp.isSmoothing() || gainRamp.isSmoothing();
-    }
-
-    float getFadeGain() const noexcept { return fadeGain; }
-    int getType() const noexcept { return type; }
-    float getLastFrequency() const noexcept { return lastFrequency; }
-    float getLastQ() const noexcept { return lastQ; }
-    float getLastGain() const noexcept { return lastGain; }
-
-    static constexpr size_t subBlockLength = 32;
-
-private:
     float limitFrequency (float frequency) const noexcept;
     static float limitQ (float q) noexcept;
     static float limitGain (float gainDb) noexcept;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 void VellumarProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
@@ -22,8 +24,13 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     const auto& p = chunkParameters;
     const auto value = [] (const std::atomic<float>* parameter) { return parameter->load(); };
 
-    // Final mix proportion, flip target and the switch fields.
-    dryWetMixer.setWetMixProportion (value (p.mix) / 100.0f);
+    // Final mix proportion (handed to the mixer only when it changes: the same one again leaves it as it is),
+    // flip target and the switch fields.
+    if (const float proportion = value (p.mix) / 100.0f; proportion != mixProportion)
+    {
+        dryWetMixer.setWetMixProportion (proportion);
+        mixProportion = proportion;
+    }
 
     const float flipTarget = p.lrFlipButton->getValue() != 0.0f ? 1.0f : 0.0f;
 
@@ -76,12 +83,27 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 // it only while it lasts.
 void VellumarProcessor::silenceNonFiniteSamples (juce::dsp::AudioBlock<float>& block) noexcept
 {
+    const auto numSamples = block.getNumSamples();
+
     for (size_t c = 0; c < block.getNumChannels(); ++c)
     {
         auto* samples = block.getChannelPointer (c);
-        for (size_t i = 0; i < block.getNumSamples(); ++i)
-            if (! std::isfinite (samples[i]))
-                samples[i] = 0.0f;
+
+        // Looked for first with a test on the exponent bits that runs over several samples at a time: a
+        // channel almost never holds one.
+        std::uint32_t nonFinite = 0;
+
+        for (size_t i = 0; i < numSamples; ++i)
+        {
+            std::uint32_t bits;
+            std::memcpy (&bits, samples + i, sizeof (bits));
+            nonFinite |= (bits & 0x7f800000u) == 0x7f800000u ? 1u : 0u;
+        }
+
+        if (nonFinite != 0)
+            for (size_t i = 0; i < numSamples; ++i)
+                if (! std::isfinite (samples[i]))
+                    samples[i] = 0.0f;
     }
 }
 

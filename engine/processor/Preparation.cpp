@@ -24,7 +24,8 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int hostBlockSize)
 
     // The mixer's own start is fully wet; it starts at the mix the parameter holds instead of gliding from there.
     dryWetMixer.prepare (processSpec);
-    dryWetMixer.setWetMixProportion (apvts.getRawParameterValue (ids::mix)->load() / 100.0f);
+    mixProportion = apvts.getRawParameterValue (ids::mix)->load() / 100.0f;
+    dryWetMixer.setWetMixProportion (mixProportion);
     dryWetMixer.reset();
 
     preDelayLine.prepare (processSpec);

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <atomic>
+#include <limits>
 #include <mutex>
 #include <string>
 
@@ -209,6 +210,7 @@ public:
     std::atomic<int> restoredIrSelection { -1 };
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
+    float mixProportion = -1.0f; // the wet proportion last handed to `dryWetMixer`
     PreDelayLine preDelayLine;
     // The mode fields are rewritten by the chunk path and set by the editor's switches on the message thread.
     std::atomic<bool> tremoloOn { false };
@@ -237,6 +239,7 @@ public:
     // Ducking stage.
     float duckActivity = 0.0f;
     float duckThresholdDb = 0.0f;
+    float duckThresholdAmount = std::numeric_limits<float>::quiet_NaN(); // the amount the two above were set for
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> amountSmoother { 0.0f };
     bool amountStarted = false;
     float duckRatio = 4.0f;
