@@ -328,6 +328,8 @@ TEST (SignalPath, NeutralStagesGiveTheSameSamplesAsTheFullComputation)
         { nullptr, "PreDelay", 20.0f, 150.0f },
         { nullptr, "Width", 100.0f, 160.0f },
         { nullptr, "lrFlipButton", 0.0f, 1.0f },
+        { nullptr, "3Gain", 0.0f, 6.0f },
+        { "2Gain", "2On", 1.0f, 0.0f }, // a band at 1 dB switched out and back
     };
 
     for (const auto& stage : stages)

@@ -65,5 +65,5 @@ void VellumarProcessor::Band::prepare (const juce::dsp::ProcessSpec& spec)
 void VellumarProcessor::Band::process (juce::dsp::AudioBlock<float>& block)
 {
     smoother.process (block, filter, smootheq::toBandType (typeValue->load()), freqValue->load(), qValue->load(),
-                      gainValue->load(), onValue->load() > 0.5f);
+                      gainValue->load(), onValue->load() > 0.5f, processor.skipNeutralStages);
 }

@@ -87,13 +87,14 @@ public:
     /** Sizes the crossfade copy and sets the ramps for a new rate; the next chunk starts without ramps. */
     void prepare (double newSampleRate, int samplesPerBlock, int numChannels);
 
-    /** Runs the band on one chunk in place; the values are the band's parameters as read for this chunk. */
+    /** Runs the band on one chunk in place; the values are the band's parameters as read for this chunk. With
+        `skipWhenSettled`, a settled band given the same values as last time only runs its filter, which is all
+        the full step would do. */
     template <typename Filter>
     void process (juce::dsp::AudioBlock<float>& block, Filter& filter, int newType, float frequency, float q,
-                  float gainDb, bool active)
+                  float gainDb, bool active, bool skipWhenSettled = true)
     {
-        // A settled band given the same values as last time would only run its filter.
-        if (settled.valid && newType == settled.type && frequency == settled.frequency && q == settled.q
+        if (skipWhenSettled && settled.valid && newType == settled.type && frequency == settled.frequency && q == settled.q
             && gainDb == settled.gainDb && active == settled.active)
         {
             if (active)
