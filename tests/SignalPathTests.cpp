@@ -330,6 +330,8 @@ TEST (SignalPath, NeutralStagesGiveTheSameSamplesAsTheFullComputation)
         { nullptr, "lrFlipButton", 0.0f, 1.0f },
         { nullptr, "3Gain", 0.0f, 6.0f },
         { "2Gain", "2On", 1.0f, 0.0f }, // a band at 1 dB switched out and back
+        { nullptr, "Mix", 30.0f, 80.0f }, // the mixers' gains resting and gliding
+        { nullptr, "Drive", 5.0f, 60.0f },
     };
 
     for (const auto& stage : stages)

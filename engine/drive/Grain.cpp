@@ -185,6 +185,7 @@ void Grain<SampleType>::prepare (const juce::dsp::ProcessSpec& spec)
 
     grainMixer.prepare (spec);
     grainMixer.reset();
+    grainMix.prepare (spec);
 
     std::apply ([] (auto&... processor) { (processor.reset(), ...); }, chain);
 }
@@ -248,14 +249,8 @@ void Grain<SampleType>::process (const juce::dsp::ProcessContextReplacing<Sample
 
     // A non-finite Drive would make the mixer's gains NaN for good; it counts as no drive.
     const auto wet = std::isfinite (drive) ? juce::jlimit ((SampleType) 0, (SampleType) 1, drive / 100) : (SampleType) 0;
-    // The same proportion again would leave the mixer as it is.
-    if (wet != grainMixerWet)
-    {
-        grainMixer.setWetMixProportion (wet);
-        grainMixerWet = wet;
-    }
-
-    grainMixer.pushDrySamples (block);
+    grainMix.setWetMixProportion (wet);
+    grainMix.pushDrySamples (block, mixDirectlyWhenSettled);
 
     std::get<preGain> (chain).setGainDecibels ((SampleType) 30);
     std::get<postGain> (chain).setGainDecibels ((SampleType) -22);
@@ -286,7 +281,7 @@ void Grain<SampleType>::process (const juce::dsp::ProcessContextReplacing<Sample
 
     recoverToneFilter (block);
 
-    grainMixer.mixWetSamples (block);
+    grainMix.mixWetSamples (block);
 
     outputGain.setGainDecibels ((SampleType) 17);
     applyGain (outputGain, block);

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "engine/drive/ToneFilter.h"
+#include "engine/processor/SettledMix.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -91,8 +92,11 @@ public:
     juce::dsp::Polynomial<SampleType> currentPolynomial = zeroPolynomial();
     juce::dsp::DryWetMixer<SampleType> grainMixer;
 
+    // Cleared only by the tests that check the direct mixing against the mixer's own.
+    bool mixDirectlyWhenSettled = true;
+
 private:
-    SampleType grainMixerWet = -1; // the wet proportion last handed to `grainMixer`
+    SettledMix<SampleType> grainMix { grainMixer };
     static juce::dsp::Polynomial<SampleType> zeroPolynomial();
     static SampleType (*const curveFunctions[numWaves]) (SampleType);
 

@@ -24,13 +24,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     const auto& p = chunkParameters;
     const auto value = [] (const std::atomic<float>* parameter) { return parameter->load(); };
 
-    // Final mix proportion (handed to the mixer only when it changes: the same one again leaves it as it is),
-    // flip target and the switch fields.
-    if (const float proportion = value (p.mix) / 100.0f; proportion != mixProportion)
-    {
-        dryWetMixer.setWetMixProportion (proportion);
-        mixProportion = proportion;
-    }
+    // Final mix proportion, flip target and the switch fields.
+    dryWetMix.setWetMixProportion (value (p.mix) / 100.0f);
 
     const float flipTarget = p.lrFlipButton->getValue() != 0.0f ? 1.0f : 0.0f;
 
@@ -69,13 +64,14 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
     // The wet path works in place on the output channels; the dry signal is held back before it starts.
     juce::AudioBuffer<float> chunk (buffer.getArrayOfWritePointers(), std::min (outputChannels, buffer.getNumChannels()), n);
     juce::dsp::AudioBlock<float> block (chunk);
-    dryWetMixer.pushDrySamples (block);
+    dryWetMix.pushDrySamples (block, skipNeutralStages);
+    grain.mixDirectlyWhenSettled = skipNeutralStages;
 
     silenceNonFiniteSamples (block);
 
     processWetPath (block, flipTarget, shimmerWanted);
 
-    dryWetMixer.mixWetSamples (block);
+    dryWetMix.mixWetSamples (block);
 }
 
 // A NaN or infinite input sample would stay in the filters, delay lines and engines of the wet path for good

@@ -24,9 +24,9 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int hostBlockSize)
 
     // The mixer's own start is fully wet; it starts at the mix the parameter holds instead of gliding from there.
     dryWetMixer.prepare (processSpec);
-    mixProportion = apvts.getRawParameterValue (ids::mix)->load() / 100.0f;
-    dryWetMixer.setWetMixProportion (mixProportion);
+    dryWetMix.setWetMixProportion (apvts.getRawParameterValue (ids::mix)->load() / 100.0f);
     dryWetMixer.reset();
+    dryWetMix.prepare (processSpec);
 
     preDelayLine.prepare (processSpec);
     preDelayLine.reset();

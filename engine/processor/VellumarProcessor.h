@@ -14,6 +14,7 @@
 #include "engine/convolution/ResponseMailbox.h"
 #include "engine/processor/CoefficientHandOff.h"
 #include "engine/processor/SectionFade.h"
+#include "engine/processor/SettledMix.h"
 
 #include <array>
 #include <atomic>
@@ -210,7 +211,7 @@ public:
     std::atomic<int> restoredIrSelection { -1 };
     juce::SmoothedValue<float> preDelaySmoother { 0.0f };
     juce::dsp::DryWetMixer<float> dryWetMixer;
-    float mixProportion = -1.0f; // the wet proportion last handed to `dryWetMixer`
+    SettledMix<float> dryWetMix { dryWetMixer }; // mixes for `dryWetMixer` while its gains rest
     PreDelayLine preDelayLine;
     // The mode fields are rewritten by the chunk path and set by the editor's switches on the message thread.
     std::atomic<bool> tremoloOn { false };
