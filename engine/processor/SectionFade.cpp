@@ -10,7 +10,7 @@ void SectionFade::prepare (double sampleRate, int samplesPerBlock, int channels)
     started = false;
 }
 
-bool SectionFade::begin (const juce::dsp::AudioBlock<float>& block, bool active)
+bool SectionFade::beginFade (const juce::dsp::AudioBlock<float>& block, bool active)
 {
     targetGain = active ? 1.0f : 0.0f;
 
@@ -43,14 +43,8 @@ bool SectionFade::begin (const juce::dsp::AudioBlock<float>& block, bool active)
     return targetGain > 0.0f || gain > 0.0f;
 }
 
-void SectionFade::end (juce::dsp::AudioBlock<float>& block)
+void SectionFade::endFade (juce::dsp::AudioBlock<float>& block)
 {
-    if (! fading)
-    {
-        gain = targetGain;
-        return;
-    }
-
     float g = gain;
 
     for (int i = 0; i < numSamples; ++i)
