@@ -123,8 +123,6 @@ void BandFilter::retune (const BandFilterCoefficients& coefficients, bool glide)
     noteRest();
 }
 
-bool BandFilter::isResting() const noexcept { return resting; }
-
 void BandFilter::noteRest() noexcept
 {
     resting = from == to && easedTwice == to && to.c == 0.0f
@@ -217,11 +215,6 @@ void BandFilter::process (const juce::dsp::ProcessContextReplacing<float>& conte
     noteRest();
 }
 
-int toBandType (float value) noexcept
-{
-    // Converting a NaN or a huge value to int is undefined; such a value means no known type.
-    return (std::isfinite (value) && value > -1.0f && value < 5.0f) ? (int) value : 5;
-}
 
 //==============================================================================
 void BandSmoother::prepare (double newSampleRate, int samplesPerBlock, int numChannels)

@@ -19,7 +19,11 @@ namespace smootheq
 std::array<float, 6> makeBand (int type, double sampleRate, float frequency, float q, float gainDb);
 
 /** A band type from a parameter's raw value: truncated, or 5 (pass-through) when it is not a usable number. */
-int toBandType (float value) noexcept;
+inline int toBandType (float value) noexcept
+{
+    // Converting a NaN or a huge value to int is undefined; such a value means no known type.
+    return (std::isfinite (value) && value > -1.0f && value < 5.0f) ? (int) value : 5;
+}
 
 /** The settings of a `BandFilter`: its integrators' tuning g and damping k, the scale c of the input that enters
     them, and the weights d0, d1, d2 of that scaled input and of the band-pass and low-pass outputs that are
@@ -57,7 +61,7 @@ public:
     void process (const juce::dsp::ProcessContextReplacing<float>& context) noexcept;
 
     /** True while the filter passes its input unchanged without running. */
-    bool isResting() const noexcept;
+    bool isResting() const noexcept { return resting; }
 
     juce::dsp::IIR::Coefficients<float>::Ptr state { new juce::dsp::IIR::Coefficients<float>() };
 
