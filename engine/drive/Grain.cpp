@@ -410,6 +410,23 @@ void Grain<SampleType>::applyGain (juce::dsp::Gain<SampleType>& gain, juce::dsp:
 {
     const auto numSamples = block.getNumSamples();
 
+    // Settled, the gain object would multiply every sample by its target, one value per sample; the same
+    // products need no array of gains.
+    if (! gain.isSmoothing())
+    {
+        const auto g = gain.getGainLinear();
+
+        for (size_t channel = 0; channel < block.getNumChannels(); ++channel)
+        {
+            auto* samples = block.getChannelPointer (channel);
+
+            for (size_t i = 0; i < numSamples; ++i)
+                samples[i] *= g;
+        }
+
+        return;
+    }
+
     for (size_t start = 0; start < numSamples; start += gainSliceLength)
     {
         auto slice = block.getSubBlock (start, juce::jmin (gainSliceLength, numSamples - start));
