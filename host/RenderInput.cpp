@@ -126,6 +126,15 @@ std::unique_ptr<juce::AudioFormatReader> openWav (juce::AudioFormatManager& form
     if (const auto format = reader->getFormatName();
         format == juce::WavAudioFormat().getFormatName() || format == juce::AiffAudioFormat().getFormatName())
     {
+        // JUCE's readers decode only these sample sizes; any other (a 12- or 20-bit file, a damaged header) would
+        // be read as silence and the render would look like a success.
+        if (const auto bits = reader->bitsPerSample; bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        {
+            error = juce::String (what) + " file has " + juce::String (bits) + "-bit samples; WAV and AIFF files of "
+                    "8, 16, 24 or 32 bits are supported: " + file.getFullPathName();
+            return nullptr;
+        }
+
         const auto bytesPerFrame = (juce::int64) reader->numChannels * (juce::int64) reader->bitsPerSample / 8;
         const auto audioBytes = layout.dataStart < 0 ? fileSize
                                                      : std::min (fileSize - layout.dataStart, layout.dataLength);

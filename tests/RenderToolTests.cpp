@@ -165,6 +165,21 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
         bigChunk.replaceWithData (bytes.getData(), bytes.getSize());
     }
 
+    // A 12-bit file, which JUCE's reader would give back as silence.
+    const auto twelveBit = folder.getChildFile ("twelve.wav");
+    {
+        juce::MemoryOutputStream bytes;
+        bytes.write ("RIFF", 4);
+        bytes.writeInt (36 + 200);
+        bytes.write ("WAVEfmt ", 8);
+        for (const int field : { 16, 1 | 1 << 16, 44100, 88200, 2 | 12 << 16 }) // PCM, mono, 44.1 kHz, 2 bytes a frame
+            bytes.writeInt (field);
+        bytes.write ("data", 4);
+        bytes.writeInt (200);
+        bytes.writeRepeatedByte (0x10, 200);
+        twelveBit.replaceWithData (bytes.getData(), bytes.getDataSize());
+    }
+
     // Bytes as a hostile command line gives them, not UTF-8: only a file name may be so.
     const auto rawBytes = [] (const char* bytes) {
         return juce::String (juce::CharPointer_UTF8 (bytes), juce::CharPointer_UTF8 (bytes + std::strlen (bytes)));
@@ -206,6 +221,7 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
         { { text.getFullPathName(), out }, 1, "not a readable audio file" },
         { { nan.getFullPathName(), out }, 1, "not finite numbers" },
         { { bigChunk.getFullPathName(), out }, 1, "is damaged" },
+        { { twelveBit.getFullPathName(), out }, 1, "12-bit samples; WAV and AIFF files of 8, 16, 24 or 32 bits" },
     };
 
     for (const auto& [args, exitCode, message] : cases)
