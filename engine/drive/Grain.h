@@ -92,7 +92,8 @@ public:
     juce::dsp::Polynomial<SampleType> currentPolynomial = zeroPolynomial();
     juce::dsp::DryWetMixer<SampleType> grainMixer;
 
-    // Cleared only by the tests that check the direct mixing against the mixer's own.
+    // Whether the mix may bypass the mixer while its gains rest: the chunk path sets it from `skipNeutralStages`,
+    // which the tests clear to compare the direct mixing with the mixer's own.
     bool mixDirectlyWhenSettled = true;
 
 private:
