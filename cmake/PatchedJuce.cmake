@@ -32,6 +32,11 @@ if(NOT old_stamp STREQUAL stamp)
             message(FATAL_ERROR "${patch} does not apply to the JUCE modules in ${VELLUMAR_JUCE_ORIGINAL_MODULES}")
         endif()
     endforeach()
+    # The copy keeps the installed files' dates, older than anything compiled from a patched file before: a file
+    # that a removed or changed patch no longer touches would not be compiled again. Dated now, every copied file
+    # is newer than what was compiled from the previous copy.
+    file(GLOB_RECURSE copied "${VELLUMAR_JUCE_MODULES}/*")
+    file(TOUCH_NOCREATE ${copied})
     file(WRITE "${stamp_file}" "${stamp}")
 endif()
 

@@ -180,6 +180,20 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
         twelveBit.replaceWithData (bytes.getData(), bytes.getDataSize());
     }
 
+    // A damaged MP3 frame whose intensity-stereo bands would have JUCE's decoder write past a granule (the
+    // sanitizer build stops on it).
+    const auto damagedMp3 = folder.getChildFile ("damaged.mp3");
+    {
+        juce::MemoryOutputStream bytes;
+        const unsigned char frame[] = { 0x4a, 0xef, 0xff, 0xff, 0xff, 0xff, 0xff, 0xfb, 0x27, 0x58, 0x8f, 0xc1, 0x47, 0x6f, 0x25,
+                                        0x22, 0x46, 0xc3, 0x21, 0xcb, 0x22, 0x41, 0x98, 0xc5, 0xb5, 0x10, 0x20, 0xc4, 0x7f, 0xc8 };
+        bytes.write (frame, sizeof (frame));
+        bytes.writeRepeatedByte (0x1b, 12);
+        bytes.writeRepeatedByte (0xff, 8);
+        bytes.writeRepeatedByte (0x1b, 60);
+        damagedMp3.replaceWithData (bytes.getData(), bytes.getDataSize());
+    }
+
     // Bytes as a hostile command line gives them, not UTF-8: only a file name may be so.
     const auto rawBytes = [] (const char* bytes) {
         return juce::String (juce::CharPointer_UTF8 (bytes), juce::CharPointer_UTF8 (bytes + std::strlen (bytes)));
@@ -222,6 +236,7 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
         { { nan.getFullPathName(), out }, 1, "not finite numbers" },
         { { bigChunk.getFullPathName(), out }, 1, "is damaged" },
         { { twelveBit.getFullPathName(), out }, 1, "12-bit samples; WAV and AIFF files of 8, 16, 24 or 32 bits" },
+        { { damagedMp3.getFullPathName(), out }, 1, "not a readable audio file" },
     };
 
     for (const auto& [args, exitCode, message] : cases)
