@@ -305,28 +305,25 @@ double runPluginBench (std::ostream& out)
     runPluginRatios (out);
 
     out << "\n== Whole plug-in: realtime factor (seconds of stereo audio per CPU second, one thread)\n";
+    const auto realtime = [&out] (float decay, double rate, int block, double audioSeconds)
+    {
+        auto p = makeReady (rate, block, decay, false);
+        auto plugin = pluginContender (*p);
+        race ({ &plugin }, rate, block, audioSeconds);
+        out << "  Decay " << decay << " s, " << rate / 1000.0 << " kHz, block " << std::setw (4) << block << ": "
+            << std::setw (7) << 1.0 / plugin.load() << "x\n";
+    };
+
     for (const float decay : { 3.0f, 10.0f })
         for (const double rate : { 44100.0, 96000.0 })
             for (const int block : { 64, 512, 1024 })
-            {
-                auto p = makeReady (rate, block, decay, false);
-                auto plugin = pluginContender (*p);
-                race ({ &plugin }, rate, block, 6.0);
-                out << "  Decay " << decay << " s, " << rate / 1000.0 << " kHz, block " << std::setw (4) << block
-                    << ": " << std::setw (7) << 1.0 / plugin.load() << "x\n";
-            }
+                realtime (decay, rate, block, 6.0);
 
     // The engines' work grows with the rate times the response length, both counted in samples; at the highest
     // rates a short run says enough.
     for (const float decay : { 3.0f, 10.0f })
         for (const double rate : { 192000.0, 384000.0 })
-        {
-            auto p = makeReady (rate, 1024, decay, false);
-            auto plugin = pluginContender (*p);
-            race ({ &plugin }, rate, 1024, 1.0);
-            out << "  Decay " << decay << " s, " << rate / 1000.0 << " kHz, block 1024: " << std::setw (7)
-                << 1.0 / plugin.load() << "x\n";
-        }
+            realtime (decay, rate, 1024, 1.0);
 
     out << "\n== Small host blocks: each block's CPU time in a tight loop as a share of its budget (Decay 3 s)\n";
     for (const bool everything : { false, true })
