@@ -309,6 +309,7 @@ TEST (LV2Bundle, TheSidechainPortsAreOptionalAndEveryParameterHasItsOwnName)
     }
     EXPECT_EQ (sidechainPorts, 2);
     EXPECT_TRUE (dsp.contains ("a lv2:ReverbPlugin")); // the plug-in's class in LV2's terms
+    EXPECT_FALSE (dsp.contains ("foaf:mbox <>")) << "an empty mailbox names dsp.ttl itself as the maker's address";
 
     juce::StringArray lines, parameters;
     lines.addLines (dsp);
