@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <type_traits>
@@ -87,6 +88,18 @@ Float4 flushTiny4 (Float4 v) noexcept
     return (v + 0.1f) - 0.1f;
 }
 
+/** What a filter writes: in a silent block, lanes below the residue level become zero (NaN compares false and
+    passes, for the recovery); in any other block the value as it is. `written1` is the same for one value. */
+template <bool cutResidues>
+Float4 written4 (Float4 v) noexcept
+{
+    if constexpr (! cutResidues)
+        return v;
+
+    const Float4 magnitude = (Float4) ((Int4) v & 0x7fffffff);
+    return (Float4) ((Int4) v & ~(magnitude < PreVerb::residueLevel));
+}
+
 Float4 splat (float v) noexcept
 {
     return Float4 { v, v, v, v };
@@ -131,13 +144,22 @@ Float4 nextFour (juce::SmoothedValue<float>& smoother, bool settled, float targe
     return Float4 { a, b, c, smoother.getNextValue() };
 }
 
+template <bool cutResidues>
+float written1 (float v) noexcept
+{
+    if constexpr (! cutResidues)
+        return v;
+
+    return std::abs (v) < PreVerb::residueLevel ? 0.0f : v;
+}
+
 /** One step of a comb's low-pass and write for one sample, four combs in the lanes (`s` picks the sample's lane
     of the per-sample values). */
-template <int s>
+template <int s, bool cutResidues>
 Float4 combStep (Float4 delayed, Float4& store, Float4 keep, Float4 damp, Float4 feedback, Float4 input) noexcept
 {
     store = flushTiny4 (delayed * lane4<s> (keep) + store * lane4<s> (damp));
-    return flushTiny4 (store * lane4<s> (feedback) + lane4<s> (input));
+    return written4<cutResidues> (flushTiny4 (store * lane4<s> (feedback) + lane4<s> (input)));
 }
 
 template <typename Filter>
@@ -390,6 +412,16 @@ void PreVerb::processRuns (float* left, float* right, int numSamples) noexcept
         }
     }
 
+    // Whether the block brings the filters nothing: every input sample, as the loop forms it, zero.
+    std::uint32_t heard = 0;
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const float in = (numChannels == 2 ? left[i] + right[i] : left[i]) * inputGain;
+        heard |= (in != 0.0f && in - in == 0.0f) ? 1u : 0u;
+    }
+
+    const bool silent = heard == 0;
     float check = 0.0f;
 
     for (int start = 0; start < numSamples;)
@@ -405,7 +437,10 @@ void PreVerb::processRuns (float* left, float* right, int numSamples) noexcept
                 length = std::min (length, cursors.allPassLeft[c][j]);
         }
 
-        processRun<numChannels> (left + start, numChannels == 2 ? right + start : nullptr, length, check, cursors);
+        if (silent)
+            processRun<numChannels, true> (left + start, numChannels == 2 ? right + start : nullptr, length, check, cursors);
+        else
+            processRun<numChannels, false> (left + start, numChannels == 2 ? right + start : nullptr, length, check, cursors);
         start += length;
 
         const auto move = [length] (float*& memory, int& samplesLeft, const auto& filter)
@@ -449,7 +484,7 @@ void PreVerb::processRuns (float* left, float* right, int numSamples) noexcept
     recoverIfNotFinite (check);
 }
 
-template <int numChannels>
+template <int numChannels, bool cutResidues>
 void PreVerb::processRun (float* left, float* right, int numSamples, float& check, Cursors<numChannels>& cursors) noexcept
 {
     // Copied in and out: a store into a delay memory could otherwise be a store into them.
@@ -512,7 +547,7 @@ void PreVerb::processRun (float* left, float* right, int numSamples, float& chec
 
             for (int c = 0; c < numChannels; ++c)
                 for (int h = 0; h < combGroups; ++h)
-                    rows[c][h][s] = combStep<s> (rows[c][h][s], combStore[c][h], keep, d, g, in);
+                    rows[c][h][s] = combStep<s, cutResidues> (rows[c][h][s], combStore[c][h], keep, d, g, in);
         };
 
         advance (std::integral_constant<int, 0> {});
@@ -538,7 +573,7 @@ void PreVerb::processRun (float* left, float* right, int numSamples, float& chec
             {
                 float* memory = allPassMemory[c][j] + i;
                 const Float4 held = load4 (memory);
-                store4 (memory, flushTiny4 (0.5f * held + out[c]));
+                store4 (memory, written4<cutResidues> (flushTiny4 (0.5f * held + out[c])));
                 out[c] = held - out[c];
             }
         }
@@ -586,7 +621,7 @@ void PreVerb::processRun (float* left, float* right, int numSamples, float& chec
                 float* const* memory = combMemory[c] + 4 * h;
                 const Float4 delayed { memory[0][i], memory[1][i], memory[2][i], memory[3][i] };
                 combStore[c][h] = flushTiny4 (delayed * (1.0f - d) + combStore[c][h] * d);
-                const Float4 written = flushTiny4 (combStore[c][h] * g + in);
+                const Float4 written = written4<cutResidues> (flushTiny4 (combStore[c][h] * g + in));
 
                 for (int k = 0; k < 4; ++k)
                 {
@@ -602,7 +637,7 @@ void PreVerb::processRun (float* left, float* right, int numSamples, float& chec
             {
                 float* memory = allPassMemory[c][j] + i;
                 const float held = *memory;
-                *memory = flushTiny (0.5f * held + out[c]);
+                *memory = written1<cutResidues> (flushTiny (0.5f * held + out[c]));
                 out[c] = held - out[c];
             }
         }

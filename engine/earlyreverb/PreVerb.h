@@ -164,13 +164,23 @@ private:
         return (v + 0.1f) - 0.1f;
     }
 
+public:
+    /** That rounding goes to the nearest of its steps (2^-27 apart): a comb whose feedback is near 1 rounds g v
+        back to v once v is a few dozen steps small, and an all-pass rounds half a step up to a whole one (0.1 is
+        an odd number of steps), so their memories would keep a residue for ever and a tail would stay at -100 to
+        -140 dB instead of dying away. In a block whose input is silent, what a comb or an all-pass writes below
+        this level (2^-20, -120 dB) is written as zero, so that every tail ends in silence. */
+    static constexpr float residueLevel = 9.5367431640625e-7f;
+
+private:
+
     bool isReady() const noexcept { return combs[0][0].bufferSize > 0; }
 
     template <int numChannels>
     struct Cursors;
     template <int numChannels>
     void processRuns (float* left, float* right, int numSamples) noexcept;
-    template <int numChannels>
+    template <int numChannels, bool cutResidues>
     void processRun (float* left, float* right, int numSamples, float& check, Cursors<numChannels>& cursors) noexcept;
 
     /** A non-finite value that got into the feedback paths would circulate forever: after a block whose
