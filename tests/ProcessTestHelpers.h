@@ -106,6 +106,14 @@ public:
     void signal (int number) const { ::kill (pid, number); }
 
     bool exitedWith (int code) const { return finished && WIFEXITED (status) && WEXITSTATUS (status) == code; }
+
+    /** The exit code; 128 + the signal's number for a child killed by one, as a shell gives it; -1 while running. */
+    int exitCode() const
+    {
+        if (! finished)
+            return -1;
+        return WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
+    }
     bool killedBy (int number) const { return finished && WIFSIGNALED (status) && WTERMSIG (status) == number; }
 
     std::string describeEnd() const

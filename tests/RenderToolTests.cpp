@@ -1,3 +1,4 @@
+#include "ProcessTestHelpers.h"
 #include "TestHelpers.h"
 
 #include "host/Render.h"
@@ -21,16 +22,17 @@ struct Run
 };
 
 // Runs a built tool (vellumar-render unless told otherwise) with the arguments; standard output and error together.
+// A tool that crashes gives 128 + the signal's number (JUCE's child process reports such an end as exit code 0).
 Run runRender (const juce::StringArray& args, const char* tool = VELLUMAR_RENDER_PATH)
 {
-    juce::StringArray command { tool };
-    command.addArray (args);
-    juce::ChildProcess process;
-    if (! process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
-        return { -1, "could not start " + command.joinIntoString (" ") };
-    const auto output = process.readAllProcessOutput();
-    process.waitForProcessToFinish (120000);
-    return { (int) process.getExitCode(), output };
+    std::vector<std::string> command { tool };
+    for (const auto& arg : args)
+        command.push_back (arg.toStdString());
+    process_testing::Child child (command, {});
+    if (! child.started())
+        return { -1, "could not start " + juce::String (tool) };
+    const bool ended = child.waitForExit (120000);
+    return { ended ? child.exitCode() : -1, child.outputText() };
 }
 
 class RenderTool : public ::testing::Test
@@ -302,6 +304,15 @@ TEST_F (RenderTool, AcceptsTextsUnitsAKeyInputAndAPreset)
                                   "--set", "2Freq=2.5 kHz", "--set", "PreDelay=120 ms", "--set", "SideChain=40", "--tail", "0.25", "--quiet" });
     ASSERT_EQ (run.exitCode, 0) << run.output;
     EXPECT_TRUE (run.output.isEmpty()) << run.output;
+
+    // The same preset with 64 GB of nothing after it (a sparse file, no disk used) is read no further than a preset
+    // reaches: reading it whole stopped the program.
+    const auto padded = folder.getChildFile ("padded.rev");
+    ASSERT_TRUE (presetFile.copyFileTo (padded));
+    std::filesystem::resize_file (padded.getFullPathName().toStdString(), std::uintmax_t { 64 } << 30);
+    const auto paddedRun = runRender ({ input.getFullPathName(), folder.getChildFile ("padded.wav").getFullPathName(), "--preset",
+                                        padded.getFullPathName(), "--quiet" });
+    EXPECT_EQ (paddedRun.exitCode, 0) << paddedRun.output;
 
     double rate = 0;
     unsigned int bits = 0;

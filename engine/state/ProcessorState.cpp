@@ -91,13 +91,17 @@ juce::StringArray VellumarProcessor::getParameterIds() const
 // the same way, since installing an empty state would silently empty the session the host saves. A tree that
 // breaks off part-way still applies what it holds. Only children naming a parameter with a finite value are
 // installed. The caller learns whether the preset was applied.
+//
+// A preset takes a few kilobytes; no more of a file than a megabyte is read, so that a huge file (a preset with
+// gigabytes after it) is not asked into memory whole, which would stop the host.
 bool VellumarProcessor::loadPreset (juce::File file)
 {
+    constexpr ssize_t longestPreset = 1 << 20;
     juce::FileInputStream stream (file);
     juce::MemoryBlock bytes;
 
     if (stream.openedOk())
-        stream.readIntoMemoryBlock (bytes);
+        stream.readIntoMemoryBlock (bytes, longestPreset);
 
     const auto read = statedata::readTree (bytes.getData(), bytes.getSize());
     const auto tree = statedata::keepKnownParameters (read.tree, apvts.state.getType(), getParameterIds());
