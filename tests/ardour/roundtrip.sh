@@ -88,7 +88,9 @@ saved_state() {
     fi
 }
 
-step ardour7-lua "$here/session.lua" create "$session" "$format" "$work/input.wav" "$tail_seconds"
+# A try that died may have left the session half made, which the next one would refuse to create again.
+step bash -c 'rm -rf "$1" && exec ardour7-lua "${@:2}"' create "$session" "$here/session.lua" create "$session" "$format" \
+    "$work/input.wav" "$tail_seconds"
 step ardour7-lua "$here/session.lua" insert "$session" "$format"
 "$export_check" select "$(saved_state)" 4 3
 step ardour7-export -b float -o "$work/export.wav" "$session" session
