@@ -22,7 +22,7 @@ std::array<float, 6> CutSmoother::makeCoefficients (bool highPass, float frequen
     // formulas blow up, so it is held just below.
     frequency = limitFrequency (frequency);
 
-    return highPass ? juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (sampleRate, frequency, q)
+    return highPass ? juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (sampleRate, VellumarProcessor::limitLowCut (frequency, sampleRate), q)
                     : juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (sampleRate, frequency, q);
 }
 } // namespace smootheq

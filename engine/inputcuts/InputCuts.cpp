@@ -11,7 +11,7 @@ void VellumarProcessor::updateInputEq()
         const float lowCut = apvts.getRawParameterValue (ids::lowCut)->load();
         const float highCut = apvts.getRawParameterValue (ids::highCut)->load();
 
-        *lowCutCoefficients = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (rate, limitCutoff (lowCut, rate), 0.6f);
+        *lowCutCoefficients = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (rate, limitLowCut (lowCut, rate), 0.6f);
         *highCutCoefficients = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (rate, limitCutoff (highCut, rate), 0.7f);
         return CoefficientHandOff<2>::Sets { normalisedSet (*lowCutCoefficients), normalisedSet (*highCutCoefficients) };
     });

@@ -143,6 +143,15 @@ float VellumarProcessor::limitCutoff (float frequency, double sampleRate) noexce
     return std::isfinite (frequency) ? juce::jlimit (1.0f, limit, frequency) : limit;
 }
 
+// Far below the rate, a high-pass's poles lie closer to 1 than single precision tells apart, and its formulas lose
+// the term that keeps them inside: at 352.8 and 384 kHz a 10 Hz low cut let a DC offset through and kept one for
+// good after the input stopped. The low cut is held at rate / 19200 or above (10 Hz at 192 kHz, 20 Hz at 384 kHz),
+// where it works; at 192 kHz and below the range's 10 Hz is never raised.
+float VellumarProcessor::limitLowCut (float frequency, double sampleRate) noexcept
+{
+    return std::max (limitCutoff (frequency, sampleRate), (float) (sampleRate / 19200.0));
+}
+
 juce::String VellumarProcessor::bandParameterId (int bandNumber, const char* suffix)
 {
     return juce::String (bandNumber) + suffix;

@@ -99,6 +99,10 @@ public:
         below half the sample rate so that no coefficient becomes infinite. */
     static float limitCutoff (float frequency, double sampleRate) noexcept;
 
+    /** As `limitCutoff`, and no lower than rate / 19200 (10 Hz at 192 kHz): a high-pass below that ratio is more
+        than single precision can hold. */
+    static float limitLowCut (float frequency, double sampleRate) noexcept;
+
     //==============================================================================
     /** One equaliser band: listens to its five parameters, keeps the response-curve copy of its coefficients
         and owns the filter that processes the wet signal together with the smoother that retunes it.
