@@ -1,6 +1,9 @@
 # Debian's JUCE modules with the few mends in cmake/patches/ (applied in the order of their numbers), copied into
 # the build folder at configure time. Every JUCE target is pointed at the copy, so the library, the format wrappers
 # and the test hosts all compile one JUCE. The copy is made again only when a patch or the installed JUCE changes.
+# A patch must apply exactly, or the configure step stops with its name (ApplyJucePatches.cmake).
+
+include(${CMAKE_CURRENT_LIST_DIR}/ApplyJucePatches.cmake)
 
 set(VELLUMAR_JUCE_ORIGINAL_MODULES "${JUCE_MODULES_DIR}")
 set(VELLUMAR_JUCE_MODULES "${CMAKE_BINARY_DIR}/juce-modules")
@@ -9,7 +12,19 @@ file(GLOB VELLUMAR_JUCE_PATCHES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/cmake/pat
 list(SORT VELLUMAR_JUCE_PATCHES)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VELLUMAR_JUCE_PATCHES})
 
-set(stamp "${JUCE_VERSION} ${VELLUMAR_JUCE_ORIGINAL_MODULES}")
+# The stamp names the installed modules by their contents, so that a package update of the same JUCE version
+# makes the copy again.
+file(GLOB_RECURSE juce_files LIST_DIRECTORIES false RELATIVE "${VELLUMAR_JUCE_ORIGINAL_MODULES}"
+     "${VELLUMAR_JUCE_ORIGINAL_MODULES}/*")
+list(SORT juce_files)
+set(juce_listing "")
+foreach(juce_file IN LISTS juce_files)
+    file(MD5 "${VELLUMAR_JUCE_ORIGINAL_MODULES}/${juce_file}" hash)
+    string(APPEND juce_listing "${juce_file} ${hash}\n")
+endforeach()
+string(MD5 juce_hash "${juce_listing}")
+
+set(stamp "${JUCE_VERSION} ${VELLUMAR_JUCE_ORIGINAL_MODULES} ${juce_hash}")
 foreach(patch IN LISTS VELLUMAR_JUCE_PATCHES)
     file(MD5 "${patch}" hash)
     string(APPEND stamp " ${hash}")
@@ -22,16 +37,9 @@ if(EXISTS "${stamp_file}")
 endif()
 
 if(NOT old_stamp STREQUAL stamp)
-    find_program(VELLUMAR_PATCH_PROGRAM patch REQUIRED)
     file(REMOVE_RECURSE "${VELLUMAR_JUCE_MODULES}")
     file(COPY "${VELLUMAR_JUCE_ORIGINAL_MODULES}/" DESTINATION "${VELLUMAR_JUCE_MODULES}")
-    foreach(patch IN LISTS VELLUMAR_JUCE_PATCHES)
-        execute_process(COMMAND "${VELLUMAR_PATCH_PROGRAM}" --batch --quiet -p1 -d "${VELLUMAR_JUCE_MODULES}" -i "${patch}"
-                        RESULT_VARIABLE result)
-        if(NOT result EQUAL 0)
-            message(FATAL_ERROR "${patch} does not apply to the JUCE modules in ${VELLUMAR_JUCE_ORIGINAL_MODULES}")
-        endif()
-    endforeach()
+    vellumar_apply_juce_patches("${VELLUMAR_JUCE_MODULES}" ${VELLUMAR_JUCE_PATCHES})
     # The copy keeps the installed files' dates, older than anything compiled from a patched file before: a file
     # that a removed or changed patch no longer touches would not be compiled again. Dated now, every copied file
     # is newer than what was compiled from the previous copy.
