@@ -49,7 +49,7 @@ protected:
 
     void SetUp() override
     {
-        // Keep bundles installed in the user's ~/.lv2 out of the way: only this build's bundle is searched.
+        // A home of its own, so that nothing the user has installed or set (~/.lv2, ~/.vst3) is read.
         home = std::make_unique<juce::TemporaryFile>();
         home->getFile().createDirectory();
         setenv ("HOME", home->getFile().getFullPathName().toRawUTF8(), 1);
@@ -65,8 +65,12 @@ protected:
         }
         else
         {
+            // Only this build's bundle is searched, not what the machine has installed: the specification
+            // bundles that hosting needs come with JUCE's LV2 host.
+            const auto folder = juce::File (VELLUMAR_LV2_PATH).getParentDirectory().getFullPathName();
+            setenv ("LV2_PATH", folder.toRawUTF8(), 1);
             found = std::make_unique<juce::LV2PluginFormat>();
-            const auto uris = found->searchPathsForPlugins (juce::FileSearchPath (juce::File (VELLUMAR_LV2_PATH).getParentDirectory().getFullPathName()), true, false);
+            const auto uris = found->searchPathsForPlugins (juce::FileSearchPath (folder), true, false);
             for (const auto& uri : uris)
                 if (uri == "urn:quelt:vellumar")
                     found->findAllTypesForFile (foundTypes, uri);
