@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs every Debian package that the build, the tests and the tools need. Safe to run again: it is quiet
 # and installs nothing when everything is already there.
-# With --tests it also tries to install what only the test command uses: Ardour, for the test that runs the
-# plug-in in a real DAW. A machine whose package sources lack it still builds and tests; that one test then says
-# why it is skipped. The main job (the demo) never pulls in a DAW.
+# With --tests it also installs what only the test command uses: the LV2 specification bundles and a collection of
+# other LV2 plug-ins, so that the suite meets a machine as a Linux audio user has it (the hosting tests must see
+# only this build's bundle there), and tries to install Ardour, for the test that runs the plug-in in a real DAW.
+# A machine whose package sources lack Ardour still builds and tests; that one test then says why it is skipped.
+# The main job (the demo) never pulls in a DAW.
 set -euo pipefail
 
 packages=(
@@ -40,6 +42,13 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 if [ "${1:-}" = "--tests" ]; then
+    mapfile -t missing < <(missing_of lv2-dev x42-plugins)
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing for the tests: ${missing[*]}"
+        "${sudo_cmd[@]}" apt-get update -qq
+        "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+
     mapfile -t missing < <(missing_of ardour)
     if [ ${#missing[@]} -gt 0 ]; then
         echo "Installing for the Ardour test: ${missing[*]}"
