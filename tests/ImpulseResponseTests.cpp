@@ -246,20 +246,27 @@ TEST (ImpulseResponseSelection, ANameWithoutAPairKeepsThePreviousResponses)
 
 // The editor selects a pair on the message thread while the host prepares again on the audio thread (a block
 // longer than any before). Run under ThreadSanitizer in CI: no data race, no half-swapped pair.
-TEST (ImpulseResponseConcurrency, SelectionAndPreparationOnTwoThreads)
+TEST (ImpulseResponseConcurrency, SelectionPreparationAndDecayOnTwoThreads)
 {
     auto processor = makeProcessor();
     prepare (*processor, 44100.0, 256);
 
     std::atomic<bool> done { false };
+    // The host also moves Decay and holds it long enough for a retrim: by the loader thread, or by this one while
+    // it renders offline.
     std::thread audioThread ([&] {
-        juce::AudioBuffer<float> audio (2, 64);
+        juce::AudioBuffer<float> audio (2, 2048);
         juce::MidiBuffer midi;
         for (int round = 0; round < 12; ++round)
         {
+            processor->setNonRealtime (round % 3 == 0);
             processor->prepareToPlay (round % 2 == 0 ? 48000.0 : 44100.0, 128 + 64 * round);
-            audio.clear();
-            processor->processBlock (audio, midi);
+            setParameter (*processor, "Decay", 0.5f + 0.25f * (float) round);
+            for (int b = 0; b < 7; ++b)
+            {
+                audio.clear();
+                processor->processBlock (audio, midi);
+            }
         }
         done = true;
     });
