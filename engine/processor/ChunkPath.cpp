@@ -22,7 +22,7 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
     const int n = buffer.getNumSamples();
     const auto& p = chunkParameters;
-    followDecay (n);
+    followDecay (n); // a Decay that has held still at a new value has the responses trimmed to it
 
     const auto value = [] (const std::atomic<float>* parameter) { return parameter->load(); };
 
