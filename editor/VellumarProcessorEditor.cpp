@@ -88,6 +88,7 @@ VellumarProcessorEditor::~VellumarProcessorEditor()
 {
     juce::PopupMenu::dismissAllActiveMenus();
     stopTimer();
+    audioProcessor.decayDragging = false; // a drag the closing window cut short leaves Decay to the processor
 
     // Both power-switch attachments are declared before their buttons, so left to the member order they would
     // outlive the buttons and unregister from destroyed ones; they go first.
@@ -233,13 +234,18 @@ void VellumarProcessorEditor::createKnobs()
     {
         createSlider (slider, suffix);
 
-        // The end of a DECAY drag retrims the responses once, rather than at every step of the drag.
+        // The end of a DECAY drag retrims the responses once, rather than at every step of the drag or whenever
+        // the hand rests during it; the flag goes down only once the responses are trimmed for the drag's value.
         if (&slider == &decaySlider)
+        {
+            decaySlider.onDragStart = [this] { audioProcessor.decayDragging = true; };
             decaySlider.onDragEnd = [this]
             {
                 audioProcessor.updateIRParameters();
+                audioProcessor.decayDragging = false;
                 repaint();
             };
+        }
 
         createLabel (label, caption, &slider);
         attachment = std::make_unique<SliderAttachment> (apvts, parameterId, slider);

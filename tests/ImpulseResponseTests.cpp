@@ -1,4 +1,5 @@
 #include "AllocationCounter.h"
+#include "LockCounter.h"
 #include "TestHelpers.h"
 
 #include "engine/convolution/ImpulseResponses.h"
@@ -245,20 +246,27 @@ TEST (ImpulseResponseSelection, ANameWithoutAPairKeepsThePreviousResponses)
 
 // The editor selects a pair on the message thread while the host prepares again on the audio thread (a block
 // longer than any before). Run under ThreadSanitizer in CI: no data race, no half-swapped pair.
-TEST (ImpulseResponseConcurrency, SelectionAndPreparationOnTwoThreads)
+TEST (ImpulseResponseConcurrency, SelectionPreparationAndDecayOnTwoThreads)
 {
     auto processor = makeProcessor();
     prepare (*processor, 44100.0, 256);
 
     std::atomic<bool> done { false };
+    // The host also moves Decay and holds it long enough for a retrim: by the loader thread, or by this one while
+    // it renders offline.
     std::thread audioThread ([&] {
-        juce::AudioBuffer<float> audio (2, 64);
+        juce::AudioBuffer<float> audio (2, 2048);
         juce::MidiBuffer midi;
         for (int round = 0; round < 12; ++round)
         {
+            processor->setNonRealtime (round % 3 == 0);
             processor->prepareToPlay (round % 2 == 0 ? 48000.0 : 44100.0, 128 + 64 * round);
-            audio.clear();
-            processor->processBlock (audio, midi);
+            setParameter (*processor, "Decay", 0.5f + 0.25f * (float) round);
+            for (int b = 0; b < 7; ++b)
+            {
+                audio.clear();
+                processor->processBlock (audio, midi);
+            }
         }
         done = true;
     });
@@ -362,36 +370,50 @@ TEST (ImpulseResponseSelection, TheAudioThreadInstallsANewPairWithoutAllocating)
     juce::AudioBuffer<float> audio (2, 256);
     juce::MidiBuffer midi;
     juce::Random random (8);
-
-    // The editor picks Room 4 on the message thread; the audio thread hands it on and, once the loader thread has
-    // built the engines, takes them over: all inside processBlock, with nothing allocated there.
-    processor->irTypeIndex = 1;
-    processor->irNumber = 4;
-    processor->decodeIRPair();
-    processor->updateIRParameters();
-
     auto& engines = processor->convolutionPair;
-    const int sizesBefore[] { engines[0].getCurrentIRSize(), engines[1].getCurrentIRSize() };
-    size_t allocations = 0;
+    size_t allocations = 0, locks = 0;
     const auto playBlock = [&]
     {
         fillNoise (audio, random, 0.2f);
         AllocationCounter counter;
+        LockCounter lockCounter;
         processor->processBlock (audio, midi);
         allocations += counter.count();
+        locks += lockCounter.count();
         std::this_thread::yield();
     };
 
-    const auto installed = [&] { return engines[0].getCurrentIRSize() != sizesBefore[0]
-                                     && engines[1].getCurrentIRSize() != sizesBefore[1]; };
-    ASSERT_TRUE (waitUntil (installed, playBlock));
+    // The editor picks Room 4 on the message thread, then the host sets Decay on this, the processing thread. Each
+    // time the audio thread hands the pair on and, once the loader thread has built the engines, takes them over:
+    // all inside processBlock, with nothing allocated or locked there.
+    for (const bool byDecay : { false, true })
+    {
+        if (byDecay)
+        {
+            setParameter (*processor, "Decay", 1.0f);
+        }
+        else
+        {
+            processor->irTypeIndex = 1;
+            processor->irNumber = 4;
+            processor->decodeIRPair();
+            processor->updateIRParameters();
+        }
 
-    // On through the crossfade from the old engines, which are then handed back to the loader thread.
-    for (int b = 0; b < 200; ++b)
-        playBlock();
+        const int sizesBefore[] { engines[0].getCurrentIRSize(), engines[1].getCurrentIRSize() };
+        const auto installed = [&] { return engines[0].getCurrentIRSize() != sizesBefore[0]
+                                         && engines[1].getCurrentIRSize() != sizesBefore[1]; };
+        ASSERT_TRUE (waitUntil (installed, playBlock)) << byDecay;
+
+        // On through the crossfade from the old engines, which are then handed back to the loader thread.
+        for (int b = 0; b < 200; ++b)
+            playBlock();
+    }
 
     EXPECT_EQ (allocations, 0u);
+    EXPECT_EQ (locks, 0u);
     EXPECT_EQ (processor->loadedIrName, "Room4");
+    EXPECT_EQ (processor->loadedDecay, getParameter (*processor, "Decay"));
     EXPECT_FALSE (processor->collectResponses()); // taken over by the chunk path already
     EXPECT_TRUE (allFiniteAndNormal (audio));
 }
@@ -424,7 +446,8 @@ TEST (ImpulseResponseSelection, EverySwitchCrossfadesWithoutAClick)
         }
     };
 
-    // Every type into every other at least once, then the end of a Decay drag, which retrims the responses.
+    // Every type into every other at least once, then Decay changed by the host on this, the processing thread:
+    // the responses are retrimmed once it has held still.
     const struct { int type, number; float decay; } switches[] {
         { 1, 1, 0.0f }, { 2, 1, 0.0f }, { 3, 1, 0.0f }, { 4, 1, 0.0f }, { 0, 2, 0.0f }, { 2, 2, 0.0f },
         { 4, 2, 0.0f }, { 1, 2, 0.0f }, { 3, 2, 0.0f }, { 0, 3, 0.0f }, { 3, 3, 0.0f }, { 1, 3, 0.0f },
@@ -445,10 +468,11 @@ TEST (ImpulseResponseSelection, EverySwitchCrossfadesWithoutAClick)
             processor->irTypeIndex = change.type;
             processor->irNumber = change.number;
             processor->decodeIRPair();
+            processor->updateIRParameters();
         }
 
-        processor->updateIRParameters();
-        const auto switching = [&] { return ! processor->convolutionPair.isSwitching(); };
+        const auto switching = [&] { return processor->loadedDecay == getParameter (*processor, "Decay")
+                                            && ! processor->convolutionPair.isSwitching(); };
         ASSERT_TRUE (waitUntil (switching, [&] { play (blockSize); std::this_thread::sleep_for (std::chrono::milliseconds (1)); }));
         play (rate);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -42,15 +43,24 @@ class ParallelProcessors
 public:
     static_assert (N == 2, "the blend is defined for a pair");
 
-    /** `responses` is where trimmed responses are posted; it must outlive this object. */
-    ParallelProcessors (juce::dsp::ConvolutionMessageQueue& queue, ResponseMailbox& responses)
+    /** `responses` is where trimmed responses are posted; it must outlive this object. The loader thread calls
+        `beforeEachLook` before each look into the mailbox, so that it may post there first. */
+    ParallelProcessors (juce::dsp::ConvolutionMessageQueue& queue, ResponseMailbox& responses,
+                        std::function<void()> beforeEachLook = {})
         : processors (makeProcessors (queue, std::make_index_sequence<N>())),
           mailbox (responses),
-          spare (makeProcessors (spareQueue, std::make_index_sequence<N>()))
+          spare (makeProcessors (spareQueue, std::make_index_sequence<N>())),
+          lookingForWork (std::move (beforeEachLook))
     {
     }
 
     ~ParallelProcessors()
+    {
+        stopLoading();
+    }
+
+    /** Stops the loader thread for good; an owner whose members `beforeEachLook` uses calls it before they go. */
+    void stopLoading()
     {
         loader.stopThread (10000);
     }
@@ -119,6 +129,15 @@ public:
 
         spareState.store (idle, std::memory_order_release);
         return mailbox.collect ([this] (auto& a, auto& b) { build (running(), a, b); }) || changed;
+    }
+
+    /** Builds a posted pair into the idle engines on the calling thread, or waits while the loader finishes the one it
+        is building, so that the next `process` starts the switch to it. For audio that is not played in real time:
+        the new pair then comes in at the same sample on every run. It allocates and may wait. */
+    void buildPostedNow()
+    {
+        if (mailbox.hasPost() || spareState.load (std::memory_order_acquire) == building)
+            buildSpare();
     }
 
     /** True from the moment new responses are posted until the pair that plays them runs alone. */
@@ -198,8 +217,13 @@ private:
         void run() override
         {
             while (! threadShouldExit())
+            {
+                if (owner.lookingForWork)
+                    owner.lookingForWork();
+
                 if (! owner.buildSpare())
                     wait (5);
+            }
         }
 
     private:
@@ -267,7 +291,7 @@ private:
             spareState.store (idle, std::memory_order_release);
     }
 
-    // Loader thread: builds a posted pair into the idle engines. Returns whether it did.
+    // Builds a posted pair into the idle engines (the loader thread, or `buildPostedNow`). Returns whether it did.
     bool buildSpare()
     {
         const std::lock_guard<std::mutex> lock (bankMutex);
@@ -327,6 +351,7 @@ private:
     std::atomic<int> spareState { idle };
     int current = 0; // which pair runs: 0 `processors`, 1 `spare`
     int switchPosition = 0, inputMoveLength = 1, releaseLength = 1;
+    std::function<void()> lookingForWork;
     Loader loader { *this };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ParallelProcessors)

@@ -4,6 +4,7 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include <algorithm>
 #include <system_error>
 #include <thread>
 
@@ -115,9 +116,6 @@ void VellumarProcessor::updateIRParameters()
     if (irName == loadedIrName && decay == loadedDecay)
         return;
 
-    loadedIrName = irName;
-    loadedDecay = decay;
-
     // The responses are handed to the engines at their own rate, 44.1 kHz, and resampled there: trimmed at that rate,
     // the tail lasts Decay seconds at every processing rate.
     const auto trim = irTrimFor (decay, responseRate);
@@ -140,6 +138,51 @@ void VellumarProcessor::updateIRParameters()
 
     responseMailbox.post (std::move (irWorkA), std::move (irWorkB));
     convolutionPair.responsesPosted();
+
+    // Only now, so that whoever sees the new Decay here also sees the pair switching to it.
+    loadedIrName = irName;
+    loadedDecay = decay;
+}
+
+// A Decay change from anywhere (host automation or control, a preset, the editor's text box or wheel) retrims the
+// responses once Decay has held still for a quarter of a second of audio: a host's ramp, which moves at every block
+// (a block of 8192 samples at 44.1 kHz lasts 0.19 s), or a hand on a host's knob rebuilds once at its end, not at
+// every step, and a new Decay is still heard within about a third of a second. In real time the loader thread
+// trims and builds, and the pair switches over as after a selection. Audio that is not played in real time (an
+// export, a freewheel) does both in the chunk at which the hold ends, so a change comes in at the same sample on
+// every run, whatever the threads' timing.
+void VellumarProcessor::followDecay (int numSamples)
+{
+    const float decay = chunkParameters.decay->load();
+    const bool offline = isNonRealtime();
+
+    if (decay != heldDecay)
+    {
+        heldDecay = decay;
+        decayHeldSamples = 0;
+    }
+    else
+    {
+        decayHeldSamples = std::min (decayHoldSamples, decayHeldSamples + numSamples);
+    }
+
+    if (decayHeldSamples >= decayHoldSamples && decay != loadedDecay.load() && ! decayDragging.load())
+    {
+        if (offline)
+            updateIRParameters();
+        else
+            retrimWanted.store (true);
+    }
+
+    if (offline)
+        convolutionPair.buildPostedNow();
+}
+
+// Loader thread, before each look for responses to build.
+void VellumarProcessor::retrimWhenWanted()
+{
+    if (retrimWanted.exchange (false))
+        updateIRParameters();
 }
 
 bool VellumarProcessor::collectResponses()

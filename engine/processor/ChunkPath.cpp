@@ -22,6 +22,8 @@ void VellumarProcessor::processChunk (juce::AudioBuffer<float>& buffer)
 
     const int n = buffer.getNumSamples();
     const auto& p = chunkParameters;
+    followDecay (n); // a Decay that has held still at a new value has the responses trimmed to it
+
     const auto value = [] (const std::atomic<float>* parameter) { return parameter->load(); };
 
     // Final mix proportion, flip target and the switch fields.

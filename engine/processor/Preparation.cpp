@@ -46,6 +46,10 @@ void VellumarProcessor::prepareToPlay (double sampleRate, int hostBlockSize)
         loadedIrName.clear();
     }
 
+    heldDecay = apvts.getRawParameterValue (ids::decay)->load();
+    decayHeldSamples = 0;
+    decayHoldSamples = std::max (1, (int) (decayHoldSeconds * sampleRate));
+
     loadPairAtPreparation();
 }
 

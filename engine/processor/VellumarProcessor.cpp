@@ -83,11 +83,15 @@ void VellumarProcessor::cacheChunkParameters()
     p.lfoDepth = raw (ids::lfoDepth);
     p.drive = raw (ids::drive);
     p.sideChain = raw (ids::sideChain);
+    p.decay = raw (ids::decay);
     p.lrFlipButton = apvts.getParameter (ids::lrFlipButton);
 }
 
 VellumarProcessor::~VellumarProcessor()
 {
+    // The loader thread retrims through this processor's members, some of which go before the pair does.
+    convolutionPair.stopLoading();
+
     for (int n = 1; n <= (int) bands.size(); ++n)
         for (const auto* suffix : { ids::bandOn, ids::bandType, ids::bandFreq, ids::bandGain, ids::bandQ })
             apvts.removeParameterListener (bandParameterId (n, suffix), &bands[(size_t) n - 1]);

@@ -78,6 +78,14 @@ public:
         preparation). */
     void updateIRParameters();
 
+    /** Called by the chunk path with each chunk's length: once Decay has held still for `decayHoldSeconds` of audio
+        at a value the responses were not trimmed for, has them trimmed again (on the loader thread in real time,
+        here otherwise). Outside a DECAY drag in the editor, whose end retrims. */
+    void followDecay (int numSamples);
+
+    /** How long Decay must hold still before a change retrims the responses. */
+    static constexpr double decayHoldSeconds = 0.25;
+
     /** Builds a pair that `updateIRParameters` handed over into the running engines at once, if the pair's loader
         has not taken it yet. Called by a preparation or an offline render while no audio runs; while audio runs
         the loader builds the pair and the chunk path switches to it. */
@@ -156,12 +164,17 @@ public:
     std::atomic<bool> irLoaded { false };
     std::string irName;
     std::string loadedIrName;
-    float loadedDecay = -1.0f;
+    std::atomic<float> loadedDecay { -1.0f };
+    // Set by the chunk path when Decay has held still at a new value, taken by the loader thread.
+    std::atomic<bool> retrimWanted { false };
+    // Set by the editor while DECAY is dragged.
+    std::atomic<bool> decayDragging { false };
     juce::StringArray bandTypeNames { "Low Cut", "Low Shelf", "Peak", "High Shelf", "High Cut" };
     juce::AudioProcessorValueTreeState apvts;
     juce::dsp::ConvolutionMessageQueue convolutionQueue;
     ResponseMailbox responseMailbox; // declared before the pair, whose loader thread collects from it
-    ParallelProcessors<FixedLatencyConvolution, 2> convolutionPair { convolutionQueue, responseMailbox };
+    ParallelProcessors<FixedLatencyConvolution, 2> convolutionPair { convolutionQueue, responseMailbox,
+                                                                     [this] { retrimWhenWanted(); } };
     juce::dsp::ProcessSpec processSpec { 0.0, 0, 0 };
     std::atomic<bool> analyserDataReady { false };
     std::atomic<bool> analyserEnabled { false };
@@ -280,10 +293,17 @@ private:
         std::atomic<float>* lfoDepth = nullptr;
         std::atomic<float>* drive = nullptr;
         std::atomic<float>* sideChain = nullptr;
+        std::atomic<float>* decay = nullptr;
         juce::RangedAudioParameter* lrFlipButton = nullptr; // read as its normalised value
     };
 
     ChunkParameters chunkParameters;
+
+    // The Decay the chunk path last saw, and for how many samples it has held (up to `decayHoldSamples`).
+    float heldDecay = -1.0f;
+    int decayHeldSamples = 0, decayHoldSamples = 1;
+
+    void retrimWhenWanted();
 
     static BusesProperties makeBuses();
     void cacheChunkParameters();

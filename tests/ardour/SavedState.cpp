@@ -96,8 +96,8 @@ int savedStateMain (int argc, char* argv[])
 {
     const juce::String mode (argv[1]);
 
-    if (! ((mode == "select" && argc == 5) || (mode == "expect" && argc >= 4)))
-        return fail ("usage: vellumar-export-check select FILE TYPE NUMBER | expect FILE NAME=VALUE...");
+    if (! ((mode == "select" && argc >= 5) || (mode == "expect" && argc >= 4)))
+        return fail ("usage: vellumar-export-check select FILE TYPE NUMBER [ID=VALUE...] | expect FILE NAME=VALUE...");
 
     const juce::File file (juce::File::getCurrentWorkingDirectory().getChildFile (argv[2]));
     auto text = file.loadFileAsString();
@@ -144,6 +144,9 @@ int savedStateMain (int argc, char* argv[])
     {
         tree.setProperty ("irType", juce::String (argv[3]).getIntValue(), nullptr);
         tree.setProperty ("irNumber", juce::String (argv[4]).getIntValue(), nullptr);
+        for (int i = 5; i < argc; ++i)
+            tree.getChildWithProperty ("id", juce::String (argv[i]).upToFirstOccurrenceOf ("=", false, false))
+                .setProperty ("value", juce::String (argv[i]).fromFirstOccurrenceOf ("=", false, false).getDoubleValue(), nullptr);
         juce::MemoryOutputStream edited;
         tree.writeToStream (edited);
         edited << trailer;

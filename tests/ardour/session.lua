@@ -17,7 +17,8 @@ local settings = {
     -- skewed one, as in engine/parameters/ParameterLayout.cpp. The response switches are left alone: the plug-in
     -- follows them at its first preparation only, which comes before a host can set anything (roundtrip.sh selects
     -- the pair in the saved state instead).
-    { id = "Decay", name = "Decay", value = 1.0, low = 0.2, high = 10.0, centre = 3.0 },
+    -- Decay is automated instead, a flat line in Play mode, which the plug-in hears from Ardour only once it plays.
+    { id = "Decay", name = "Decay", value = 1.0, low = 0.2, high = 10.0, centre = 3.0, automated = true },
     { id = "Mix", name = "Mix", value = 60.0, low = 0.0, high = 100.0 },
     { id = "Character", name = "Character", value = 40.0, low = 0.0, high = 100.0 },
 }
@@ -176,7 +177,15 @@ local function insert ()
     if track:add_processor_by_index (proc, 0, nil, true) ~= 0 then fail ("cannot insert the plug-in") end
 
     for _, s in ipairs (settings) do
-        control (proc, s.id, s.name):set_value (hostValue (s), PBD.GroupControlDisposition.NoGroup)
+        local c = control (proc, s.id, s.name)
+        if s.automated then
+            for _, seconds in ipairs ({ 0, 60 }) do
+                c:alist ():add (Temporal.timepos_t (seconds * rate), hostValue (s), false, true)
+            end
+            c:set_automation_state (ARDOUR.AutoState.Play)
+        else
+            c:set_value (hostValue (s), PBD.GroupControlDisposition.NoGroup)
+        end
     end
     -- An LV2 gets the values in its next run() calls, so the engine runs a few cycles before the state is taken.
     ARDOUR.LuaAPI.usleep (300000)

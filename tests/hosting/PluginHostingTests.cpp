@@ -15,6 +15,8 @@
 #include <dlfcn.h>
 #include <map>
 #include <optional>
+#include <cstring>
+#include <thread>
 
 using namespace testing_helpers;
 
@@ -290,6 +292,61 @@ TEST_P (BuiltPlugin, WithoutAKeyDucksAsTheOtherFormatDoes)
     const auto level = outputLevel (*ours);
     EXPECT_LT (level, juce::Decibels::gainToDecibels (0.25 / std::sqrt (3.0)));
     EXPECT_NEAR (level, outputLevel (*theirs), 0.5);
+}
+
+// Decay moved by the host on the processing thread, as automation moves it: once it holds still the responses are
+// trimmed to it (by the loader thread in real time, otherwise in the block at which the hold ends), so the tail
+// after the input stops is the new Decay's (at the old one it is still at -25 dB after 0.6 s). Not in real time the
+// change comes in at the same sample on every run.
+TEST_P (BuiltPlugin, ADecayChangeFromTheHostIsHeardAndRendersOfflineAlike)
+{
+    ASSERT_EQ (types.size(), 1);
+    constexpr int rate = 44100, block = 512, stop = 4 * rate, length = stop + 2 * rate;
+
+    // Wet alone, Decay 3 s; after a second of noise the host sets 0.5 s; silence from the fourth second on.
+    const auto play = [&] (bool offline)
+    {
+        juce::AudioBuffer<float> output (1, length + block);
+        auto instance = create();
+        instance->setNonRealtime (offline);
+        instance->prepareToPlay (rate, block);
+        const auto& params = instance->getParameters();
+        const auto find = [&] (const char* name) { return *std::find_if (params.begin(), params.end(), [&] (auto* p) { return p->getName (100) == name; }); };
+        find ("Mix")->setValueNotifyingHost (1.0f);
+        juce::AudioBuffer<float> buffer (std::max (instance->getTotalNumInputChannels(), instance->getTotalNumOutputChannels()), block);
+        juce::MidiBuffer midi;
+        juce::Random random (4);
+        for (int start = 0; start < length; start += block)
+        {
+            if (start <= rate && rate < start + block)
+                find ("Decay")->setValueNotifyingHost (find ("Decay")->getValueForText ("0.5"));
+            buffer.clear();
+            if (start < stop)
+                fillNoise (buffer, random, 0.25f);
+            instance->processBlock (buffer, midi);
+            output.copyFrom (0, start, buffer, 0, 0, block);
+            if (! offline)
+                std::this_thread::sleep_for (std::chrono::milliseconds (2)); // the loader's time to build
+        }
+        return output;
+    };
+
+    // The tail's level over [from, to) seconds after the input stops (and the engines' latency), against the input's.
+    const auto tailDb = [] (const juce::AudioBuffer<float>& output, double from, double to)
+    {
+        const auto level = output.getRMSLevel (0, stop + 1024 + (int) (from * rate), (int) ((to - from) * rate));
+        return juce::Decibels::gainToDecibels (level / output.getRMSLevel (0, stop - rate, rate), -300.0f);
+    };
+
+    for (const bool offline : { false, true })
+    {
+        const auto output = play (offline);
+        EXPECT_GT (tailDb (output, 0.1, 0.3), -40.0f) << "offline " << offline;
+        EXPECT_LT (tailDb (output, 0.6, 1.0), -80.0f) << "offline " << offline;
+    }
+
+    const auto first = play (true), second = play (true);
+    EXPECT_EQ (std::memcmp (first.getReadPointer (0), second.getReadPointer (0), sizeof (float) * (size_t) length), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, BuiltPlugin, ::testing::Values (Format::vst3, Format::lv2), formatName);
