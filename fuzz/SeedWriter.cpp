@@ -3,6 +3,7 @@
 // Usage: vellumar-fuzz-seeds PRESET_FOLDER OUTPUT_FOLDER
 
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/HostileFiles.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
@@ -102,6 +103,14 @@ int main (int argc, char* argv[])
     cut.setSize (cut.getSize() / 2);
     writeWav ("cut-off.wav", cut);
 
+    for (const auto& [name, bytes] : hostilefiles::all())
+        writeWav (name.c_str(), bytes);
+
+    // A factory preset cut in half: its tree ends before its stream says it does.
+    juce::MemoryBlock preset;
+    presetFiles[0].loadFileAsData (preset);
+    presetDir.getChildFile ("cut-in-half.rev").replaceWithData (preset.getData(), preset.getSize() / 2);
+
     const std::pair<const char*, const char*> commandLines[] {
         { "plain", "in.wav\nout.wav" },
         { "options", "--block\n256\n--variable-blocks\n--tail\n2.5\n-q\nin.wav\nout.wav" },
@@ -110,6 +119,7 @@ int main (int argc, char* argv[])
         { "sidechain", "--sidechain\nkey.wav\n--preset\nhall.rev\nin.wav\nout.wav" },
         { "list", "--list-params" },
         { "units", "--set\nPreDelay=0.2s\n--set\n3Type=1.5\n--set\nMix=50dB\n--tail\n1e3\ncaf\xe9.wav\nout.wav" },
+        { "ends-options", "--preset\na.rev\n--preset\nb.rev\n--set\nDecay=0.2\n--\n-in.wav\n--quiet" },
     };
     // Written as bytes: not every line is UTF-8.
     for (const auto& [name, text] : commandLines)
