@@ -35,6 +35,17 @@ juce::MemoryBlock makeWav (double sampleRate, int channels, int bits, int numSam
     writer.reset();
     return result;
 }
+// The audio files of the renderer's hostile table, and a factory preset cut in half: its tree ends before its
+// stream says it does.
+void writeHostileSeeds (const juce::File& preset, const juce::File& presetDir, const juce::File& wavDir)
+{
+    for (const auto& [name, bytes] : hostilefiles::all())
+        wavDir.getChildFile (name).replaceWithData (bytes.getData(), bytes.getSize());
+
+    juce::MemoryBlock presetBytes;
+    preset.loadFileAsData (presetBytes);
+    presetDir.getChildFile ("cut-in-half.rev").replaceWithData (presetBytes.getData(), presetBytes.getSize() / 2);
+}
 } // namespace
 
 int main (int argc, char* argv[])
@@ -102,14 +113,7 @@ int main (int argc, char* argv[])
     auto cut = makeWav (44100.0, 2, 16, 300);
     cut.setSize (cut.getSize() / 2);
     writeWav ("cut-off.wav", cut);
-
-    for (const auto& [name, bytes] : hostilefiles::all())
-        writeWav (name.c_str(), bytes);
-
-    // A factory preset cut in half: its tree ends before its stream says it does.
-    juce::MemoryBlock preset;
-    presetFiles[0].loadFileAsData (preset);
-    presetDir.getChildFile ("cut-in-half.rev").replaceWithData (preset.getData(), preset.getSize() / 2);
+    writeHostileSeeds (presetFiles[0], presetDir, wavDir);
 
     const std::pair<const char*, const char*> commandLines[] {
         { "plain", "in.wav\nout.wav" },

@@ -85,6 +85,14 @@ Reading readNumber (const juce::String& text, const juce::String& unit, double& 
     return known ? Reading::wrongUnit : Reading::notANumber;
 }
 
+// The bounds are floats: 0.2 is held as 0.200000003, above the 0.2 that --list-params prints and a user types. A
+// value within a float's precision of a bound counts as the bound.
+bool withinRange (double value, const juce::NormalisableRange<float>& range)
+{
+    const auto slack = [] (float bound) { return 1.0e-6 * std::abs ((double) bound); };
+    return std::isfinite (value) && value >= range.start - slack (range.start) && value <= range.end + slack (range.end);
+}
+
 juce::String rangeText (const juce::NormalisableRange<float>& range)
 {
     return juce::String (range.start) + " to " + juce::String (range.end);
@@ -120,11 +128,7 @@ bool applySetting (VellumarProcessor& processor, const juce::String& id, const j
 
     if (reading == Reading::number)
     {
-        // The bounds are floats: 0.2 is held as 0.200000003, above the 0.2 that --list-params prints and a user
-        // types. A value within a float's precision of a bound is taken as the bound.
-        const auto slack = [] (float bound) { return 1.0e-6 * std::abs ((double) bound); };
-
-        if (! std::isfinite (value) || value < range.start - slack (range.start) || value > range.end + slack (range.end))
+        if (! withinRange (value, range))
         {
             error = "value \"" + text + "\" for " + id + " is outside its range, " + rangeText (range);
             return false;
