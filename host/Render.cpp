@@ -392,9 +392,12 @@ int runRender (const RenderOptions& options, std::ostream& out, std::ostream& er
         return 0;
     }
 
+    // The output is checked and opened first, so that an unwritable path costs no reading or rendering.
     RenderInput audio;
+    OutputFile outputFile;
 
-    if (! outputIsNew (options, error) || ! readRenderInput (options, audio, error))
+    if (! outputIsNew (options, error) || ! outputFile.open (options.output, error)
+        || ! readRenderInput (options, audio, error))
         return fail (error);
 
     for (const auto& note : audio.notes)
@@ -411,11 +414,6 @@ int runRender (const RenderOptions& options, std::ostream& out, std::ostream& er
     const double tail = options.tailSeconds.value_or (decay + preDelay + 0.5);
     // At most an hour of input and ten minutes of tail at 384 kHz: well inside an int.
     const int total = audio.input.getNumSamples() + (int) std::ceil (tail * sampleRate);
-
-    // Opened before the render, so that an unwritable path costs no rendering.
-    OutputFile outputFile;
-    if (! outputFile.open (options.output, error))
-        return fail (error);
 
     auto writer = openOutput (outputFile, options.output, sampleRate, processor->getTotalNumOutputChannels(), error);
     if (writer == nullptr)

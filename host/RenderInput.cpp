@@ -89,17 +89,19 @@ bool allFinite (const juce::AudioBuffer<float>& buffer, const Source& source, ju
 
 // JUCE's MP3 reader takes its length from a frame count in the file's first frame, or guesses it from the file's
 // size, and gives silence for whatever it cannot decode: a 2 kB file that claims an hour would become an hour. The
-// frames are decoded a block at a time until the decoder finds no more, so the audio is what the file holds.
+// frames are decoded a block at a time until the decoder finds no more, so the audio is what the file holds. A
+// frame of 1152 samples takes more than 18 bytes, so the decoding also stops where the file could hold no more.
 bool decodeMp3 (juce::AudioFormatReader& reader, juce::AudioBuffer<float>& audio, const Source& source,
                 juce::StringArray& notes, juce::String& error)
 {
     constexpr int block = 1152; // an MPEG-1 layer III frame
     const int channels = (int) reader.numChannels;
     const auto longest = (juce::int64) reader.sampleRate * 3600;
+    const auto most = 64 * reader.input->getTotalLength() + block;
     std::vector<float> samples[2];
     float decoded[2][block];
 
-    for (juce::int64 position = 0;; position += block)
+    for (juce::int64 position = 0; position < most; position += block)
     {
         int* destinations[] { reinterpret_cast<int*> (decoded[0]), reinterpret_cast<int*> (decoded[1]) };
         const bool more = reader.readSamples (destinations, channels, 0, position, block);

@@ -29,7 +29,8 @@ struct Run
 // Runs a built tool (vellumar-render unless told otherwise) with the arguments; standard output and error together.
 // A tool that crashes gives 128 + the signal's number (JUCE's child process reports such an end as exit code 0).
 // With `shell`, a shell runs those commands first and then the tool in its own process; with `signal`, that signal
-// is sent as soon as a file whose name starts with `.vellumar-render-` appears in `watched`.
+// is sent in the middle of the render: once a file in `watched` whose name starts with `.vellumar-render-` holds a
+// megabyte.
 Run runRender (const juce::StringArray& args, const char* tool = VELLUMAR_RENDER_PATH, const char* shell = nullptr,
                int signal = 0, const juce::File& watched = {})
 {
@@ -42,10 +43,13 @@ Run runRender (const juce::StringArray& args, const char* tool = VELLUMAR_RENDER
     if (! child.started())
         return { -1, "could not start " + juce::String (tool) };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds (60);
-    while (signal != 0 && child.running() && std::chrono::steady_clock::now() < deadline
-           && watched.findChildFiles (juce::File::findFiles, false, ".vellumar-render-*").isEmpty())
+    const auto writing = [&watched] {
+        const auto files = watched.findChildFiles (juce::File::findFiles, false, ".vellumar-render-*");
+        return ! files.isEmpty() && files[0].getSize() > (1 << 20);
+    };
+    while (signal != 0 && child.running() && std::chrono::steady_clock::now() < deadline && ! writing())
         std::this_thread::sleep_for (std::chrono::milliseconds (2));
-    if (signal != 0)
+    if (signal != 0 && child.running())
         child.signal (signal);
     const bool ended = child.waitForExit (120000);
     return { ended ? child.exitCode() : -1, child.outputText() };
