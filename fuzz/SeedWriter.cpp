@@ -3,6 +3,7 @@
 // Usage: vellumar-fuzz-seeds PRESET_FOLDER OUTPUT_FOLDER
 
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/HostileFiles.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
@@ -33,6 +34,17 @@ juce::MemoryBlock makeWav (double sampleRate, int channels, int bits, int numSam
     writer->writeFromAudioSampleBuffer (buffer, 0, numSamples);
     writer.reset();
     return result;
+}
+// The audio files of the renderer's hostile table, and a factory preset cut in half: its tree ends before its
+// stream says it does.
+void writeHostileSeeds (const juce::File& preset, const juce::File& presetDir, const juce::File& wavDir)
+{
+    for (const auto& [name, bytes] : hostilefiles::all())
+        wavDir.getChildFile (name).replaceWithData (bytes.getData(), bytes.getSize());
+
+    juce::MemoryBlock presetBytes;
+    preset.loadFileAsData (presetBytes);
+    presetDir.getChildFile ("cut-in-half.rev").replaceWithData (presetBytes.getData(), presetBytes.getSize() / 2);
 }
 } // namespace
 
@@ -101,6 +113,7 @@ int main (int argc, char* argv[])
     auto cut = makeWav (44100.0, 2, 16, 300);
     cut.setSize (cut.getSize() / 2);
     writeWav ("cut-off.wav", cut);
+    writeHostileSeeds (presetFiles[0], presetDir, wavDir);
 
     const std::pair<const char*, const char*> commandLines[] {
         { "plain", "in.wav\nout.wav" },
@@ -110,6 +123,7 @@ int main (int argc, char* argv[])
         { "sidechain", "--sidechain\nkey.wav\n--preset\nhall.rev\nin.wav\nout.wav" },
         { "list", "--list-params" },
         { "units", "--set\nPreDelay=0.2s\n--set\n3Type=1.5\n--set\nMix=50dB\n--tail\n1e3\ncaf\xe9.wav\nout.wav" },
+        { "ends-options", "--preset\na.rev\n--preset\nb.rev\n--set\nDecay=0.2\n--\n-in.wav\n--quiet" },
     };
     // Written as bytes: not every line is UTF-8.
     for (const auto& [name, text] : commandLines)

@@ -74,27 +74,6 @@ namespace
         std::FILE* file;
         juce::int64 length = 0;
     };
-
-    class StdioOutputStream final : public juce::OutputStream
-    {
-    public:
-        explicit StdioOutputStream (std::FILE* f) : file (f) {}
-        ~StdioOutputStream() override { std::fclose (file); }
-
-        void flush() override { failed = std::fflush (file) != 0 || failed; }
-        juce::int64 getPosition() override { return (juce::int64) ftello (file); }
-        bool setPosition (juce::int64 position) override { return fseeko (file, (off_t) position, SEEK_SET) == 0; }
-
-        bool write (const void* data, size_t numBytes) override
-        {
-            failed = std::fwrite (data, 1, numBytes, file) != numBytes || failed;
-            return ! failed;
-        }
-
-    private:
-        std::FILE* file;
-        bool failed = false;
-    };
 } // namespace
 
 juce::String argumentText (const char* bytes)
@@ -152,10 +131,18 @@ std::string pathOf (const juce::File& file)
     return bytesOf (file.getFullPathName());
 }
 
-bool isRegularFile (const juce::File& file)
+juce::String whyNotAFile (const juce::File& file)
 {
     std::error_code ignored;
-    return std::filesystem::is_regular_file (std::filesystem::path (pathOf (file)), ignored);
+    const auto status = std::filesystem::status (std::filesystem::path (pathOf (file)), ignored);
+
+    if (std::filesystem::is_regular_file (status))
+        return {};
+
+    if (std::filesystem::is_directory (status))
+        return "is a folder";
+
+    return std::filesystem::exists (status) ? "is not a regular file" : "not found";
 }
 
 bool isSameFile (const juce::File& a, const juce::File& b)
@@ -169,14 +156,6 @@ std::unique_ptr<juce::InputStream> openForReading (const juce::File& file)
 {
     if (auto* f = std::fopen (pathOf (file).c_str(), "rb"))
         return std::make_unique<StdioInputStream> (f);
-
-    return nullptr;
-}
-
-std::unique_ptr<juce::OutputStream> openForWriting (const juce::File& file)
-{
-    if (auto* f = std::fopen (pathOf (file).c_str(), "wb"))
-        return std::make_unique<StdioOutputStream> (f);
 
     return nullptr;
 }

@@ -27,15 +27,13 @@ std::string bytesOf (const juce::String& text);
 /** The bytes of the file's full path as the system knows it. */
 std::string pathOf (const juce::File& file);
 
-/** True when the path names an existing regular file (symbolic links followed). */
-bool isRegularFile (const juce::File& file);
+/** Why the path cannot be read as a file: "not found", "is a folder" or "is not a regular file" (a FIFO, a
+    device); empty for an existing regular file (symbolic links followed). */
+juce::String whyNotAFile (const juce::File& file);
 
 /** True when both paths name the same existing file. */
 bool isSameFile (const juce::File& a, const juce::File& b);
 
 /** Opens the file for reading, or nothing. */
 std::unique_ptr<juce::InputStream> openForReading (const juce::File& file);
-
-/** Creates the file, or empties it, for writing; nothing when that is not possible. */
-std::unique_ptr<juce::OutputStream> openForWriting (const juce::File& file);
 } // namespace pathbytes

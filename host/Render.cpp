@@ -4,6 +4,7 @@
 #include "engine/parameters/ParameterIds.h"
 #include "engine/processor/VellumarProcessor.h"
 #include "engine/state/StateData.h"
+#include "host/OutputFile.h"
 #include "host/PathBytes.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -84,6 +85,14 @@ Reading readNumber (const juce::String& text, const juce::String& unit, double& 
     return known ? Reading::wrongUnit : Reading::notANumber;
 }
 
+// The bounds are floats: 0.2 is held as 0.200000003, above the 0.2 that --list-params prints and a user types. A
+// value within a float's precision of a bound counts as the bound.
+bool withinRange (double value, const juce::NormalisableRange<float>& range)
+{
+    const auto slack = [] (float bound) { return 1.0e-6 * std::abs ((double) bound); };
+    return std::isfinite (value) && value >= range.start - slack (range.start) && value <= range.end + slack (range.end);
+}
+
 juce::String rangeText (const juce::NormalisableRange<float>& range)
 {
     return juce::String (range.start) + " to " + juce::String (range.end);
@@ -119,7 +128,7 @@ bool applySetting (VellumarProcessor& processor, const juce::String& id, const j
 
     if (reading == Reading::number)
     {
-        if (! std::isfinite (value) || value < range.start || value > range.end)
+        if (! withinRange (value, range))
         {
             error = "value \"" + text + "\" for " + id + " is outside its range, " + rangeText (range);
             return false;
@@ -197,48 +206,47 @@ juce::String describeParameters (VellumarProcessor& processor)
 
 namespace
 {
-// The preset first, then the --set values in their order; false with the reason in `error`.
-bool applyPresetAndSettings (VellumarProcessor& processor, const RenderOptions& options, std::ostream& err,
-                             juce::String& error)
+// Reads the preset through the name's own bytes (it need not be UTF-8) and applies it; false with the reason in
+// `error`. The plug-in's own report of a refused preset goes to standard output, except with --quiet.
+bool applyPresetFile (VellumarProcessor& processor, const RenderOptions& options, std::ostream& out,
+                      std::ostream& err, juce::String& error)
 {
-    if (options.preset != juce::File())
+    const auto& file = options.preset;
+
+    if (const auto problem = pathbytes::whyNotAFile (file); problem.isNotEmpty())
     {
-        if (! pathbytes::isRegularFile (options.preset))
-        {
-            error = "preset file not found: " + options.preset.getFullPathName();
-            return false;
-        }
-
-        // JUCE opens files by UTF-8 names only; a preset with another name is read through a copy.
-        juce::TemporaryFile copy (".rev");
-        auto presetFile = options.preset;
-
-        if (pathbytes::holdsForeignBytes (presetFile.getFullPathName()))
-        {
-            auto in = pathbytes::openForReading (presetFile);
-            juce::FileOutputStream out (copy.getFile());
-            if (in == nullptr || ! out.openedOk() || out.writeFromInputStream (*in, -1) != in->getTotalLength()
-                || ! (out.flush(), out.getStatus().wasOk()))
-            {
-                error = "cannot read the preset file: " + options.preset.getFullPathName();
-                return false;
-            }
-            presetFile = copy.getFile();
-        }
-
-        const auto before = processor.apvts.copyState().toXmlString();
-
-        if (! processor.loadPreset (presetFile))
-        {
-            error = "the preset file is not a preset of this plug-in (damaged, empty or of another kind): "
-                    + options.preset.getFullPathName();
-            return false;
-        }
-
-        if (processor.apvts.copyState().toXmlString() == before && ! options.quiet)
-            err << "vellumar-render: note: the preset " << pathbytes::bytesOf (options.preset.getFileName())
-                << " changed no setting\n";
+        error = "preset file " + problem + ": " + file.getFullPathName();
+        return false;
     }
+
+    auto in = pathbytes::openForReading (file);
+    juce::MemoryBlock bytes;
+    if (in != nullptr)
+        in->readIntoMemoryBlock (bytes, VellumarProcessor::longestPreset);
+
+    const auto before = processor.apvts.copyState().toXmlString();
+
+    if (in == nullptr || ! processor.applyPreset (bytes.getData(), bytes.getSize()))
+    {
+        if (! options.quiet)
+            out << "LOAD PRESET ERROR\n" << std::flush;
+        error = "the preset file is not a preset of this plug-in (damaged, empty or of another kind): "
+                + file.getFullPathName();
+        return false;
+    }
+
+    if (processor.apvts.copyState().toXmlString() == before && ! options.quiet)
+        err << "vellumar-render: note: the preset " << pathbytes::bytesOf (file.getFileName()) << " changed no setting\n";
+
+    return true;
+}
+
+// The preset first, then the --set values in their order; false with the reason in `error`.
+bool applyPresetAndSettings (VellumarProcessor& processor, const RenderOptions& options, std::ostream& out,
+                             std::ostream& err, juce::String& error)
+{
+    if (options.preset != juce::File() && ! applyPresetFile (processor, options, out, err, error))
+        return false;
 
     for (const auto& [id, text] : options.settings)
         if (! applySetting (processor, id, text, error))
@@ -324,25 +332,17 @@ bool renderBlocks (VellumarProcessor& processor, const RenderInput& audio, const
     return writer.flush();
 }
 
-// A 32-bit float WAV writer, opened through the name's own bytes; nothing, with the reason in `error`, when the
-// file cannot be written.
-std::unique_ptr<juce::AudioFormatWriter> openOutput (const juce::File& file, double sampleRate, int numChannels,
-                                                     juce::String& error)
+// A 32-bit float WAV writer on the output's stream; nothing, with the reason in `error`, when there is none.
+std::unique_ptr<juce::AudioFormatWriter> openOutput (OutputFile& file, const juce::File& name, double sampleRate,
+                                                     int numChannels, juce::String& error)
 {
-    auto stream = pathbytes::openForWriting (file);
-
-    if (stream == nullptr)
-    {
-        error = "cannot write the output file: " + file.getFullPathName();
-        return nullptr;
-    }
-
+    auto stream = file.takeStream();
     std::unique_ptr<juce::AudioFormatWriter> writer (
         juce::WavAudioFormat().createWriterFor (stream.get(), sampleRate, (unsigned int) numChannels, 32, {}, 0));
 
     if (writer == nullptr)
     {
-        error = "cannot write a WAV file here: " + file.getFullPathName();
+        error = "cannot write a WAV file here: " + name.getFullPathName();
         return nullptr;
     }
 
@@ -353,7 +353,8 @@ std::unique_ptr<juce::AudioFormatWriter> openOutput (const juce::File& file, dou
 // The output must not overwrite a file the render reads.
 bool outputIsNew (const RenderOptions& options, juce::String& error)
 {
-    for (const auto& [file, what] : { std::pair (options.input, "input"), std::pair (options.sidechain, "side-chain") })
+    for (const auto& [file, what] : { std::pair (options.input, "input"), std::pair (options.sidechain, "side-chain"),
+                                      std::pair (options.preset, "preset") })
     {
         if (file != juce::File() && (file == options.output || pathbytes::isSameFile (file, options.output)))
         {
@@ -384,22 +385,26 @@ int runRender (const RenderOptions& options, std::ostream& out, std::ostream& er
 
     if (options.listParameters)
     {
-        if (! applyPresetAndSettings (*processor, options, err, error))
+        if (! applyPresetAndSettings (*processor, options, out, err, error))
             return fail (error);
 
         out << describeParameters (*processor);
         return 0;
     }
 
+    // The output is checked and opened first, so that an unwritable path costs no reading or rendering.
     RenderInput audio;
+    OutputFile outputFile;
 
-    if (! outputIsNew (options, error) || ! readRenderInput (options, audio, error))
+    if (! outputIsNew (options, error) || ! outputFile.open (options.output, error)
+        || ! readRenderInput (options, audio, error))
         return fail (error);
 
     for (const auto& note : audio.notes)
-        err << "vellumar-render: note: " << pathbytes::bytesOf (note) << "\n";
+        if (! options.quiet)
+            err << "vellumar-render: note: " << pathbytes::bytesOf (note) << "\n";
 
-    if (! applyPresetAndSettings (*processor, options, err, error)
+    if (! applyPresetAndSettings (*processor, options, out, err, error)
         || ! prepareForFiles (*processor, audio, options.blockSize, error))
         return fail (error);
 
@@ -410,17 +415,20 @@ int runRender (const RenderOptions& options, std::ostream& out, std::ostream& er
     // At most an hour of input and ten minutes of tail at 384 kHz: well inside an int.
     const int total = audio.input.getNumSamples() + (int) std::ceil (tail * sampleRate);
 
-    // Opened before the render, so that an unwritable path costs no rendering.
-    const auto writer = openOutput (options.output, sampleRate, processor->getTotalNumOutputChannels(), error);
+    auto writer = openOutput (outputFile, options.output, sampleRate, processor->getTotalNumOutputChannels(), error);
     if (writer == nullptr)
         return fail (error);
 
     double processingSeconds = 0.0;
     const bool written = renderBlocks (*processor, audio, options, total, *writer, err, processingSeconds);
     processor->releaseResources();
+    writer.reset(); // completes the file's header
 
     if (! written)
         return fail ("writing the output file failed: " + options.output.getFullPathName());
+
+    if (! outputFile.complete (error))
+        return fail (error);
 
     const double audioSeconds = total / sampleRate;
 

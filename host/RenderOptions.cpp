@@ -20,8 +20,9 @@ juce::String renderUsage()
            "  --preset FILE         load a preset file before the --set values are applied\n"
            "  --tail SECONDS        length of the tail after the input (default: Decay + pre-delay + 0.5 s)\n"
            "  --list-params         list every parameter: ID, name, range, default and value text\n"
-           "  --quiet               no progress output\n"
-           "  --help                this text\n";
+           "  --quiet               print nothing but errors\n"
+           "  --help                this text\n"
+           "  --                    ends the options: what follows are file names (for a name that starts with -)\n";
 }
 
 namespace
@@ -48,7 +49,13 @@ bool readValue (const juce::String& arg, const juce::String& value, RenderOption
 
     if (arg == "--sidechain" || arg == "--preset")
     {
-        (arg == "--sidechain" ? options.sidechain : options.preset) = juce::File::getCurrentWorkingDirectory().getChildFile (value);
+        auto& file = arg == "--sidechain" ? options.sidechain : options.preset;
+        if (file != juce::File())
+        {
+            error = arg + " is given twice";
+            return false;
+        }
+        file = juce::File::getCurrentWorkingDirectory().getChildFile (value);
     }
     else if (arg == "--block")
     {
@@ -89,14 +96,23 @@ std::optional<RenderOptions> parseRenderOptions (const juce::StringArray& args, 
 {
     RenderOptions options;
     juce::StringArray positional;
+    bool optionsEnded = false;
 
     for (int i = 0; i < args.size(); ++i)
     {
         const auto& arg = args[i];
-        if (arg.startsWith ("-") && arg.length() > 1 && ! isText (args, i, error))
+        if (! optionsEnded && arg.startsWith ("-") && arg.length() > 1 && ! isText (args, i, error))
             return {};
 
-        if (arg == "--help" || arg == "-h")
+        if (optionsEnded)
+        {
+            positional.add (arg);
+        }
+        else if (arg == "--")
+        {
+            optionsEnded = true;
+        }
+        else if (arg == "--help" || arg == "-h")
         {
             options.showHelp = true;
         }

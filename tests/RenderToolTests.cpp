@@ -1,15 +1,20 @@
 #include "ProcessTestHelpers.h"
 #include "TestHelpers.h"
 
+#include "fuzz/HostileFiles.h"
 #include "host/Render.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string_view>
+
+#include <sys/stat.h>
 
 using namespace testing_helpers;
 
@@ -23,17 +28,45 @@ struct Run
 
 // Runs a built tool (vellumar-render unless told otherwise) with the arguments; standard output and error together.
 // A tool that crashes gives 128 + the signal's number (JUCE's child process reports such an end as exit code 0).
-Run runRender (const juce::StringArray& args, const char* tool = VELLUMAR_RENDER_PATH)
+// With `shell`, a shell runs those commands first and then the tool in its own process; with `signal`, that signal
+// is sent in the middle of the render: once a file in `watched` whose name starts with `.vellumar-render-` holds a
+// megabyte.
+Run runRender (const juce::StringArray& args, const char* tool = VELLUMAR_RENDER_PATH, const char* shell = nullptr,
+               int signal = 0, const juce::File& watched = {})
 {
     std::vector<std::string> command { tool };
+    if (shell != nullptr)
+        command = { "/bin/sh", "-c", std::string (shell) + " exec \"$0\" \"$@\"", tool };
     for (const auto& arg : args)
         command.push_back (arg.toStdString());
     process_testing::Child child (command, {});
     if (! child.started())
         return { -1, "could not start " + juce::String (tool) };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds (60);
+    const auto writing = [&watched] {
+        const auto files = watched.findChildFiles (juce::File::findFiles, false, ".vellumar-render-*");
+        return ! files.isEmpty() && files[0].getSize() > (1 << 20);
+    };
+    while (signal != 0 && child.running() && std::chrono::steady_clock::now() < deadline && ! writing())
+        std::this_thread::sleep_for (std::chrono::milliseconds (2));
+    if (signal != 0 && child.running())
+        child.signal (signal);
     const bool ended = child.waitForExit (120000);
     return { ended ? child.exitCode() : -1, child.outputText() };
 }
+
+// A row of the table of hostile requests: the command line, what the renderer must answer, and the output it
+// must leave when it succeeds.
+struct Case
+{
+    juce::StringArray args;
+    int exitCode;
+    const char* message;
+    int frames = -1;             // the output's length when it is written (-1: not checked)
+    float peak = 0.0f;           // the output's level must reach this
+    const char* shell = nullptr; // commands a shell runs before the renderer, in the same process
+    int signal = 0;              // sent to the renderer once it writes its output
+};
 
 class RenderTool : public ::testing::Test
 {
@@ -60,6 +93,64 @@ protected:
         juce::WavAudioFormat wav;
         std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (file.createOutputStream().release(), rate, (unsigned) channels, 24, {}, 0));
         writer->writeFromAudioSampleBuffer (audio, 0, length);
+        return file;
+    }
+
+    // Every file in the folder but the output, with its size and time of change.
+    std::map<juce::String, std::pair<juce::int64, juce::int64>> listing() const
+    {
+        std::map<juce::String, std::pair<juce::int64, juce::int64>> files;
+        for (const auto& f : folder.findChildFiles (juce::File::findFilesAndDirectories, false, "*"))
+            if (f.getFileName() != "out.wav")
+                files[f.getFileName()] = { f.getSize(), f.getLastModificationTime().toMilliseconds() };
+        return files;
+    }
+
+    // Runs each row as a user runs the renderer and checks what it leaves: the exit code, the message, the output
+    // (a WAV of finite samples at a sane level, or the old output untouched when the render fails), the other
+    // files in the folder (unchanged, no temporary file left), and with --quiet nothing but errors. Returns each
+    // row's time in seconds.
+    std::vector<double> runCases (const std::vector<Case>& cases)
+    {
+        const auto out = folder.getChildFile ("out.wav");
+        std::vector<double> seconds;
+
+        for (const auto& c : cases)
+        {
+            const auto what = c.args.joinIntoString (" ");
+            out.replaceWithText ("the old output");
+            const auto before = listing();
+            const auto start = std::chrono::steady_clock::now();
+            const auto run = runRender (c.args, VELLUMAR_RENDER_PATH, c.shell, c.signal, folder);
+            seconds.push_back (std::chrono::duration<double> (std::chrono::steady_clock::now() - start).count());
+
+            EXPECT_EQ (run.exitCode, c.exitCode) << what << "\n" << run.output;
+            EXPECT_TRUE (run.output.contains (juce::String (juce::CharPointer_UTF8 (c.message)))) << what << "\n" << run.output;
+            EXPECT_EQ (listing(), before) << what;
+
+            double rate = 0;
+            unsigned int bits = 0;
+            const auto audio = c.exitCode == 0 ? readWav (out, rate, bits) : juce::AudioBuffer<float>();
+            const auto peak = audio.getNumSamples() > 0 ? audio.getMagnitude (0, audio.getNumSamples()) : 0.0f;
+            EXPECT_EQ (c.exitCode == 0 ? juce::String() : out.loadFileAsString(), c.exitCode == 0 ? "" : "the old output") << what;
+            EXPECT_TRUE (c.frames < 0 || audio.getNumSamples() == c.frames) << what << ": " << audio.getNumSamples() << " frames";
+            EXPECT_TRUE (allFiniteAndNormal (audio) && peak >= c.peak && peak < 4.0f) << what << ": peak " << peak;
+
+            juce::StringArray lines;
+            lines.addLines (run.output.trim());
+            lines.removeEmptyStrings();
+            const bool quiet = c.args.contains ("--quiet") && c.exitCode != 2; // a usage error shows the usage
+            for (const auto& line : lines)
+                EXPECT_TRUE (! quiet || (line.startsWith ("vellumar-render: ") && ! line.contains ("note:"))) << what << ": " << line;
+        }
+
+        return seconds;
+    }
+
+    juce::File writeBytes (const juce::String& name, const juce::MemoryBlock& bytes)
+    {
+        const auto file = folder.getChildFile (name);
+        file.replaceWithData (bytes.getData(), bytes.getSize());
         return file;
     }
 
@@ -182,32 +273,13 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
         twelveBit.replaceWithData (bytes.getData(), bytes.getDataSize());
     }
 
-    // A damaged MP3 frame whose intensity-stereo bands would have JUCE's decoder write past a granule (the
-    // sanitizer build stops on it).
-    const auto damagedMp3 = folder.getChildFile ("damaged.mp3");
-    {
-        juce::MemoryOutputStream bytes;
-        const unsigned char frame[] = { 0x4a, 0xef, 0xff, 0xff, 0xff, 0xff, 0xff, 0xfb, 0x27, 0x58, 0x8f, 0xc1, 0x47, 0x6f, 0x25,
-                                        0x22, 0x46, 0xc3, 0x21, 0xcb, 0x22, 0x41, 0x98, 0xc5, 0xb5, 0x10, 0x20, 0xc4, 0x7f, 0xc8 };
-        bytes.write (frame, sizeof (frame));
-        bytes.writeRepeatedByte (0x1b, 12);
-        bytes.writeRepeatedByte (0xff, 8);
-        bytes.writeRepeatedByte (0x1b, 60);
-        damagedMp3.replaceWithData (bytes.getData(), bytes.getDataSize());
-    }
-
     // Bytes as a hostile command line gives them, not UTF-8: only a file name may be so.
     const auto rawBytes = [] (const char* bytes) {
         return juce::String (juce::CharPointer_UTF8 (bytes), juce::CharPointer_UTF8 (bytes + std::strlen (bytes)));
     };
 
-    struct Case
-    {
-        juce::StringArray args;
-        int exitCode;
-        const char* message;
-    };
-    const Case cases[] {
+    const auto damagedMp3 = writeBytes ("damaged.mp3", hostilefiles::damagedMp3());
+    runCases ({
         { { in, out, "--set", "Shine=3" }, 1, "unknown parameter ID \"Shine\"" },
         { { in, out, "--set", "Decay=99" }, 1, "outside its range" },
         { { in, out, "--set", "Decay=long" }, 1, "not a number" },
@@ -239,14 +311,7 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
         { { bigChunk.getFullPathName(), out }, 1, "is damaged" },
         { { twelveBit.getFullPathName(), out }, 1, "12-bit samples; WAV and AIFF files of 8, 16, 24 or 32 bits" },
         { { damagedMp3.getFullPathName(), out }, 1, "not a readable audio file" },
-    };
-
-    for (const auto& [args, exitCode, message] : cases)
-    {
-        const auto run = runRender (args);
-        EXPECT_EQ (run.exitCode, exitCode) << args.joinIntoString (" ");
-        EXPECT_TRUE (run.output.contains (message)) << args.joinIntoString (" ") << "\n" << run.output;
-    }
+    });
 
     EXPECT_TRUE (input.existsAsFile()); // not overwritten by its own render
 
@@ -256,6 +321,81 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
     std::filesystem::copy_file (in.toStdString(), latin1);
     EXPECT_EQ (runRender ({ rawBytes (latin1.c_str()), rawBytes (latin1Out.c_str()), "--quiet" }).exitCode, 0);
     EXPECT_GT (std::filesystem::file_size (latin1Out), 4410u * 8u);
+}
+
+// The reader is chosen by the file's first bytes; a WAV or AIFF file is read by our own walk over its chunks, which
+// the rows set against JUCE's: what the file holds is rendered, or the file is refused with the reason.
+TEST_F (RenderTool, ReadsWhatAFileHoldsOrRefusesItWithTheReason)
+{
+    for (const auto& [name, bytes] : hostilefiles::all())
+        writeBytes (name, bytes);
+    const auto path = [this] (const char* name) { return folder.getChildFile (name).getFullPathName(); };
+    const auto out = path ("out.wav");
+
+    // A second of audio followed by 4 GiB of nothing (a sparse file: no disk used), and the same without it.
+    const auto plain = writeBytes ("plain.wav", hostilefiles::toneWav (44100));
+    const auto sparse = writeBytes ("sparse-tail.wav", hostilefiles::toneWav (44100));
+    std::filesystem::resize_file (sparse.getFullPathName().toStdString(), (std::uintmax_t) sparse.getSize() + (std::uintmax_t { 4 } << 30));
+
+    const auto seconds = runCases ({
+        { { path ("bw64.wav"), out }, 1, "input file is a BW64 file" },
+        { { path ("a-law.wav"), out }, 1, "holds A-law samples" },
+        { { path ("u-law.wav"), out }, 1, "holds \xc2\xb5-law samples" },
+        { { path ("ms-adpcm.wav"), out }, 1, "holds MS-ADPCM samples" },
+        { { path ("float64.wav"), out }, 1, "holds 64-bit float samples" },
+        { { path ("rate-0.wav"), out }, 1, "has a sample rate of 0 Hz" },
+        { { path ("no-channels.wav"), out }, 1, "it has 0 channels" },
+        { { path ("lower-case.wav"), out }, 1, "is a RIFF file of type \"wave\"" },
+        { { path ("flac.wav"), out }, 1, "is a FLAC file" },
+        { { path ("u-law.aifc"), out }, 1, "holds \xc2\xb5-law samples" },
+        { { path ("empty-junk.wav"), out, "--tail", "0" }, 0, "", 4410, 0.01f },
+        { { path ("data-first.wav"), out, "--tail", "0" }, 0, "", 4410, 0.01f },
+        { { path ("data-unsized.wav"), out, "--tail", "0" }, 0, "ends early: it holds 4410 of the 2147483647 samples", 4410, 0.01f },
+        { { path ("data-unsized.wav"), out, "--quiet" }, 0, "" }, // the note is not an error
+        { { path ("mask-top-bit.wav"), out, "--tail", "0" }, 0, "", 4410, 0.01f },
+        { { path ("claims-an-hour.mp3"), out, "--tail", "0" }, 0, "ends early: it holds 10368 of the 171648000 samples", 10368 },
+        { { plain.getFullPathName(), out, "--tail", "0", "--quiet" }, 0, "", 44100, 0.01f },
+        { { sparse.getFullPathName(), out, "--tail", "0", "--quiet" }, 0, "", 44100, 0.01f },
+    });
+    EXPECT_LT (seconds.back() - seconds[seconds.size() - 2], 1.0); // the zeros end the walk
+}
+
+// A render that fails or is stopped leaves the old output as it was, and no output overwrites a file it reads.
+TEST_F (RenderTool, KeepsTheOldOutputAndEveryInputWhenARenderFailsOrStops)
+{
+    const auto input = writeWav ("in.wav", 2, 44100.0, 4410);
+    const auto in = input.getFullPathName(), out = folder.getChildFile ("out.wav").getFullPathName();
+    const auto sub = folder.getChildFile ("sub");
+    sub.createDirectory();
+    input.copyFileTo (folder.getChildFile ("-in.wav"));
+    const auto fifo = folder.getChildFile ("fifo").getFullPathName();
+    ASSERT_EQ (::mkfifo (fifo.toRawUTF8(), 0600), 0);
+
+    // A factory preset, and its first half: a tree that ends before its stream says it does.
+    juce::MemoryBlock preset;
+    ASSERT_TRUE (juce::File (VELLUMAR_PRESET_FOLDER).getChildFile ("12Shimmer Cloud.rev").loadFileAsData (preset));
+    const auto whole = writeBytes ("whole.rev", preset).getFullPathName();
+    const auto half = writeBytes ("half.rev", juce::MemoryBlock (preset.getData(), preset.getSize() / 2)).getFullPathName();
+    const auto inFolder = "cd '" + folder.getFullPathName().toStdString() + "' &&";
+    juce::StringArray bounds { in, out, "--tail", "0", "--set", "Decay=0.2", "--set", "Decay=200ms", "--set", "LfoSpeed=0.1" };
+    for (const auto* band : { "1", "2", "3", "4", "5" })
+        bounds.addArray ({ "--set", juce::String (band) + "Q=0.2" });
+
+    runCases ({
+        { { "--preset", whole, in, whole }, 1, "the output file is the preset file" },
+        { { in, out, "--preset", whole, "--preset", whole }, 2, "--preset is given twice" },
+        { { in, out, "--preset", half }, 1, "LOAD PRESET ERROR" },
+        { { in, out, "--quiet", "--preset", half }, 1, "not a preset of this plug-in" },
+        { { folder.getFullPathName(), out }, 1, "input file is a folder" },
+        { { in, out, "--sidechain", fifo }, 1, "side-chain file is not a regular file" },
+        { { in, out, "--preset", "/dev/null" }, 1, "preset file is not a regular file" },
+        { { in, sub.getFullPathName() }, 1, "the output file is a folder" },
+        { { in, out }, 1, "writing the output file failed", -1, 0.0f, "trap '' XFSZ; ulimit -f 64;" }, // a full disk
+        { { in, out, "--tail", "120" }, 128 + SIGINT, "", -1, 0.0f, nullptr, SIGINT },
+        { { in, out, "--tail", "120" }, 128 + SIGTERM, "", -1, 0.0f, nullptr, SIGTERM },
+        { { "--quiet", "--tail", "0", "--", "-in.wav", "out.wav" }, 0, "", 4410, 0.01f, inFolder.c_str() },
+        { bounds, 0, "", 4410, 0.01f },
+    });
 }
 
 TEST_F (RenderTool, ReadsAWavFileWhoseHeaderOverstatesItsLengthAsFarAsItGoes)
@@ -271,7 +411,7 @@ TEST_F (RenderTool, ReadsAWavFileWhoseHeaderOverstatesItsLengthAsFarAsItGoes)
     input.replaceWithData (bytes.getData(), bytes.getSize());
 
     const auto out = folder.getChildFile ("out.wav");
-    const auto run = runRender ({ input.getFullPathName(), out.getFullPathName(), "--tail", "0", "--quiet" });
+    const auto run = runRender ({ input.getFullPathName(), out.getFullPathName(), "--tail", "0" });
     ASSERT_EQ (run.exitCode, 0) << run.output;
     EXPECT_TRUE (run.output.contains ("input file ends early: it holds 1000 of the")) << run.output;
     double rate = 0;
@@ -347,4 +487,15 @@ TEST_F (RenderTool, ListsEveryParameter)
     EXPECT_TRUE (run.output.contains ("SideChain\tSideChain\t0 to 100\t0.00 (0)\t42.00\t"));
     EXPECT_TRUE (run.output.contains ("(not automatable)"));
     EXPECT_TRUE (run.output.contains ("1Freq\tBand1 Freq\t20 to 20000\t40.0 Hz"));
+
+    // Every bound it prints is taken.
+    juce::StringArray setBounds { "--list-params" };
+    for (int i = 1; i < lines.size(); ++i)
+    {
+        const auto fields = juce::StringArray::fromTokens (lines[i], "\t", "");
+        for (const auto& bound : { fields[2].upToFirstOccurrenceOf (" to ", false, false), fields[2].fromFirstOccurrenceOf (" to ", false, false) })
+            setBounds.addArray ({ "--set", fields[0] + "=" + bound });
+    }
+    const auto bounds = runRender (setBounds);
+    EXPECT_EQ (bounds.exitCode, 0) << bounds.output;
 }

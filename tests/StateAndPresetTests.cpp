@@ -242,7 +242,7 @@ TEST (Presets, UnreadableEmptyOrForeignFilesAreReportedOnceAndChangeNothing)
     EXPECT_EQ (processor.apvts.state.getNumChildren(), 57); // the saved session keeps every setting
 }
 
-TEST (Presets, ATreeThatBreaksOffAppliesWhatWasRead)
+TEST (Presets, ATreeThatBreaksOffIsRefusedWhole)
 {
     juce::ValueTree preset ("Parameters");
     preset.appendChild (param ("Decay", 6.0), nullptr);
@@ -252,8 +252,10 @@ TEST (Presets, ATreeThatBreaksOffAppliesWhatWasRead)
     const auto file = writeTemporary (bytes);
 
     VellumarProcessor processor;
-    processor.loadPreset (file);
-    EXPECT_FLOAT_EQ (getParameter (processor, "Decay"), 6.0f);
+    bool loaded = true;
+    EXPECT_EQ (printedBy ([&] { loaded = processor.loadPreset (file); }), "LOAD PRESET ERROR\n");
+    EXPECT_FALSE (loaded);
+    EXPECT_FLOAT_EQ (getParameter (processor, "Decay"), 3.0f);
     EXPECT_FLOAT_EQ (getParameter (processor, "Mix"), 30.0f);
     file.deleteFile();
 }

@@ -61,6 +61,10 @@ public:
     void updateInputEq();
     /** Applies a preset file; false (after printing "LOAD PRESET ERROR") when it was refused and nothing changed. */
     bool loadPreset (juce::File file);
+    /** Applies a preset's bytes, as loadPreset does, without printing. */
+    bool applyPreset (const void* data, size_t size);
+    /** No more of a preset file than this is read. */
+    static constexpr int longestPreset = 1 << 20;
 
     /** Brings the modulation stage to a sample rate: clears its delay line, restarts the LFO and lets rate and depth
         glide in from their previous values over one second. */

@@ -89,29 +89,35 @@ juce::StringArray VellumarProcessor::getParameterIds() const
 // A preset is a parameter tree in the binary stream form. A file that cannot be opened is reported on standard
 // output; one that opens but does not start with this plug-in's tree (empty, foreign, another root) is treated
 // the same way, since installing an empty state would silently empty the session the host saves. A tree that
-// breaks off part-way still applies what it holds. Only children naming a parameter with a finite value are
-// installed. The caller learns whether the preset was applied.
+// ends before its stream says it does is damaged: what the rest would have set is not known, so none of it
+// applies. Only children naming a parameter with a finite value are installed. The caller learns whether the
+// preset was applied.
 //
 // A preset takes a few kilobytes; no more of a file than a megabyte is read, so that a huge file (a preset with
 // gigabytes after it) is not asked into memory whole, which would stop the host.
 bool VellumarProcessor::loadPreset (juce::File file)
 {
-    constexpr ssize_t longestPreset = 1 << 20;
     juce::FileInputStream stream (file);
     juce::MemoryBlock bytes;
 
     if (stream.openedOk())
         stream.readIntoMemoryBlock (bytes, longestPreset);
 
-    const auto read = statedata::readTree (bytes.getData(), bytes.getSize());
+    if (stream.openedOk() && applyPreset (bytes.getData(), bytes.getSize()))
+        return true;
+
+    std::puts ("LOAD PRESET ERROR");
+    std::fflush (stdout);
+    return false;
+}
+
+bool VellumarProcessor::applyPreset (const void* data, size_t size)
+{
+    const auto read = statedata::readTree (data, size);
     const auto tree = statedata::keepKnownParameters (read.tree, apvts.state.getType(), getParameterIds());
 
-    if (! stream.openedOk() || ! read.tree.hasType (apvts.state.getType()) || tree.getNumChildren() == 0)
-    {
-        std::puts ("LOAD PRESET ERROR");
-        std::fflush (stdout);
+    if (! read.complete || ! read.tree.hasType (apvts.state.getType()) || tree.getNumChildren() == 0)
         return false;
-    }
 
     installParameterTree (tree);
     return true;
