@@ -311,13 +311,27 @@ TEST (LV2Bundle, TheSidechainPortsAreOptionalAndEveryParameterHasItsOwnName)
     EXPECT_TRUE (dsp.contains ("a lv2:ReverbPlugin")); // the plug-in's class in LV2's terms
     EXPECT_FALSE (dsp.contains ("foaf:mbox <>")) << "an empty mailbox names dsp.ttl itself as the maker's address";
 
+    // A choice's label sits at the value the property takes for it: one point per step, from minimum to maximum.
     juce::StringArray lines, parameters;
+    juce::String parameter; // the one whose block the line is in
+    std::map<juce::String, std::vector<float>> points; // minimum, maximum, then the scale points
     lines.addLines (dsp);
     for (int i = 1; i < lines.size(); ++i)
-        if (lines[i].trim() == "a lv2:Parameter ;")
-            parameters.addIfNotAlreadyThere (lines[i - 1].trim());
+    {
+        const auto line = lines[i].trim();
+        parameter = line == "a lv2:Parameter ;" ? lines[i - 1].trim() : line.isEmpty() ? juce::String() : parameter;
+        parameters.addIfNotAlreadyThere (parameter);
+        if (line.startsWith ("lv2:minimum") || line.startsWith ("lv2:maximum") || line.startsWith ("rdf:value"))
+            points[parameter].push_back (line.fromFirstOccurrenceOf (" ", false, false).getFloatValue());
+    }
+    parameters.removeEmptyStrings();
+    points.erase (juce::String());
     EXPECT_EQ (parameters.size(), 57);
     EXPECT_TRUE (parameters.contains ("plug:1Freq") && parameters.contains ("plug:5Freq")) << parameters.joinIntoString (" ");
+    for (const auto& [name, values] : points)
+        for (size_t i = 2; i < values.size(); ++i)
+            EXPECT_TRUE (values[i] == values[0] + float (i - 2) && (i + 1 < values.size() || values[i] == values[1])) << name;
+    EXPECT_EQ (points["plug:5Type"], (std::vector<float> { 0, 4, 0, 1, 2, 3, 4 }));
 
     const auto manifest = juce::File (VELLUMAR_LV2_PATH).getChildFile ("manifest.ttl").loadFileAsString();
     EXPECT_TRUE (manifest.contains ("<urn:quelt:vellumar>"));
