@@ -10,9 +10,11 @@
 #include <juce_audio_processors/format_types/LV2_SDK/lv2/lv2/buf-size/buf-size.h>
 #include <juce_audio_processors/format_types/LV2_SDK/lv2/lv2/options/options.h>
 #include <juce_audio_processors/format_types/LV2_SDK/lv2/lv2/patch/patch.h>
+#include <juce_audio_processors/format_types/LV2_SDK/lv2/lv2/state/state.h>
 
 #include <cstdlib>
 #include <dlfcn.h>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -339,8 +341,8 @@ TEST (LV2Bundle, TheSidechainPortsAreOptionalAndEveryParameterHasItsOwnName)
     EXPECT_FALSE (manifest.contains ("rdfs:label \"\"")); // a host lists presets by their labels
 }
 
-// The bundle driven as a bare LV2 host would: its entry point, a URID map and the atom ports, with the key's ports
-// left unconnected. JUCE's own LV2 hosting never asks for values.
+// The bundle driven as a bare LV2 host would: its entry point, a URID map, the atom ports and the state interface,
+// with the key's ports left unconnected. JUCE's own LV2 hosting never asks for values.
 TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
 {
     std::vector<std::string> uris { "" }; // URID 0 means none
@@ -365,58 +367,100 @@ TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
     auto* library = dlopen (VELLUMAR_LV2_BINARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE (library, nullptr) << dlerror();
     const auto descriptor = reinterpret_cast<LV2_Descriptor_Function> (dlsym (library, "lv2_descriptor")) (0);
-    auto* instance = descriptor->instantiate (descriptor, 44100.0, VELLUMAR_LV2_PATH, features);
-    ASSERT_NE (instance, nullptr);
 
     // Ports as the bundle numbers them: main input, key, output, then the atom ports in and out.
     std::vector<float> input (maxBlock, 0.1f), output (maxBlock);
     std::vector<uint64_t> in (1024), out (8192);
-    for (uint32_t port : { 0u, 1u, 4u, 5u })
-        descriptor->connect_port (instance, port, port < 4 ? input.data() : output.data());
-    descriptor->connect_port (instance, 6, in.data());
-    descriptor->connect_port (instance, 7, out.data());
-    descriptor->activate (instance);
+    const auto open = [&]
+    {
+        auto* instance = descriptor->instantiate (descriptor, 44100.0, VELLUMAR_LV2_PATH, features);
+        for (uint32_t port : { 0u, 1u, 4u, 5u })
+            descriptor->connect_port (instance, port, port < 4 ? input.data() : output.data());
+        descriptor->connect_port (instance, 6, in.data());
+        descriptor->connect_port (instance, 7, out.data());
+        descriptor->activate (instance);
+        return instance;
+    };
 
-    // Band 3's gain is set, then every value asked for.
+    // One block with the given patch messages in, and the values the plug-in sends back.
     LV2_Atom_Forge forge;
     lv2_atom_forge_init (&forge, &map);
-    lv2_atom_forge_set_buffer (&forge, reinterpret_cast<uint8_t*> (in.data()), in.size() * sizeof (uint64_t));
-    LV2_Atom_Forge_Frame sequence, object;
-    lv2_atom_forge_sequence_head (&forge, &sequence, 0);
-    lv2_atom_forge_frame_time (&forge, 0);
-    lv2_atom_forge_object (&forge, &object, 0, urid (LV2_PATCH__Set));
-    lv2_atom_forge_key (&forge, urid (LV2_PATCH__property));
-    lv2_atom_forge_urid (&forge, urid ("urn:quelt:vellumar:3Gain"));
-    lv2_atom_forge_key (&forge, urid (LV2_PATCH__value));
-    lv2_atom_forge_float (&forge, 6.0f);
-    lv2_atom_forge_pop (&forge, &object);
-    lv2_atom_forge_frame_time (&forge, 0);
-    lv2_atom_forge_object (&forge, &object, 0, urid (LV2_PATCH__Get));
-    lv2_atom_forge_pop (&forge, &object);
-    lv2_atom_forge_pop (&forge, &sequence);
-
-    auto* answers = reinterpret_cast<LV2_Atom_Sequence*> (out.data());
-    answers->atom = { (uint32_t) (out.size() * sizeof (uint64_t) - sizeof (LV2_Atom)), 0 };
-    descriptor->run (instance, (uint32_t) maxBlock);
-
-    std::map<std::string, float> values;
-    LV2_ATOM_SEQUENCE_FOREACH (answers, event)
+    const auto run = [&] (LV2_Handle instance, const std::function<void()>& messages)
     {
-        const auto* set = reinterpret_cast<const LV2_Atom_Object*> (&event->body);
-        const LV2_Atom* property = nullptr;
-        const LV2_Atom* value = nullptr;
-        lv2_atom_object_get (set, urid (LV2_PATCH__property), &property, urid (LV2_PATCH__value), &value, 0);
-        if (set->body.otype == urid (LV2_PATCH__Set) && property != nullptr && value != nullptr)
-            values[uris[reinterpret_cast<const LV2_Atom_URID*> (property)->body]] = reinterpret_cast<const LV2_Atom_Float*> (value)->body;
-    }
+        lv2_atom_forge_set_buffer (&forge, reinterpret_cast<uint8_t*> (in.data()), in.size() * sizeof (uint64_t));
+        LV2_Atom_Forge_Frame sequence;
+        lv2_atom_forge_sequence_head (&forge, &sequence, 0);
+        messages();
+        lv2_atom_forge_pop (&forge, &sequence);
 
+        auto* answers = reinterpret_cast<LV2_Atom_Sequence*> (out.data());
+        answers->atom = { (uint32_t) (out.size() * sizeof (uint64_t) - sizeof (LV2_Atom)), 0 };
+        descriptor->run (instance, (uint32_t) maxBlock);
+
+        std::map<std::string, float> values;
+        LV2_ATOM_SEQUENCE_FOREACH (answers, event)
+        {
+            const auto* set = reinterpret_cast<const LV2_Atom_Object*> (&event->body);
+            const LV2_Atom* property = nullptr;
+            const LV2_Atom* value = nullptr;
+            lv2_atom_object_get (set, urid (LV2_PATCH__property), &property, urid (LV2_PATCH__value), &value, 0);
+            if (set->body.otype == urid (LV2_PATCH__Set) && property != nullptr && value != nullptr)
+                values[uris[reinterpret_cast<const LV2_Atom_URID*> (property)->body]] = reinterpret_cast<const LV2_Atom_Float*> (value)->body;
+        }
+        return values;
+    };
+    const auto message = [&] (const char* type, const char* property = nullptr, float value = 0.0f)
+    {
+        LV2_Atom_Forge_Frame object;
+        lv2_atom_forge_frame_time (&forge, 0);
+        lv2_atom_forge_object (&forge, &object, 0, urid (type));
+        if (property != nullptr)
+        {
+            lv2_atom_forge_key (&forge, urid (LV2_PATCH__property));
+            lv2_atom_forge_urid (&forge, urid (property));
+            lv2_atom_forge_key (&forge, urid (LV2_PATCH__value));
+            lv2_atom_forge_float (&forge, value);
+        }
+        lv2_atom_forge_pop (&forge, &object);
+    };
+
+    // Band 3's gain is set, then every value asked for.
+    auto* instance = open();
+    ASSERT_NE (instance, nullptr);
+    auto values = run (instance, [&] { message (LV2_PATCH__Set, "urn:quelt:vellumar:3Gain", 6.0f); message (LV2_PATCH__Get); });
     EXPECT_EQ (values.size(), 57u);
     EXPECT_EQ (values["urn:quelt:vellumar:3Gain"], 6.0f);
     EXPECT_EQ (values["urn:quelt:vellumar:1Gain"], 0.0f);
     EXPECT_EQ (values["urn:quelt:vellumar:Mix"], 30.0f);
     EXPECT_TRUE (std::isfinite (output.back()));
 
-    descriptor->deactivate (instance);
-    descriptor->cleanup (instance);
+    // Its state restored into a fresh instance, which tells the host every value after its next block unasked,
+    // not just the one that the restore changed.
+    struct Saved { uint32_t key = 0, type = 0; std::string value; } saved;
+    const auto* state = static_cast<const LV2_State_Interface*> (descriptor->extension_data (LV2_STATE__interface));
+    ASSERT_NE (state, nullptr);
+    state->save (instance, [] (LV2_State_Handle handle, uint32_t key, const void* value, size_t size, uint32_t type, uint32_t)
+    {
+        *static_cast<Saved*> (handle) = { key, type, { static_cast<const char*> (value), size } };
+        return LV2_STATE_SUCCESS;
+    }, &saved, 0, features);
+    auto* restored = open();
+    EXPECT_EQ (state->restore (restored, [] (LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type, uint32_t*)
+    {
+        const auto& stored = *static_cast<const Saved*> (handle);
+        *size = stored.value.size();
+        *type = stored.type;
+        return key == stored.key ? static_cast<const void*> (stored.value.data()) : nullptr;
+    }, &saved, 0, features), LV2_STATE_SUCCESS);
+    values = run (restored, [] {});
+    EXPECT_EQ (values.size(), 57u);
+    EXPECT_EQ (values["urn:quelt:vellumar:3Gain"], 6.0f);
+    EXPECT_EQ (values["urn:quelt:vellumar:Mix"], 30.0f);
+
+    for (auto* handle : { instance, restored })
+    {
+        descriptor->deactivate (handle);
+        descriptor->cleanup (handle);
+    }
     dlclose (library);
 }
