@@ -339,6 +339,8 @@ TEST (LV2Bundle, TheSidechainPortsAreOptionalAndEveryParameterHasItsOwnName)
     EXPECT_TRUE (manifest.contains ("<urn:quelt:vellumar>"));
     EXPECT_TRUE (manifest.contains ("a pset:Preset"));
     EXPECT_FALSE (manifest.contains ("rdfs:label \"\"")); // a host lists presets by their labels
+    const auto ui = juce::File (VELLUMAR_LV2_PATH).getChildFile ("ui.ttl").loadFileAsString();
+    EXPECT_TRUE (ui.contains ("ui:resize") && ! ui.contains ("noUserResize")); // a host may resize the window
 }
 
 // The bundle driven as a bare LV2 host would: its entry point, a URID map, the atom ports and the state interface,
