@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <regex>
 
 namespace
 {
@@ -40,22 +41,6 @@ private:
     std::mutex mutex;
     std::map<int, std::string> events;
 };
-
-/** Whether every change lies inside a gesture: the log is a run of begin, changes, end. */
-bool allInGestures (const std::string& log)
-{
-    bool open = false;
-
-    for (const auto event : log)
-    {
-        if (event == 'b' ? open : ! open)
-            return false;
-
-        open = event == 'b' || (event == 'c' && open);
-    }
-
-    return ! open;
-}
 } // namespace
 
 void checkGestures (const XSession& x, juce::AudioPluginInstance& instance, juce::Point<int> origin,
@@ -128,17 +113,17 @@ void checkGestures (const XSession& x, juce::AudioPluginInstance& instance, juce
         pump (150);
         const auto heard = log.take();
 
+        // Every change lies inside a gesture, and the edited parameter hears exactly one, around its changes.
         for (const auto& [index, events] : heard)
-            check (allInGestures (events), juce::String (row.what) + " changes " + instance.getParameters()[index]->getName (100)
-                                               + " outside a gesture: " + events);
+            check (std::regex_match (events, std::regex ("(bc*e)*")), juce::String (row.what) + " changes "
+                       + instance.getParameters()[index]->getName (100) + " outside a gesture: " + events);
 
         for (const auto& name : row.edited)
         {
             const auto it = heard.find (byName[name]->getParameterIndex());
             const auto events = it != heard.end() ? it->second : std::string();
-            check (events.size() > 2 && events.front() == 'b' && events.find ('b', 1) == std::string::npos
-                       && events.find ('e') == events.size() - 1,
-                   juce::String (row.what) + " is one gesture around changes of " + name + ": " + events);
+            check (std::regex_match (events, std::regex ("bc+e")), juce::String (row.what) + " is one gesture around changes of "
+                                                                     + name + ": " + events);
         }
     }
 }
