@@ -343,37 +343,33 @@ TEST (LV2Bundle, TheSidechainPortsAreOptionalAndEveryParameterHasItsOwnName)
     EXPECT_TRUE (ui.contains ("ui:resize") && ! ui.contains ("noUserResize")); // a host may resize the window
 }
 
-// The bundle driven as a bare LV2 host would: its entry point, a URID map, the atom ports and the state interface,
-// with the key's ports left unconnected. JUCE's own LV2 hosting never asks for values.
-TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
+namespace
 {
-    std::vector<std::string> uris { "" }; // URID 0 means none
-    LV2_URID_Map map { &uris, [] (LV2_URID_Map_Handle handle, const char* uri) -> LV2_URID
+/** The bundle driven as a bare LV2 host would: its entry point, a URID map, the atom ports and the state interface,
+    with the key's ports left unconnected. JUCE's own LV2 hosting never asks for values. */
+class BareLV2Host
+{
+public:
+    BareLV2Host()
     {
-        auto& known = *static_cast<std::vector<std::string>*> (handle);
-        const auto it = std::find (known.begin(), known.end(), uri);
-        if (it != known.end())
-            return (LV2_URID) (it - known.begin());
-        known.emplace_back (uri);
-        return (LV2_URID) known.size() - 1;
-    } };
-    const auto urid = [&] (const char* uri) { return map.map (map.handle, uri); };
+        if (library != nullptr)
+            descriptor = reinterpret_cast<LV2_Descriptor_Function> (dlsym (library, "lv2_descriptor")) (0);
+        lv2_atom_forge_init (&forge, &map);
+    }
 
-    const int32_t maxBlock = 512;
-    const LV2_Options_Option options[] { { LV2_OPTIONS_INSTANCE, 0, urid (LV2_BUF_SIZE__maxBlockLength), sizeof (int32_t), urid (LV2_ATOM__Int), &maxBlock },
-                                         { LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr } };
-    const LV2_Feature mapFeature { LV2_URID__map, &map }, optionsFeature { LV2_OPTIONS__options, (void*) options },
-                      boundedFeature { LV2_BUF_SIZE__boundedBlockLength, nullptr };
-    const LV2_Feature* features[] { &mapFeature, &optionsFeature, &boundedFeature, nullptr };
+    ~BareLV2Host()
+    {
+        for (auto* instance : instances)
+        {
+            descriptor->deactivate (instance);
+            descriptor->cleanup (instance);
+        }
+        if (library != nullptr)
+            dlclose (library);
+    }
 
-    auto* library = dlopen (VELLUMAR_LV2_BINARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE (library, nullptr) << dlerror();
-    const auto descriptor = reinterpret_cast<LV2_Descriptor_Function> (dlsym (library, "lv2_descriptor")) (0);
-
-    // Ports as the bundle numbers them: main input, key, output, then the atom ports in and out.
-    std::vector<float> input (maxBlock, 0.1f), output (maxBlock);
-    std::vector<uint64_t> in (1024), out (8192);
-    const auto open = [&]
+    /** A new instance, its ports connected as the bundle numbers them: main input, key, output, atom in and out. */
+    LV2_Handle open()
     {
         auto* instance = descriptor->instantiate (descriptor, 44100.0, VELLUMAR_LV2_PATH, features);
         for (uint32_t port : { 0u, 1u, 4u, 5u })
@@ -381,13 +377,12 @@ TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
         descriptor->connect_port (instance, 6, in.data());
         descriptor->connect_port (instance, 7, out.data());
         descriptor->activate (instance);
+        instances.push_back (instance);
         return instance;
-    };
+    }
 
-    // One block with the given patch messages in, and the values the plug-in sends back.
-    LV2_Atom_Forge forge;
-    lv2_atom_forge_init (&forge, &map);
-    const auto run = [&] (LV2_Handle instance, const std::function<void()>& messages)
+    /** One block with the patch messages that `messages` forges; the values the plug-in sends back, by property. */
+    std::map<std::string, float> run (LV2_Handle instance, const std::function<void()>& messages)
     {
         lv2_atom_forge_set_buffer (&forge, reinterpret_cast<uint8_t*> (in.data()), in.size() * sizeof (uint64_t));
         LV2_Atom_Forge_Frame sequence;
@@ -410,8 +405,10 @@ TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
                 values[uris[reinterpret_cast<const LV2_Atom_URID*> (property)->body]] = reinterpret_cast<const LV2_Atom_Float*> (value)->body;
         }
         return values;
-    };
-    const auto message = [&] (const char* type, const char* property = nullptr, float value = 0.0f)
+    }
+
+    /** A patch message of this type, for one property and value when given. */
+    void message (const char* type, const char* property = nullptr, float value = 0.0f)
     {
         LV2_Atom_Forge_Frame object;
         lv2_atom_forge_frame_time (&forge, 0);
@@ -424,45 +421,77 @@ TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
             lv2_atom_forge_float (&forge, value);
         }
         lv2_atom_forge_pop (&forge, &object);
-    };
+    }
+
+    /** Saves one instance's state through the state interface and restores it into another, as a host does. */
+    LV2_State_Status copyState (LV2_Handle from, LV2_Handle to)
+    {
+        struct Saved { uint32_t key = 0, type = 0; std::string value; } saved;
+        const auto* state = static_cast<const LV2_State_Interface*> (descriptor->extension_data (LV2_STATE__interface));
+        state->save (from, [] (LV2_State_Handle handle, uint32_t key, const void* value, size_t size, uint32_t type, uint32_t)
+        {
+            *static_cast<Saved*> (handle) = { key, type, { static_cast<const char*> (value), size } };
+            return LV2_STATE_SUCCESS;
+        }, &saved, 0, features);
+        return state->restore (to, [] (LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type, uint32_t*)
+        {
+            const auto& stored = *static_cast<const Saved*> (handle);
+            *size = stored.value.size();
+            *type = stored.type;
+            return key == stored.key ? static_cast<const void*> (stored.value.data()) : nullptr;
+        }, &saved, 0, features);
+    }
+
+    void* library = dlopen (VELLUMAR_LV2_BINARY, RTLD_NOW | RTLD_LOCAL);
+    const LV2_Descriptor* descriptor = nullptr;
+    std::vector<float> input = std::vector<float> (512, 0.1f), output = std::vector<float> (512);
+
+private:
+    LV2_URID urid (const char* uri) { return map.map (map.handle, uri); }
+
+    std::vector<std::string> uris { "" }; // URID 0 means none
+    LV2_URID_Map map { &uris, [] (LV2_URID_Map_Handle handle, const char* uri) -> LV2_URID
+    {
+        auto& known = *static_cast<std::vector<std::string>*> (handle);
+        const auto it = std::find (known.begin(), known.end(), uri);
+        if (it != known.end())
+            return (LV2_URID) (it - known.begin());
+        known.emplace_back (uri);
+        return (LV2_URID) known.size() - 1;
+    } };
+    const int32_t maxBlock = 512;
+    const LV2_Options_Option options[2] { { LV2_OPTIONS_INSTANCE, 0, urid (LV2_BUF_SIZE__maxBlockLength), sizeof (int32_t), urid (LV2_ATOM__Int), &maxBlock },
+                                          { LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr } };
+    const LV2_Feature mapFeature { LV2_URID__map, &map }, optionsFeature { LV2_OPTIONS__options, (void*) options },
+                      boundedFeature { LV2_BUF_SIZE__boundedBlockLength, nullptr };
+    const LV2_Feature* features[4] { &mapFeature, &optionsFeature, &boundedFeature, nullptr };
+    std::vector<uint64_t> in = std::vector<uint64_t> (1024), out = std::vector<uint64_t> (8192);
+    LV2_Atom_Forge forge;
+    std::vector<LV2_Handle> instances;
+};
+} // namespace
+
+TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
+{
+    BareLV2Host host;
+    ASSERT_NE (host.descriptor, nullptr) << dlerror();
 
     // Band 3's gain is set, then every value asked for.
-    auto* instance = open();
+    auto* instance = host.open();
     ASSERT_NE (instance, nullptr);
-    auto values = run (instance, [&] { message (LV2_PATCH__Set, "urn:quelt:vellumar:3Gain", 6.0f); message (LV2_PATCH__Get); });
+    auto values = host.run (instance, [&] { host.message (LV2_PATCH__Set, "urn:quelt:vellumar:3Gain", 6.0f); host.message (LV2_PATCH__Get); });
     EXPECT_EQ (values.size(), 57u);
     EXPECT_EQ (values["urn:quelt:vellumar:3Gain"], 6.0f);
     EXPECT_EQ (values["urn:quelt:vellumar:1Gain"], 0.0f);
     EXPECT_EQ (values["urn:quelt:vellumar:Mix"], 30.0f);
-    EXPECT_TRUE (std::isfinite (output.back()));
+    EXPECT_TRUE (std::isfinite (host.output.back()));
 
     // Its state restored into a fresh instance, which tells the host every value after its next block unasked,
     // not just the one that the restore changed.
-    struct Saved { uint32_t key = 0, type = 0; std::string value; } saved;
-    const auto* state = static_cast<const LV2_State_Interface*> (descriptor->extension_data (LV2_STATE__interface));
-    ASSERT_NE (state, nullptr);
-    state->save (instance, [] (LV2_State_Handle handle, uint32_t key, const void* value, size_t size, uint32_t type, uint32_t)
-    {
-        *static_cast<Saved*> (handle) = { key, type, { static_cast<const char*> (value), size } };
-        return LV2_STATE_SUCCESS;
-    }, &saved, 0, features);
-    auto* restored = open();
-    EXPECT_EQ (state->restore (restored, [] (LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type, uint32_t*)
-    {
-        const auto& stored = *static_cast<const Saved*> (handle);
-        *size = stored.value.size();
-        *type = stored.type;
-        return key == stored.key ? static_cast<const void*> (stored.value.data()) : nullptr;
-    }, &saved, 0, features), LV2_STATE_SUCCESS);
-    values = run (restored, [] {});
+    auto* restored = host.open();
+    EXPECT_EQ (host.copyState (instance, restored), LV2_STATE_SUCCESS);
+    values = host.run (restored, [] {});
     EXPECT_EQ (values.size(), 57u);
     EXPECT_EQ (values["urn:quelt:vellumar:3Gain"], 6.0f);
     EXPECT_EQ (values["urn:quelt:vellumar:Mix"], 30.0f);
-
-    for (auto* handle : { instance, restored })
-    {
-        descriptor->deactivate (handle);
-        descriptor->cleanup (handle);
-    }
-    dlclose (library);
 }
