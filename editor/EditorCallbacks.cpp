@@ -1,7 +1,11 @@
 #include "VellumarProcessorEditor.h"
 
 #include "Palette.h"
+#include "engine/parameters/ParameterIds.h"
 #include "engine/processor/VellumarProcessor.h"
+
+#include <memory>
+#include <utility>
 
 // What the editor adds on top of its parameter attachments: captions relabelled by the mode switches, switch
 // states copied into the processor at once (so the response curve greys out before the next audio chunk, and
@@ -63,21 +67,7 @@ void VellumarProcessorEditor::assignBandCallbacks()
     // A press on the pad may select another band without moving it.
     xyPad.addMouseListener (this, false);
 
-    // The shared knobs write to the selected band's hidden slider, whose attachment sets the band parameter.
-    const auto copyToSelectedBand = [this] (juce::Slider& shared, juce::Slider BandEditor::*bandSlider)
-    {
-        shared.onValueChange = [this, &shared, bandSlider]
-        {
-            const int selected = xyPad.selectedHandle;
-
-            if (isUnderUserControl (shared) && selected >= 0 && selected < (int) bandEditors.size())
-                (bandEditors[(size_t) selected].*bandSlider).setValue (shared.getValue(), juce::sendNotificationAsync);
-        };
-    };
-
-    copyToSelectedBand (gainSlider, &BandEditor::gainSlider);
-    copyToSelectedBand (freqSlider, &BandEditor::freqSlider);
-    copyToSelectedBand (qSlider, &BandEditor::qSlider);
+    assignSharedKnobCallbacks();
 
     bandOnButton.onClick = [this]
     {
@@ -114,6 +104,42 @@ void VellumarProcessorEditor::assignBandCallbacks()
         if (isUnderUserControl (onButton))
             audioProcessor.effectOffDisplay = ! onButton.getToggleState();
     };
+}
+
+void VellumarProcessorEditor::assignSharedKnobCallbacks()
+{
+    // The shared knobs write to the selected band's hidden slider, whose attachment sets the band parameter. That
+    // slider is never dragged, so each drag (or wheel turn) of a shared knob opens and closes the host's gesture on
+    // the band parameter itself, and the values reach the parameter at once, inside it.
+    const auto copyToSelectedBand = [this] (juce::Slider& shared, juce::Slider BandEditor::*bandSlider, const char* suffix)
+    {
+        auto gesture = std::make_shared<juce::RangedAudioParameter*> (nullptr);
+
+        shared.onDragStart = [this, gesture, suffix]
+        {
+            if (const int selected = xyPad.selectedHandle; selected >= 0 && selected < (int) bandEditors.size())
+                if ((*gesture = valueTreeState.getParameter (getPrmName (selected + 1, suffix))) != nullptr)
+                    (*gesture)->beginChangeGesture();
+        };
+
+        shared.onValueChange = [this, &shared, bandSlider]
+        {
+            const int selected = xyPad.selectedHandle;
+
+            if (isUnderUserControl (shared) && selected >= 0 && selected < (int) bandEditors.size())
+                (bandEditors[(size_t) selected].*bandSlider).setValue (shared.getValue(), juce::sendNotificationSync);
+        };
+
+        shared.onDragEnd = [gesture]
+        {
+            if (auto* parameter = std::exchange (*gesture, nullptr))
+                parameter->endChangeGesture();
+        };
+    };
+
+    copyToSelectedBand (gainSlider, &BandEditor::gainSlider, ids::bandGain);
+    copyToSelectedBand (freqSlider, &BandEditor::freqSlider, ids::bandFreq);
+    copyToSelectedBand (qSlider, &BandEditor::qSlider, ids::bandQ);
 }
 
 void VellumarProcessorEditor::mouseDown (const juce::MouseEvent& e)

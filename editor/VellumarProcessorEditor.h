@@ -172,6 +172,7 @@ private:
     void setUpLabels();
     void assignSelectionCallbacks();
     void assignBandCallbacks();
+    void assignSharedKnobCallbacks();
     void assignModeCallbacks();
     void assignSyncCallbacks();
     void assignPresetCallbacks();

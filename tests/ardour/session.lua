@@ -193,8 +193,9 @@ local function insert ()
     say ("inserted the " .. format .. " and set its parameters")
 end
 
--- roundtrip.sh checks the state saved here for the values and the response pair: an LV2's controls may read 0
--- (JUCE 7.0.5's LV2 wrapper does not answer a host's request for the values).
+-- roundtrip.sh checks the state saved here for the values and the response pair: an LV2's controls read 0 here.
+-- Ardour 7.3 holds for an LV2's properties only the values it set itself, neither saved with the session nor taken
+-- from the plug-in, which sends every value after a restore.
 local function check ()
     if not load_session (folder, name) then fail ("cannot reopen the session") end
     local _, proc = plugin ()

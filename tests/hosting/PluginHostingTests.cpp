@@ -10,9 +10,11 @@
 #include <juce_audio_processors/format_types/LV2_SDK/lv2/lv2/buf-size/buf-size.h>
 #include <juce_audio_processors/format_types/LV2_SDK/lv2/lv2/options/options.h>
 #include <juce_audio_processors/format_types/LV2_SDK/lv2/lv2/patch/patch.h>
+#include <juce_audio_processors/format_types/LV2_SDK/lv2/lv2/state/state.h>
 
 #include <cstdlib>
 #include <dlfcn.h>
+#include <functional>
 #include <map>
 #include <optional>
 #include <cstring>
@@ -372,24 +374,142 @@ TEST (LV2Bundle, TheSidechainPortsAreOptionalAndEveryParameterHasItsOwnName)
     EXPECT_TRUE (dsp.contains ("a lv2:ReverbPlugin")); // the plug-in's class in LV2's terms
     EXPECT_FALSE (dsp.contains ("foaf:mbox <>")) << "an empty mailbox names dsp.ttl itself as the maker's address";
 
+    // A choice's label sits at the value the property takes for it: one point per step, from minimum to maximum.
     juce::StringArray lines, parameters;
+    juce::String parameter; // the one whose block the line is in
+    std::map<juce::String, std::vector<float>> points; // minimum, maximum, then the scale points
     lines.addLines (dsp);
     for (int i = 1; i < lines.size(); ++i)
-        if (lines[i].trim() == "a lv2:Parameter ;")
-            parameters.addIfNotAlreadyThere (lines[i - 1].trim());
+    {
+        const auto line = lines[i].trim();
+        parameter = line == "a lv2:Parameter ;" ? lines[i - 1].trim() : line.isEmpty() ? juce::String() : parameter;
+        parameters.addIfNotAlreadyThere (parameter);
+        if (line.startsWith ("lv2:minimum") || line.startsWith ("lv2:maximum") || line.startsWith ("rdf:value"))
+            points[parameter].push_back (line.fromFirstOccurrenceOf (" ", false, false).getFloatValue());
+    }
+    parameters.removeEmptyStrings();
+    points.erase (juce::String());
     EXPECT_EQ (parameters.size(), 57);
     EXPECT_TRUE (parameters.contains ("plug:1Freq") && parameters.contains ("plug:5Freq")) << parameters.joinIntoString (" ");
+    for (const auto& [name, values] : points)
+        for (size_t i = 2; i < values.size(); ++i)
+            EXPECT_TRUE (values[i] == values[0] + float (i - 2) && (i + 1 < values.size() || values[i] == values[1])) << name;
+    EXPECT_EQ (points["plug:5Type"], (std::vector<float> { 0, 4, 0, 1, 2, 3, 4 }));
 
     const auto manifest = juce::File (VELLUMAR_LV2_PATH).getChildFile ("manifest.ttl").loadFileAsString();
     EXPECT_TRUE (manifest.contains ("<urn:quelt:vellumar>"));
     EXPECT_TRUE (manifest.contains ("a pset:Preset"));
     EXPECT_FALSE (manifest.contains ("rdfs:label \"\"")); // a host lists presets by their labels
+    const auto ui = juce::File (VELLUMAR_LV2_PATH).getChildFile ("ui.ttl").loadFileAsString();
+    EXPECT_TRUE (ui.contains ("ui:resize") && ! ui.contains ("noUserResize")); // a host may resize the window
 }
 
-// The bundle driven as a bare LV2 host would: its entry point, a URID map and the atom ports, with the key's ports
-// left unconnected. JUCE's own LV2 hosting never asks for values.
-TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
+namespace
 {
+/** The bundle driven as a bare LV2 host would: its entry point, a URID map, the atom ports and the state interface,
+    with the key's ports left unconnected. JUCE's own LV2 hosting never asks for values. */
+class BareLV2Host
+{
+public:
+    BareLV2Host()
+    {
+        if (library != nullptr)
+            descriptor = reinterpret_cast<LV2_Descriptor_Function> (dlsym (library, "lv2_descriptor")) (0);
+        lv2_atom_forge_init (&forge, &map);
+    }
+
+    ~BareLV2Host()
+    {
+        for (auto* instance : instances)
+        {
+            descriptor->deactivate (instance);
+            descriptor->cleanup (instance);
+        }
+        if (library != nullptr)
+            dlclose (library);
+    }
+
+    /** A new instance, its ports connected as the bundle numbers them: main input, key, output, atom in and out. */
+    LV2_Handle open()
+    {
+        auto* instance = descriptor->instantiate (descriptor, 44100.0, VELLUMAR_LV2_PATH, features);
+        for (uint32_t port : { 0u, 1u, 4u, 5u })
+            descriptor->connect_port (instance, port, port < 4 ? input.data() : output.data());
+        descriptor->connect_port (instance, 6, in.data());
+        descriptor->connect_port (instance, 7, out.data());
+        descriptor->activate (instance);
+        instances.push_back (instance);
+        return instance;
+    }
+
+    /** One block with the patch messages that `messages` forges; the values the plug-in sends back, by property. */
+    std::map<std::string, float> run (LV2_Handle instance, const std::function<void()>& messages)
+    {
+        lv2_atom_forge_set_buffer (&forge, reinterpret_cast<uint8_t*> (in.data()), in.size() * sizeof (uint64_t));
+        LV2_Atom_Forge_Frame sequence;
+        lv2_atom_forge_sequence_head (&forge, &sequence, 0);
+        messages();
+        lv2_atom_forge_pop (&forge, &sequence);
+
+        auto* answers = reinterpret_cast<LV2_Atom_Sequence*> (out.data());
+        answers->atom = { (uint32_t) (out.size() * sizeof (uint64_t) - sizeof (LV2_Atom)), 0 };
+        descriptor->run (instance, (uint32_t) maxBlock);
+
+        std::map<std::string, float> values;
+        LV2_ATOM_SEQUENCE_FOREACH (answers, event)
+        {
+            const auto* set = reinterpret_cast<const LV2_Atom_Object*> (&event->body);
+            const LV2_Atom* property = nullptr;
+            const LV2_Atom* value = nullptr;
+            lv2_atom_object_get (set, urid (LV2_PATCH__property), &property, urid (LV2_PATCH__value), &value, 0);
+            if (set->body.otype == urid (LV2_PATCH__Set) && property != nullptr && value != nullptr)
+                values[uris[reinterpret_cast<const LV2_Atom_URID*> (property)->body]] = reinterpret_cast<const LV2_Atom_Float*> (value)->body;
+        }
+        return values;
+    }
+
+    /** A patch message of this type, for one property and value when given. */
+    void message (const char* type, const char* property = nullptr, float value = 0.0f)
+    {
+        LV2_Atom_Forge_Frame object;
+        lv2_atom_forge_frame_time (&forge, 0);
+        lv2_atom_forge_object (&forge, &object, 0, urid (type));
+        if (property != nullptr)
+        {
+            lv2_atom_forge_key (&forge, urid (LV2_PATCH__property));
+            lv2_atom_forge_urid (&forge, urid (property));
+            lv2_atom_forge_key (&forge, urid (LV2_PATCH__value));
+            lv2_atom_forge_float (&forge, value);
+        }
+        lv2_atom_forge_pop (&forge, &object);
+    }
+
+    /** Saves one instance's state through the state interface and restores it into another, as a host does. */
+    LV2_State_Status copyState (LV2_Handle from, LV2_Handle to)
+    {
+        struct Saved { uint32_t key = 0, type = 0; std::string value; } saved;
+        const auto* state = static_cast<const LV2_State_Interface*> (descriptor->extension_data (LV2_STATE__interface));
+        state->save (from, [] (LV2_State_Handle handle, uint32_t key, const void* value, size_t size, uint32_t type, uint32_t)
+        {
+            *static_cast<Saved*> (handle) = { key, type, { static_cast<const char*> (value), size } };
+            return LV2_STATE_SUCCESS;
+        }, &saved, 0, features);
+        return state->restore (to, [] (LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type, uint32_t*)
+        {
+            const auto& stored = *static_cast<const Saved*> (handle);
+            *size = stored.value.size();
+            *type = stored.type;
+            return key == stored.key ? static_cast<const void*> (stored.value.data()) : nullptr;
+        }, &saved, 0, features);
+    }
+
+    void* library = dlopen (VELLUMAR_LV2_BINARY, RTLD_NOW | RTLD_LOCAL);
+    const LV2_Descriptor* descriptor = nullptr;
+    std::vector<float> input = std::vector<float> (512, 0.1f), output = std::vector<float> (512);
+
+private:
+    LV2_URID urid (const char* uri) { return map.map (map.handle, uri); }
+
     std::vector<std::string> uris { "" }; // URID 0 means none
     LV2_URID_Map map { &uris, [] (LV2_URID_Map_Handle handle, const char* uri) -> LV2_URID
     {
@@ -400,70 +520,39 @@ TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
         known.emplace_back (uri);
         return (LV2_URID) known.size() - 1;
     } };
-    const auto urid = [&] (const char* uri) { return map.map (map.handle, uri); };
-
     const int32_t maxBlock = 512;
-    const LV2_Options_Option options[] { { LV2_OPTIONS_INSTANCE, 0, urid (LV2_BUF_SIZE__maxBlockLength), sizeof (int32_t), urid (LV2_ATOM__Int), &maxBlock },
-                                         { LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr } };
+    const LV2_Options_Option options[2] { { LV2_OPTIONS_INSTANCE, 0, urid (LV2_BUF_SIZE__maxBlockLength), sizeof (int32_t), urid (LV2_ATOM__Int), &maxBlock },
+                                          { LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr } };
     const LV2_Feature mapFeature { LV2_URID__map, &map }, optionsFeature { LV2_OPTIONS__options, (void*) options },
                       boundedFeature { LV2_BUF_SIZE__boundedBlockLength, nullptr };
-    const LV2_Feature* features[] { &mapFeature, &optionsFeature, &boundedFeature, nullptr };
+    const LV2_Feature* features[4] { &mapFeature, &optionsFeature, &boundedFeature, nullptr };
+    std::vector<uint64_t> in = std::vector<uint64_t> (1024), out = std::vector<uint64_t> (8192);
+    LV2_Atom_Forge forge;
+    std::vector<LV2_Handle> instances;
+};
+} // namespace
 
-    auto* library = dlopen (VELLUMAR_LV2_BINARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE (library, nullptr) << dlerror();
-    const auto descriptor = reinterpret_cast<LV2_Descriptor_Function> (dlsym (library, "lv2_descriptor")) (0);
-    auto* instance = descriptor->instantiate (descriptor, 44100.0, VELLUMAR_LV2_PATH, features);
-    ASSERT_NE (instance, nullptr);
-
-    // Ports as the bundle numbers them: main input, key, output, then the atom ports in and out.
-    std::vector<float> input (maxBlock, 0.1f), output (maxBlock);
-    std::vector<uint64_t> in (1024), out (8192);
-    for (uint32_t port : { 0u, 1u, 4u, 5u })
-        descriptor->connect_port (instance, port, port < 4 ? input.data() : output.data());
-    descriptor->connect_port (instance, 6, in.data());
-    descriptor->connect_port (instance, 7, out.data());
-    descriptor->activate (instance);
+TEST (LV2Bundle, AnswersTheHostsRequestForValuesWithEachBandApart)
+{
+    BareLV2Host host;
+    ASSERT_NE (host.descriptor, nullptr) << dlerror();
 
     // Band 3's gain is set, then every value asked for.
-    LV2_Atom_Forge forge;
-    lv2_atom_forge_init (&forge, &map);
-    lv2_atom_forge_set_buffer (&forge, reinterpret_cast<uint8_t*> (in.data()), in.size() * sizeof (uint64_t));
-    LV2_Atom_Forge_Frame sequence, object;
-    lv2_atom_forge_sequence_head (&forge, &sequence, 0);
-    lv2_atom_forge_frame_time (&forge, 0);
-    lv2_atom_forge_object (&forge, &object, 0, urid (LV2_PATCH__Set));
-    lv2_atom_forge_key (&forge, urid (LV2_PATCH__property));
-    lv2_atom_forge_urid (&forge, urid ("urn:quelt:vellumar:3Gain"));
-    lv2_atom_forge_key (&forge, urid (LV2_PATCH__value));
-    lv2_atom_forge_float (&forge, 6.0f);
-    lv2_atom_forge_pop (&forge, &object);
-    lv2_atom_forge_frame_time (&forge, 0);
-    lv2_atom_forge_object (&forge, &object, 0, urid (LV2_PATCH__Get));
-    lv2_atom_forge_pop (&forge, &object);
-    lv2_atom_forge_pop (&forge, &sequence);
-
-    auto* answers = reinterpret_cast<LV2_Atom_Sequence*> (out.data());
-    answers->atom = { (uint32_t) (out.size() * sizeof (uint64_t) - sizeof (LV2_Atom)), 0 };
-    descriptor->run (instance, (uint32_t) maxBlock);
-
-    std::map<std::string, float> values;
-    LV2_ATOM_SEQUENCE_FOREACH (answers, event)
-    {
-        const auto* set = reinterpret_cast<const LV2_Atom_Object*> (&event->body);
-        const LV2_Atom* property = nullptr;
-        const LV2_Atom* value = nullptr;
-        lv2_atom_object_get (set, urid (LV2_PATCH__property), &property, urid (LV2_PATCH__value), &value, 0);
-        if (set->body.otype == urid (LV2_PATCH__Set) && property != nullptr && value != nullptr)
-            values[uris[reinterpret_cast<const LV2_Atom_URID*> (property)->body]] = reinterpret_cast<const LV2_Atom_Float*> (value)->body;
-    }
-
+    auto* instance = host.open();
+    ASSERT_NE (instance, nullptr);
+    auto values = host.run (instance, [&] { host.message (LV2_PATCH__Set, "urn:quelt:vellumar:3Gain", 6.0f); host.message (LV2_PATCH__Get); });
     EXPECT_EQ (values.size(), 57u);
     EXPECT_EQ (values["urn:quelt:vellumar:3Gain"], 6.0f);
     EXPECT_EQ (values["urn:quelt:vellumar:1Gain"], 0.0f);
     EXPECT_EQ (values["urn:quelt:vellumar:Mix"], 30.0f);
-    EXPECT_TRUE (std::isfinite (output.back()));
+    EXPECT_TRUE (std::isfinite (host.output.back()));
 
-    descriptor->deactivate (instance);
-    descriptor->cleanup (instance);
-    dlclose (library);
+    // Its state restored into a fresh instance, which tells the host every value after its next block unasked,
+    // not just the one that the restore changed.
+    auto* restored = host.open();
+    EXPECT_EQ (host.copyState (instance, restored), LV2_STATE_SUCCESS);
+    values = host.run (restored, [] {});
+    EXPECT_EQ (values.size(), 57u);
+    EXPECT_EQ (values["urn:quelt:vellumar:3Gain"], 6.0f);
+    EXPECT_EQ (values["urn:quelt:vellumar:Mix"], 30.0f);
 }

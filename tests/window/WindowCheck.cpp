@@ -3,13 +3,15 @@
 //   vellumar-window-check vst3 BUNDLE CYCLES   hosts the built VST3 through JUCE's hosting classes, as a DAW does,
 //                                               with audio running on a thread of its own, and CYCLES times opens
 //                                               the editor in a window, resizes it, works its controls with the
-//                                               mouse and from the host, and closes it
+//                                               mouse and from the host, and closes it; the first time it also
+//                                               counts the host's gestures for every kind of control
 //   vellumar-window-check prepare-display      creates the atoms a desktop's window manager would have made
 //   vellumar-window-check find-window NAME MS   waits up to MS ms for a mapped top-level window called NAME
 //   vellumar-window-check close-window NAME     asks the window called NAME to close, as a window manager would
 //
 // Exit status 0 when everything held, 1 with a message on stderr otherwise.
 
+#include "GestureCheck.h"
 #include "WindowCheckX11.h"
 
 #include "../SignalHelpers.h"
@@ -409,6 +411,9 @@ int hostVst3 (const juce::String& bundle, int cycles)
         if (cycle == 0)
             check (editor->getWidth() == 900 && editor->getHeight() == 600,
                    "first editor opens at 900 x 600, not " + editor->getBounds().toString());
+
+        if (cycle == 0 && failures == 0)
+            checkGestures (x, *instance, editor->getScreenPosition(), pump, check);
 
         checkResize (*editor, cycle, shown);
         workKnobs (x, *editor, params);
