@@ -108,10 +108,20 @@ struct KnobCentres
         const int presetsRight = (int) (0.375 * W) + (int) (0.25 * W);
         nextPreset = { (int) (presetsRight + 0.106 * smallButton) + (int) (1.06 * smallButton) / 2,
                        (int) (0.08 * rowTop) + smallButton / 2 };
+        power = { (int) (0.93 * W) + smallButton / 2, (int) (0.08 * rowTop) + smallButton / 2 };
+        eqPower = { (int) knobGap + (int) (0.9 * smallButton) / 2, eqTop + (int) (0.9 * smallButton) / 2 };
+
+        // The XY pad fills the frame, which spans from PREVERB's middle to DRIVE's left edge.
+        const int decayX = (int) (preVerbX + knob + knobGap);
+        const int characterX = (int) (decayX + (int) (2.0 * knobUnit) + 3.0 * knobGap);
+        const int driveX = (int) (characterX + (int) (2.0 * knobUnit) + knobGap);
+        const int captionY = rowTop - (8 + juce::roundToInt (0.013f * (float) W + 0.5f));
+        pad = { frameX, (int) (eqTop + 0.15 * knobUnit), driveX - preVerbX,
+                (int) (mixBottom - captionY - 0.15 * knobUnit) };
     }
 
-    juce::Point<int> preDelay, decay, nextPreset, lowCut;
-    juce::Rectangle<int> curveArea;
+    juce::Point<int> preDelay, decay, nextPreset, lowCut, power, eqPower;
+    juce::Rectangle<int> curveArea, pad;
 };
 
 /** Counts the gestures the plug-in opens on one parameter, as the host hears them. */
@@ -192,6 +202,10 @@ struct HostedParameters
     juce::AudioProcessorParameter* decaySync = nullptr;
     juce::AudioProcessorParameter* lowCut = nullptr;
     juce::AudioProcessorParameter* type3 = nullptr;
+    juce::AudioProcessorParameter* power = nullptr;
+    juce::AudioProcessorParameter* eqPower = nullptr;
+    juce::AudioProcessorParameter* freq2 = nullptr;
+    juce::AudioProcessorParameter* gain2 = nullptr;
 
     /** Looks them up by name; false when the plug-in does not publish them all. */
     bool findIn (juce::AudioPluginInstance& instance)
@@ -207,10 +221,15 @@ struct HostedParameters
         decaySync = findParameter (instance, "Decay Sync");
         lowCut = findParameter (instance, "Low Cut");
         type3 = findParameter (instance, "Band3 Type");
+        power = findParameter (instance, "onButton");
+        eqPower = findParameter (instance, "on Equalizer");
+        freq2 = findParameter (instance, "Band2 Freq");
+        gain2 = findParameter (instance, "Band2 Gain");
 
         return decay != nullptr && preDelaySync != nullptr && room != nullptr && plate != nullptr && lfoSync != nullptr
                && gain3 != nullptr && mix != nullptr && preDelay != nullptr && decaySync != nullptr
-               && lowCut != nullptr && type3 != nullptr;
+               && lowCut != nullptr && type3 != nullptr && power != nullptr && eqPower != nullptr
+               && freq2 != nullptr && gain2 != nullptr;
     }
 };
 
@@ -284,6 +303,84 @@ void workKnobs (const XSession& x, juce::AudioProcessorEditor& editor, const Hos
     }
 }
 
+/** Turns the wheel on PREDELAY three notches up: synchronised, each notch lands on the next note value above (at
+    the host's 120 BPM, 1.953125 ms times a power of two, held to the parameter's 1 ms); plain, it rises. */
+void wheelPreDelay (const XSession& x, juce::AudioProcessorEditor& editor, const HostedParameters& params)
+{
+    const auto at = editor.getScreenPosition() + KnobCentres (editor.getWidth(), editor.getHeight()).preDelay;
+    const bool synced = params.preDelaySync->getValue() > 0.5f;
+    const auto ms = [&] { return 300.0 * std::pow ((double) params.preDelay->getValue(), 2.0); };
+
+    for (int notch = 0; notch < 3; ++notch)
+    {
+        const double before = ms();
+        double next = 1.953125;
+
+        while (next <= before + 0.5)
+            next *= 2.0;
+
+        x.wheel (at.x, at.y, 1, pump);
+        const auto what = juce::String (synced ? "a synced" : "a plain") + " PREDELAY's wheel notch up from " + juce::String (before);
+        check (pumpUntil ([&] { return ms() > before + 0.5 || (synced && next > 300.0); }), what + " raises it");
+        check (! synced || next > 300.0 || std::abs (ms() - next) <= 0.51, what + " lands on " + juce::String (next) + ", not " + juce::String (ms()));
+    }
+}
+
+/** The pixels of an area of the window that show the cut curve's orange. */
+int orangePixels (const XSession& x, juce::Rectangle<int> area)
+{
+    int n = 0;
+
+    for (const auto p : x.grab (area.getX(), area.getY(), area.getWidth(), area.getHeight()))
+    {
+        const int r = (int) (p >> 16) & 255, g = (int) (p >> 8) & 255, b = (int) p & 255;
+        n += r > g + 15 && g > b + 15 ? 1 : 0;
+    }
+
+    return n;
+}
+
+/** Each power switch turns the whole response curve grey at once, and back: while a cut bites, no orange stays. */
+void clickPowerSwitches (const XSession& x, juce::AudioProcessorEditor& editor, const HostedParameters& params)
+{
+    const KnobCentres knobs (editor.getWidth(), editor.getHeight());
+    const auto area = knobs.curveArea + editor.getScreenPosition();
+    check (orangePixels (x, area) > 50, "the raised LOW CUT shows in orange");
+
+    for (const auto& [point, parameter, name] : { std::tuple (knobs.power, params.power, "the power switch"),
+                                                    std::tuple (knobs.eqPower, params.eqPower, "the EQ switch") })
+    {
+        for (const bool on : { false, true })
+        {
+            const auto at = editor.getScreenPosition() + point;
+            x.click (at.x, at.y, pump);
+            check (pumpUntil ([p = parameter, on] { return (p->getValue() > 0.5f) == on; }), juce::String (name) + " switches");
+            pump (150);
+            const int orange = orangePixels (x, area);
+            check (on ? orange > 50 : orange == 0, juce::String (name) + (on ? " on colours the curve again" : " off leaves " + juce::String (orange) + " orange pixels"));
+        }
+    }
+}
+
+/** A double-click on a raised handle puts its band back to 0 dB and leaves nothing white where the handle was. */
+void doubleClickHandle (const XSession& x, juce::AudioProcessorEditor& editor, const HostedParameters& params)
+{
+    params.gain2->setValueNotifyingHost (0.8f);
+    pump (100);
+    const auto pad = KnobCentres (editor.getWidth(), editor.getHeight()).pad + editor.getScreenPosition();
+    const juce::Point<int> handle { pad.getX() + (int) (params.freq2->getValue() * (float) pad.getWidth()),
+                                    pad.getY() + (int) (0.2f * (float) pad.getHeight()) };
+    x.doubleClick (handle.x, handle.y, pump);
+    check (pumpUntil ([&] { return params.gain2->getValue() == 0.5f; }), "double-clicking a handle puts its gain to 0 dB");
+    pump (150);
+    int white = 0;
+
+    for (const auto p : x.grab (handle.x - 12, handle.y - 12, 24, 24))
+        white += ((p >> 16) & 255) > 200 && ((p >> 8) & 255) > 200 && (p & 255) > 200 ? 1 : 0;
+
+    check (white == 0, juce::String (white) + " white pixels stay where the handle was");
+}
+
 /** Steps to the next factory preset (from the bundle's own folder): it changes the settings but not the mix. */
 void stepPreset (const XSession& x, juce::AudioPluginInstance& instance, juce::AudioProcessorEditor& editor,
                  juce::AudioProcessorParameter& mix, const std::function<void()>& afterTwoBlocks)
@@ -350,6 +447,8 @@ void checkCurveWithoutAudio (const XSession& x, juce::AudioPluginInstance& insta
     before = curve();
     params.type3->setValueNotifyingHost (1.0f); // High Cut
     check (pumpUntil ([&] { return curve() != before; }), "the curve follows the host's band type without audio");
+    clickPowerSwitches (x, *editor, params);
+    doubleClickHandle (x, *editor, params);
 }
 
 /** Changes settings from the host, as automation or a preset would. */
@@ -412,6 +511,12 @@ int hostVst3 (const juce::String& bundle, int cycles)
 
         checkResize (*editor, cycle, shown);
         workKnobs (x, *editor, params);
+
+        if (cycle < 2) // the first with PREDELAY synced, the second plain
+        {
+            wheelPreDelay (x, *editor, params);
+            clickPowerSwitches (x, *editor, params);
+        }
 
         if (cycle % 10 == 5)
             stepPreset (x, *instance, *editor, *params.mix, afterTwoBlocks);
