@@ -30,6 +30,15 @@ public:
                             const juce::Colour* textColourToUse) override;
     void drawPopupMenuSectionHeader (juce::Graphics&, const juce::Rectangle<int>& area,
                                      const juce::String& sectionName) override;
+    void drawPopupMenuSectionHeaderWithOptions (juce::Graphics&, const juce::Rectangle<int>& area,
+                                                const juce::String& sectionName,
+                                                const juce::PopupMenu::Options&) override;
+    void getIdealPopupMenuItemSizeWithOptions (const juce::String& text, bool isSeparator, int standardMenuItemHeight,
+                                               int& idealWidth, int& idealHeight,
+                                               const juce::PopupMenu::Options&) override;
+
+    /** The section headers' text height in a menu with these options: it scales with the menu's items. */
+    static float getSectionHeaderHeight (const juce::PopupMenu::Options&) noexcept;
     void drawComboBox (juce::Graphics&, int width, int height, bool isButtonDown, int buttonX, int buttonY, int buttonW,
                        int buttonH, juce::ComboBox&) override;
     juce::Font getLabelFont (juce::Label&) override;

@@ -278,3 +278,39 @@ void Look::drawPopupMenuSectionHeader (juce::Graphics& g, const juce::Rectangle<
     g.setColour (findColour (juce::PopupMenu::headerTextColourId));
     g.drawFittedText (sectionName, area, juce::Justification::centred, 1, 0.0f);
 }
+
+float Look::getSectionHeaderHeight (const juce::PopupMenu::Options& options) noexcept
+{
+    // The menu font's 17 px over the 21 px items of a 900 x 600 window, and in that proportion to other items.
+    const auto itemHeight = options.getStandardItemHeight();
+    return itemHeight > 0 ? 17.0f * (float) itemHeight / 21.0f : 17.0f;
+}
+
+void Look::drawPopupMenuSectionHeaderWithOptions (juce::Graphics& g, const juce::Rectangle<int>& area,
+                                                  const juce::String& sectionName,
+                                                  const juce::PopupMenu::Options& options)
+{
+    g.setFont (juce::LookAndFeel_V2::getPopupMenuFont().withHeight (getSectionHeaderHeight (options)).boldened());
+    g.setColour (findColour (juce::PopupMenu::headerTextColourId));
+    g.drawFittedText (sectionName, area, juce::Justification::centred, 1, 0.0f);
+}
+
+void Look::getIdealPopupMenuItemSizeWithOptions (const juce::String& text, bool isSeparator,
+                                                 int standardMenuItemHeight, int& idealWidth, int& idealHeight,
+                                                 const juce::PopupMenu::Options& options)
+{
+    if (isSeparator)
+    {
+        juce::LookAndFeel_V4::getIdealPopupMenuItemSizeWithOptions (text, true, standardMenuItemHeight, idealWidth,
+                                                                     idealHeight, options);
+        return;
+    }
+
+    // JUCE measures an item in the menu font at no more than 17 px, however tall the item, while the text is drawn
+    // at 0.64 of the item's height: a tall item's text would not fit. Measured at the height JUCE takes for items
+    // of up to 22 px, the text fits every item; a header (no item height) scales with the menu's items.
+    const auto textHeight = standardMenuItemHeight > 0 ? (float) standardMenuItemHeight / 1.3f
+                                                       : getSectionHeaderHeight (options);
+    idealHeight = standardMenuItemHeight > 0 ? standardMenuItemHeight : juce::roundToInt (textHeight * 1.3f);
+    idealWidth = juce::LookAndFeel_V2::getPopupMenuFont().withHeight (textHeight).getStringWidth (text) + 2 * idealHeight;
+}

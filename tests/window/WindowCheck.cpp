@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cmath>
 #include <iostream>
+#include <numeric>
 #include <tuple>
 #include <thread>
 
@@ -381,6 +382,40 @@ void doubleClickHandle (const XSession& x, juce::AudioProcessorEditor& editor, c
     check (white == 0, juce::String (white) + " white pixels stay where the handle was");
 }
 
+/** PRESETS opens the preset menu inside the window at any size: nothing shows right of or below the window, and a
+    click beside the menu closes it. */
+void openPresetMenu (const XSession& x, juce::AudioProcessorEditor& editor)
+{
+    const auto b = editor.getScreenBounds();
+    const auto size = juce::String (b.getWidth()) + " x " + juce::String (b.getHeight());
+    const auto beside = [&]
+    {
+        auto pixels = x.grab (b.getRight(), b.getY(), 150, b.getHeight() + 150);
+        const auto below = x.grab (b.getX(), b.getBottom(), b.getWidth(), 150);
+        pixels.insert (pixels.end(), below.begin(), below.end());
+        return pixels;
+    };
+    const auto under = [&] { return x.grab (b.getX() + b.getWidth() * 3 / 8, b.getY() + b.getHeight() / 10, b.getWidth() / 4, b.getHeight() * 3 / 10); };
+    x.click (b.getX() + 5, b.getBottom() - 5, pump); // the mouse off the knobs, which light up under it
+    pump (100);
+    const auto outside = beside();
+    const auto before = under();
+    const auto presets = KnobCentres (b.getWidth(), b.getHeight()).nextPreset.withX (b.getWidth() / 2) + b.getPosition();
+
+    x.click (presets.x, presets.y, pump);
+    // A knob's pointer may move meanwhile (the host's automation); the menu covers much of the area.
+    const auto changed = [&]
+    {
+        const auto now = under();
+        return (double) std::inner_product (now.begin(), now.end(), before.begin(), 0, std::plus<>(), std::not_equal_to<>()) / (double) now.size();
+    };
+    check (pumpUntil ([&] { return changed() > 0.2; }), "PRESETS opens its menu at " + size);
+    pump (100);
+    check (beside() == outside, "the preset menu stays within the window at " + size);
+    x.click (b.getX() + 5, b.getBottom() - 5, pump);
+    check (pumpUntil ([&] { return changed() < 0.01; }), "a click beside the preset menu closes it at " + size);
+}
+
 /** Steps to the next factory preset (from the bundle's own folder): it changes the settings but not the mix. */
 void stepPreset (const XSession& x, juce::AudioPluginInstance& instance, juce::AudioProcessorEditor& editor,
                  juce::AudioProcessorParameter& mix, const std::function<void()>& afterTwoBlocks)
@@ -517,6 +552,9 @@ int hostVst3 (const juce::String& bundle, int cycles)
             wheelPreDelay (x, *editor, params);
             clickPowerSwitches (x, *editor, params);
         }
+
+        if (cycle < 3) // 900 x 600, 450 x 300 and 1800 x 1200
+            openPresetMenu (x, *editor);
 
         if (cycle % 10 == 5)
             stepPreset (x, *instance, *editor, *params.mix, afterTwoBlocks);
