@@ -10,6 +10,7 @@
 //
 // Exit status 0 when everything held, 1 with a message on stderr otherwise.
 
+#include "WindowCheckDisplay.h"
 #include "WindowCheckX11.h"
 
 #include "../SignalHelpers.h"
@@ -20,7 +21,6 @@
 #include <atomic>
 #include <cmath>
 #include <iostream>
-#include <numeric>
 #include <tuple>
 #include <thread>
 
@@ -30,7 +30,7 @@ namespace juce
 bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
 } // namespace juce
 
-namespace
+namespace windowcheck
 {
 int failures = 0;
 
@@ -73,7 +73,12 @@ bool pumpUntil (const std::function<bool()>& done)
 
     return true;
 }
+} // namespace windowcheck
 
+using namespace windowcheck;
+
+namespace
+{
 juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& instance, const juce::String& name)
 {
     for (auto* p : instance.getParameters())
@@ -304,118 +309,6 @@ void workKnobs (const XSession& x, juce::AudioProcessorEditor& editor, const Hos
     }
 }
 
-/** Turns the wheel on PREDELAY three notches up: synchronised, each notch lands on the next note value above (at
-    the host's 120 BPM, 1.953125 ms times a power of two, held to the parameter's 1 ms); plain, it rises. */
-void wheelPreDelay (const XSession& x, juce::AudioProcessorEditor& editor, const HostedParameters& params)
-{
-    const auto at = editor.getScreenPosition() + KnobCentres (editor.getWidth(), editor.getHeight()).preDelay;
-    const bool synced = params.preDelaySync->getValue() > 0.5f;
-    const auto ms = [&] { return 300.0 * std::pow ((double) params.preDelay->getValue(), 2.0); };
-
-    for (int notch = 0; notch < 3; ++notch)
-    {
-        const double before = ms();
-        double next = 1.953125;
-
-        while (next <= before + 0.5)
-            next *= 2.0;
-
-        x.wheel (at.x, at.y, 1, pump);
-        const auto what = juce::String (synced ? "a synced" : "a plain") + " PREDELAY's wheel notch up from " + juce::String (before);
-        check (pumpUntil ([&] { return ms() > before + 0.5 || (synced && next > 300.0); }), what + " raises it");
-        check (! synced || next > 300.0 || std::abs (ms() - next) <= 0.51, what + " lands on " + juce::String (next) + ", not " + juce::String (ms()));
-    }
-}
-
-/** The pixels of an area of the window that show the cut curve's orange. */
-int orangePixels (const XSession& x, juce::Rectangle<int> area)
-{
-    int n = 0;
-
-    for (const auto p : x.grab (area.getX(), area.getY(), area.getWidth(), area.getHeight()))
-    {
-        const int r = (int) (p >> 16) & 255, g = (int) (p >> 8) & 255, b = (int) p & 255;
-        n += r > g + 15 && g > b + 15 ? 1 : 0;
-    }
-
-    return n;
-}
-
-/** Each power switch turns the whole response curve grey at once, and back: while a cut bites, no orange stays. */
-void clickPowerSwitches (const XSession& x, juce::AudioProcessorEditor& editor, const HostedParameters& params)
-{
-    const KnobCentres knobs (editor.getWidth(), editor.getHeight());
-    const auto area = knobs.curveArea + editor.getScreenPosition();
-    check (orangePixels (x, area) > 50, "the raised LOW CUT shows in orange");
-
-    for (const auto& [point, parameter, name] : { std::tuple (knobs.power, params.power, "the power switch"),
-                                                    std::tuple (knobs.eqPower, params.eqPower, "the EQ switch") })
-    {
-        for (const bool on : { false, true })
-        {
-            const auto at = editor.getScreenPosition() + point;
-            x.click (at.x, at.y, pump);
-            check (pumpUntil ([p = parameter, on] { return (p->getValue() > 0.5f) == on; }), juce::String (name) + " switches");
-            pump (150);
-            const int orange = orangePixels (x, area);
-            check (on ? orange > 50 : orange == 0, juce::String (name) + (on ? " on colours the curve again" : " off leaves " + juce::String (orange) + " orange pixels"));
-        }
-    }
-}
-
-/** A double-click on a raised handle puts its band back to 0 dB and leaves nothing white where the handle was. */
-void doubleClickHandle (const XSession& x, juce::AudioProcessorEditor& editor, const HostedParameters& params)
-{
-    params.gain2->setValueNotifyingHost (0.8f);
-    pump (100);
-    const auto pad = KnobCentres (editor.getWidth(), editor.getHeight()).pad + editor.getScreenPosition();
-    const juce::Point<int> handle { pad.getX() + (int) (params.freq2->getValue() * (float) pad.getWidth()),
-                                    pad.getY() + (int) (0.2f * (float) pad.getHeight()) };
-    x.doubleClick (handle.x, handle.y, pump);
-    check (pumpUntil ([&] { return params.gain2->getValue() == 0.5f; }), "double-clicking a handle puts its gain to 0 dB");
-    pump (150);
-    int white = 0;
-
-    for (const auto p : x.grab (handle.x - 12, handle.y - 12, 24, 24))
-        white += ((p >> 16) & 255) > 200 && ((p >> 8) & 255) > 200 && (p & 255) > 200 ? 1 : 0;
-
-    check (white == 0, juce::String (white) + " white pixels stay where the handle was");
-}
-
-/** PRESETS opens the preset menu inside the window at any size: nothing shows right of or below the window, and a
-    click beside the menu closes it. */
-void openPresetMenu (const XSession& x, juce::AudioProcessorEditor& editor)
-{
-    const auto b = editor.getScreenBounds();
-    const auto size = juce::String (b.getWidth()) + " x " + juce::String (b.getHeight());
-    const auto beside = [&]
-    {
-        auto pixels = x.grab (b.getRight(), b.getY(), 150, b.getHeight() + 150);
-        const auto below = x.grab (b.getX(), b.getBottom(), b.getWidth(), 150);
-        pixels.insert (pixels.end(), below.begin(), below.end());
-        return pixels;
-    };
-    const auto under = [&] { return x.grab (b.getX() + b.getWidth() * 3 / 8, b.getY() + b.getHeight() / 10, b.getWidth() / 4, b.getHeight() * 3 / 10); };
-    x.click (b.getX() + 5, b.getBottom() - 5, pump); // the mouse off the knobs, which light up under it
-    pump (100);
-    const auto outside = beside();
-    const auto before = under();
-    const auto presets = KnobCentres (b.getWidth(), b.getHeight()).nextPreset.withX (b.getWidth() / 2) + b.getPosition();
-
-    x.click (presets.x, presets.y, pump);
-    // A knob's pointer may move meanwhile (the host's automation); the menu covers much of the area.
-    const auto changed = [&]
-    {
-        const auto now = under();
-        return (double) std::inner_product (now.begin(), now.end(), before.begin(), 0, std::plus<>(), std::not_equal_to<>()) / (double) now.size();
-    };
-    check (pumpUntil ([&] { return changed() > 0.2; }), "PRESETS opens its menu at " + size);
-    pump (100);
-    check (beside() == outside, "the preset menu stays within the window at " + size);
-    x.click (b.getX() + 5, b.getBottom() - 5, pump);
-    check (pumpUntil ([&] { return changed() < 0.01; }), "a click beside the preset menu closes it at " + size);
-}
-
 /** Steps to the next factory preset (from the bundle's own folder): it changes the settings but not the mix. */
 void stepPreset (const XSession& x, juce::AudioPluginInstance& instance, juce::AudioProcessorEditor& editor,
                  juce::AudioProcessorParameter& mix, const std::function<void()>& afterTwoBlocks)
@@ -482,8 +375,9 @@ void checkCurveWithoutAudio (const XSession& x, juce::AudioPluginInstance& insta
     before = curve();
     params.type3->setValueNotifyingHost (1.0f); // High Cut
     check (pumpUntil ([&] { return curve() != before; }), "the curve follows the host's band type without audio");
-    clickPowerSwitches (x, *editor, params);
-    doubleClickHandle (x, *editor, params);
+    const KnobCentres knobs2 (editor->getWidth(), editor->getHeight());
+    clickPowerSwitches (x, *editor, knobs2.curveArea, { { knobs2.power, params.power }, { knobs2.eqPower, params.eqPower } });
+    doubleClickHandle (x, *editor, knobs2.pad, *params.freq2, *params.gain2);
 }
 
 /** Changes settings from the host, as automation or a preset would. */
@@ -547,14 +441,16 @@ int hostVst3 (const juce::String& bundle, int cycles)
         checkResize (*editor, cycle, shown);
         workKnobs (x, *editor, params);
 
+        const KnobCentres knobs (editor->getWidth(), editor->getHeight());
+
         if (cycle < 2) // the first with PREDELAY synced, the second plain
         {
-            wheelPreDelay (x, *editor, params);
-            clickPowerSwitches (x, *editor, params);
+            wheelPreDelay (x, *editor, knobs.preDelay, *params.preDelay, *params.preDelaySync);
+            clickPowerSwitches (x, *editor, knobs.curveArea, { { knobs.power, params.power }, { knobs.eqPower, params.eqPower } });
         }
 
         if (cycle < 3) // 900 x 600, 450 x 300 and 1800 x 1200
-            openPresetMenu (x, *editor);
+            openPresetMenu (x, *editor, knobs.nextPreset.withX (editor->getWidth() / 2));
 
         if (cycle % 10 == 5)
             stepPreset (x, *instance, *editor, *params.mix, afterTwoBlocks);
