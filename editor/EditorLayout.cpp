@@ -273,31 +273,37 @@ void VellumarProcessorEditor::paintBackground (juce::Graphics& g)
     g.setGradientFill (accentGradient);
     g.fillAll();
 
-    // Two panels, upper behind the knob rows and lower behind the equaliser, the same size.
-    const int panelX = cx - inset;
-    const int panelW = right (mixSlider) + inset - panelX;
+    // Two panels, upper behind the knob rows and lower behind the equaliser, the same size. In a small window, where
+    // the texts are held at their legible minimum, a long caption in the outer columns fills its knob's width: the
+    // panels then reach out to 3 px from the window's sides, and their corners shrink with the window, so that no
+    // border runs through a caption.
+    const bool textHeldUp = look.fontHeight > 0.013f * (float) W;
+    const int sideInset = textHeldUp ? juce::jmax (inset, cx - 3) : inset;
+    const float cornerSize = 25.0f * juce::jmin (1.0f, (float) W / 900.0f);
+    const int panelX = cx - sideInset;
+    const int panelW = right (mixSlider) + sideInset - panelX;
     const int panelH = bottom (mixSlider) + inset - (cy - 2 * inset);
     const juce::Rectangle<float> upper ((float) panelX, (float) (cy - 2 * inset), (float) panelW, (float) panelH);
     const auto lower = upper.withY ((float) (toInt (0.042 * W + bottom (mixSlider)) - 2 * inset));
 
     g.setGradientFill (panelGradient);
-    g.fillRoundedRectangle (upper, 25.0f);
-    g.fillRoundedRectangle (lower, 25.0f);
+    g.fillRoundedRectangle (upper, cornerSize);
+    g.fillRoundedRectangle (lower, cornerSize);
 
     const auto upperInner = upper.withTrimmedLeft (3.0f).withTrimmedTop (3.0f);
     const auto lowerInner = lower.withTrimmedLeft (3.0f).withTrimmedTop (3.0f);
 
     g.setTiledImageFill (textureImage, 0, 0, 0.5f);
-    g.fillRoundedRectangle (upperInner, 25.0f);
-    g.fillRoundedRectangle (lowerInner, 25.0f);
+    g.fillRoundedRectangle (upperInner, cornerSize);
+    g.fillRoundedRectangle (lowerInner, cornerSize);
 
     g.setColour (blackQuelt);
-    g.drawRoundedRectangle (upperInner, 25.0f, 3.0f);
-    g.drawRoundedRectangle (lowerInner, 25.0f, 3.0f);
+    g.drawRoundedRectangle (upperInner, cornerSize, 3.0f);
+    g.drawRoundedRectangle (lowerInner, cornerSize, 3.0f);
 
     g.setColour (blackUltraQuelt);
-    g.drawRoundedRectangle (upper.translated (1.0f, 1.0f), 25.0f, 2.0f);
-    g.drawRoundedRectangle (lower.translated (1.0f, 1.0f), 25.0f, 2.0f);
+    g.drawRoundedRectangle (upper.translated (1.0f, 1.0f), cornerSize, 2.0f);
+    g.drawRoundedRectangle (lower.translated (1.0f, 1.0f), cornerSize, 2.0f);
 
     // The number buttons hang on one thread that ends at the TEXTURE caption.
     g.setColour (greyTextBoxQuelt);
@@ -307,7 +313,10 @@ void VellumarProcessorEditor::paintBackground (juce::Graphics& g)
     for (int i = 0; i < 4; ++i)
         g.drawLine (threadX, (float) bottom (*numbers[i]), threadX, (float) numbers[i + 1]->getY(), 2.0f);
 
-    g.drawLine (threadX, (float) bottom (fiveButton), threadX, (float) (textureLabel.getY() + 2), 2.0f);
+    // It stops above the caption's text, which sits higher in the small caption of a small window.
+    const auto textTop = 0.5f * ((float) textureLabel.getHeight() - look.fontHeight);
+    g.drawLine (threadX, (float) bottom (fiveButton), threadX,
+                (float) textureLabel.getY() + juce::jmin (2.0f, std::floor (textTop) - 1.0f), 2.0f);
 
     // The frame's border; the frame and its displays paint over the fill.
     const auto frameArea = frame.getBounds().toFloat();

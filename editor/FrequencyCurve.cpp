@@ -77,6 +77,7 @@ FrequencyCurve::FrequencyCurve (VellumarProcessor& processorToShow) : processor 
     for (const auto& id : listenedParameterIds())
         processor.apvts.addParameterListener (id, this);
 
+    colouredOnScreen = isColoured();
     startTimerHz (30);
 }
 
@@ -135,6 +136,21 @@ void FrequencyCurve::timerCallback()
         drawFrequencyCurve();
         repaint();
     }
+
+    // A power switch turns the whole display grey or back at once. Left to the spectrum's repaints, which cover
+    // only where the spectrum moves, it would change strip by strip (and not at all without audio).
+    const bool coloured = isColoured();
+
+    if (coloured != colouredOnScreen)
+    {
+        colouredOnScreen = coloured;
+        repaint();
+    }
+}
+
+bool FrequencyCurve::isColoured() const noexcept
+{
+    return ! processor.effectOffDisplay.load() && ! processor.eqOffDisplay.load();
 }
 
 void FrequencyCurve::resized()
@@ -314,7 +330,7 @@ void FrequencyCurve::drawLayers (bool coloured)
 void FrequencyCurve::paint (juce::Graphics& g)
 {
     const std::lock_guard<std::mutex> lock (curveMutex);
-    const bool coloured = ! processor.effectOffDisplay.load() && ! processor.eqOffDisplay.load();
+    const bool coloured = isColoured();
 
     // On a scaled display a layer would be resampled, so there the shapes are filled directly.
     if (g.getInternalContext().getPhysicalPixelScaleFactor() != 1.0f || getLocalBounds().isEmpty())

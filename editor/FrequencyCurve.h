@@ -61,6 +61,9 @@ private:
 
     void timerCallback() override;
 
+    /** False while the effect or the equaliser is switched off: then both shapes are grey. */
+    bool isColoured() const noexcept;
+
     // The versions of the processor's display hand-offs: each band's, then the cuts'.
     using Versions = std::array<uint32_t, 6>;
     Versions publishedVersions() const noexcept;
@@ -109,6 +112,9 @@ private:
     std::vector<StripRows> layerStrips;
     bool layersStale = true;
     bool layersColoured = true;
+
+    // Whether the display was last repainted whole for the coloured or the grey state.
+    bool colouredOnScreen = true;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FrequencyCurve)
 };

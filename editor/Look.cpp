@@ -145,11 +145,25 @@ void Look::drawRotarySlider (juce::Graphics& g, int x, int y, int width, int hei
     const auto tbW = (float) slider.getTextBoxWidth();
     const auto tbH = (float) slider.getTextBoxHeight();
     const auto corner = 0.05f * (float) height;
+    const auto box = valueBoxArea ((float) height, tbH);
 
     g.setColour (active ? blueblueQuelt : maskQuelt);
-    g.drawRoundedRectangle (cx - 0.5f * tbW, (float) height + 3.0f, tbW, tbH - 6.0f, corner, 2.0f);
+    g.drawRoundedRectangle (cx - 0.5f * tbW, box.getStart() + 1.0f, tbW, box.getLength(), corner, 2.0f);
     g.setColour (maskTextBox);
-    g.fillRoundedRectangle (cx - 0.5f * tbW - 1.0f, (float) height + 2.0f, tbW - 1.0f, tbH - 6.0f, corner);
+    g.fillRoundedRectangle (cx - 0.5f * tbW - 1.0f, box.getStart(), tbW - 1.0f, box.getLength(), corner);
+}
+
+juce::Range<float> Look::valueBoxArea (float top, float boxHeight) const
+{
+    // The box's fill runs from 2 px below the value box's top to 4 px above its bottom, where its frame's lower line
+    // begins. A short box grows (within the value box) until the text, centred at the label font's height, lies
+    // inside it: cap height and digits reach the ascent, a "/" a little below.
+    const juce::Font font (fontHeight);
+    const auto textTop = top + 0.5f * (boxHeight - fontHeight);
+    const auto start = juce::jmin (top + 2.0f, std::floor (textTop));
+    const auto end = juce::jlimit (top + boxHeight - 4.0f, top + boxHeight - 2.0f,
+                                   std::ceil (textTop + font.getAscent() + 0.1f * fontHeight));
+    return { start, end };
 }
 
 void Look::drawLinearSlider (juce::Graphics& g, int x, int, int width, int height, float sliderPos, float minSliderPos,

@@ -2,6 +2,10 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <map>
+#include <utility>
+#include <vector>
+
 /** The editor's look-and-feel.
 
     Knobs, sliders and switches are drawn from bitmap images rather than vector shapes, every text is set in
@@ -30,6 +34,15 @@ public:
                             const juce::Colour* textColourToUse) override;
     void drawPopupMenuSectionHeader (juce::Graphics&, const juce::Rectangle<int>& area,
                                      const juce::String& sectionName) override;
+    void drawPopupMenuSectionHeaderWithOptions (juce::Graphics&, const juce::Rectangle<int>& area,
+                                                const juce::String& sectionName,
+                                                const juce::PopupMenu::Options&) override;
+    void getIdealPopupMenuItemSizeWithOptions (const juce::String& text, bool isSeparator, int standardMenuItemHeight,
+                                               int& idealWidth, int& idealHeight,
+                                               const juce::PopupMenu::Options&) override;
+
+    /** The section headers' text height in a menu with these options: it scales with the menu's items. */
+    static float getSectionHeaderHeight (const juce::PopupMenu::Options&) noexcept;
     void drawComboBox (juce::Graphics&, int width, int height, bool isButtonDown, int buttonX, int buttonY, int buttonW,
                        int buttonH, juce::ComboBox&) override;
     juce::Font getLabelFont (juce::Label&) override;
@@ -60,6 +73,10 @@ public:
     /** The soft highlight laid over an active button of the given size. */
     static juce::Rectangle<float> getHoverHighlightArea (SwitchShape shape, int width, int height) noexcept;
 
+    /** Where a knob's value box is filled, from `top` (the top of a value box `boxHeight` high) down: as far in
+        from the value box's edges as room allows, but never cutting through the value's text. */
+    juce::Range<float> valueBoxArea (float top, float boxHeight) const;
+
     /** The nine images, in the order the constructor loads them; for checks that they all decoded. */
     juce::Array<juce::Image> getImages() const;
 
@@ -70,6 +87,11 @@ protected:
     bool isActive (const juce::Component& component) const { return isHovered (component) && component.isEnabled(); }
 
 private:
+    /** The image, or a copy of it halved as often as it can be while staying at least `width` px wide. JUCE's
+        resampler blends no more than 2 x 2 source pixels, so an image reduced further than to half its size
+        loses the pixels in between: thin lines and glowing rims break into dots. The copies are kept. */
+    const juce::Image& reducedFor (const juce::Image& image, int width);
+
     void drawSwitchImage (juce::Graphics& g, SwitchShape shape, const juce::Image& image, int w, int h);
     void drawHoverHighlight (juce::Graphics& g, const juce::Component& component, SwitchShape shape, int w, int h);
 
@@ -82,6 +104,9 @@ private:
     juce::Image roundOnImage;
     juce::Image sliceOffImage;
     juce::Image sliceOnImage;
+
+    // Halved copies of the images drawn small, by the pixel data they were made from (held, so it stays).
+    std::map<juce::ImagePixelData*, std::pair<juce::ImagePixelData::Ptr, std::vector<juce::Image>>> reducedImages;
 
 public:
     /** Height of every label font. The editor sets it from its width on every layout. */

@@ -59,6 +59,27 @@ void Look::drawHoverHighlight (juce::Graphics& g, const juce::Component& compone
                             shape == SwitchShape::square ? 0.5f * (float) w : 0.5f * (float) h);
 }
 
+const juce::Image& Look::reducedFor (const juce::Image& image, int width)
+{
+    if (! image.isValid() || image.getWidth() / 2 < width)
+        return image;
+
+    auto& [source, copies] = reducedImages[image.getPixelData()];
+    source = image.getPixelData();
+    const juce::Image* best = &image;
+
+    for (size_t i = 0; best->getWidth() / 2 >= juce::jmax (1, width); ++i)
+    {
+        if (i == copies.size())
+            copies.push_back (best->rescaled (juce::jmax (1, best->getWidth() / 2), juce::jmax (1, best->getHeight() / 2),
+                                              juce::Graphics::highResamplingQuality));
+
+        best = &copies[i];
+    }
+
+    return *best;
+}
+
 void Look::drawSwitchImage (juce::Graphics& g, SwitchShape shape, const juce::Image& image, int w, int h)
 {
     const auto iw = image.getWidth();
@@ -66,9 +87,19 @@ void Look::drawSwitchImage (juce::Graphics& g, SwitchShape shape, const juce::Im
 
     switch (shape)
     {
-        case SwitchShape::square: g.drawImage (image, 0, 0, w, w, 0, 0, iw, ih); break;
+        case SwitchShape::square:
+        {
+            const auto& reduced = reducedFor (image, w);
+            g.drawImage (reduced, 0, 0, w, w, 0, 0, reduced.getWidth(), reduced.getHeight());
+            break;
+        }
 
-        case SwitchShape::pill: g.drawImage (image, 0, 0, w, h, 0, 0, iw, ih); break;
+        case SwitchShape::pill:
+        {
+            const auto& reduced = reducedFor (image, w);
+            g.drawImage (reduced, 0, 0, w, h, 0, 0, reduced.getWidth(), reduced.getHeight());
+            break;
+        }
 
         case SwitchShape::wide:
             // Square caps from both ends of the image, and a straight strip stretched between them.
@@ -146,36 +177,33 @@ void Look::drawImageButton (juce::Graphics& g, juce::Image* image, int imageX, i
 
     g.setImageResamplingQuality (juce::Graphics::highResamplingQuality);
 
-    if (shape == SwitchShape::square)
-    {
-        const auto& background = on ? roundOnImage : roundOffImage;
-        g.drawImage (background, 0, 0, w, w, 0, 0, background.getWidth(), background.getHeight());
-    }
-    else
-    {
-        const auto& background = on ? pillOnImage : pillOffImage;
-        g.drawImage (background, 0, 0, w, h, 0, 0, background.getWidth(), background.getHeight());
-    }
+    const auto& background = reducedFor (shape == SwitchShape::square ? (on ? roundOnImage : roundOffImage)
+                                                                      : (on ? pillOnImage : pillOffImage), w);
+    g.drawImage (background, 0, 0, w, shape == SwitchShape::square ? w : h, 0, 0, background.getWidth(),
+                 background.getHeight());
 
     if (image != nullptr && image->isValid())
     {
-        // The icon sits at 40 % of its rectangle; with the whole button as that rectangle, in the middle 40 %.
+        // The icon sits at 40 % of its rectangle; with the whole button as that rectangle, in the middle 40 %. On a
+        // small button it takes more of the disc, up to 64 %, so that it stays 9 px wide and recognisable.
+        const auto share = juce::jlimit (0.4f, 0.64f, 9.0f / (float) juce::jmax (1, imageW));
+        const auto& icon = reducedFor (*image, juce::roundToInt (share * (float) imageW));
         const auto t = juce::RectanglePlacement (juce::RectanglePlacement::stretchToFit)
-                           .getTransformToFit (image->getBounds().toFloat(),
+                           .getTransformToFit (icon.getBounds().toFloat(),
                                                juce::Rectangle<int> (imageX, imageY, imageW, imageH).toFloat())
-                           .scaled (0.4f)
-                           .translated (0.3f * (float) w, 0.3f * (float) h);
+                           .scaled (share)
+                           .translated (0.5f * (1.0f - share) * (float) w, 0.5f * (1.0f - share) * (float) h);
 
         if (! overlayColour.isOpaque())
         {
             g.setOpacity (button.isEnabled() ? imageOpacity : 0.3f * imageOpacity);
-            g.drawImageTransformed (*image, t, false);
+            g.drawImageTransformed (icon, t, false);
         }
 
         if (! overlayColour.isTransparent())
         {
             g.setColour (overlayColour);
-            g.drawImageTransformed (*image, t, true);
+            g.drawImageTransformed (icon, t, true);
         }
     }
 
@@ -277,4 +305,40 @@ void Look::drawPopupMenuSectionHeader (juce::Graphics& g, const juce::Rectangle<
     g.setFont (juce::LookAndFeel_V2::getPopupMenuFont().boldened());
     g.setColour (findColour (juce::PopupMenu::headerTextColourId));
     g.drawFittedText (sectionName, area, juce::Justification::centred, 1, 0.0f);
+}
+
+float Look::getSectionHeaderHeight (const juce::PopupMenu::Options& options) noexcept
+{
+    // The menu font's 17 px over the 21 px items of a 900 x 600 window, and in that proportion to other items.
+    const auto itemHeight = options.getStandardItemHeight();
+    return itemHeight > 0 ? 17.0f * (float) itemHeight / 21.0f : 17.0f;
+}
+
+void Look::drawPopupMenuSectionHeaderWithOptions (juce::Graphics& g, const juce::Rectangle<int>& area,
+                                                  const juce::String& sectionName,
+                                                  const juce::PopupMenu::Options& options)
+{
+    g.setFont (juce::LookAndFeel_V2::getPopupMenuFont().withHeight (getSectionHeaderHeight (options)).boldened());
+    g.setColour (findColour (juce::PopupMenu::headerTextColourId));
+    g.drawFittedText (sectionName, area, juce::Justification::centred, 1, 0.0f);
+}
+
+void Look::getIdealPopupMenuItemSizeWithOptions (const juce::String& text, bool isSeparator,
+                                                 int standardMenuItemHeight, int& idealWidth, int& idealHeight,
+                                                 const juce::PopupMenu::Options& options)
+{
+    if (isSeparator)
+    {
+        juce::LookAndFeel_V4::getIdealPopupMenuItemSizeWithOptions (text, true, standardMenuItemHeight, idealWidth,
+                                                                     idealHeight, options);
+        return;
+    }
+
+    // JUCE measures an item in the menu font at no more than 17 px, however tall the item, while the text is drawn
+    // at 0.64 of the item's height: a tall item's text would not fit. Measured at the height JUCE takes for items
+    // of up to 22 px, the text fits every item; a header (no item height) scales with the menu's items.
+    const auto textHeight = standardMenuItemHeight > 0 ? (float) standardMenuItemHeight / 1.3f
+                                                       : getSectionHeaderHeight (options);
+    idealHeight = standardMenuItemHeight > 0 ? standardMenuItemHeight : juce::roundToInt (textHeight * 1.3f);
+    idealWidth = juce::LookAndFeel_V2::getPopupMenuFont().withHeight (textHeight).getStringWidth (text) + 2 * idealHeight;
 }

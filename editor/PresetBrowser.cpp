@@ -123,7 +123,9 @@ void VellumarProcessorEditor::openPresetMenu()
     presetMenu.addSectionHeader ("Version: " + juce::String (VELLUMAR_VERSION));
 
     // The menu opens under the PRESETS button, at least as wide as it, its items tall enough for legible text.
+    // It opens inside the window, which JUCE keeps it within (adding columns as needed), not over the desktop.
     const auto options = juce::PopupMenu::Options()
+                             .withParentComponent (this)
                              .withTargetComponent (&presetsButton)
                              .withMinimumWidth (presetsButton.getWidth())
                              .withMinimumNumColumns (n / 25 + 1)

@@ -5,6 +5,8 @@
 #include "engine/processor/VellumarProcessor.h"
 
 #include <cmath>
+#include <limits>
+#include <tuple>
 #include <vector>
 
 namespace temposync
@@ -40,6 +42,12 @@ const KnobSettings& settingsOf (Knob knob)
     return decay;
 }
 } // namespace
+
+double noteTolerance (double note, double step)
+{
+    // Float rounding: a few units in the last place of a float of the note's size.
+    return 0.5 * step + 4.0 * std::abs (note) * (double) std::numeric_limits<float>::epsilon();
+}
 
 float syncBase (Knob knob, float bpm)
 {
@@ -102,26 +110,70 @@ juce::NormalisableRange<double> makeSyncRange (Knob knob, float base, std::funct
     return { s.start, end, std::move (fromZeroToOne), std::move (toZeroToOne), std::move (snap) };
 }
 
-juce::NormalisableRange<double> makePlainRange (Knob knob)
+juce::NormalisableRange<double> makePlainRange (const juce::RangedAudioParameter& parameter)
 {
-    switch (knob)
-    {
-        case Knob::lfoSpeed: return { (double) 0.1f, 20.0, (double) 0.02f, 1.0, false };
-        case Knob::preDelay: return { 0.0, 300.0, 1.0, 0.5, false };
-        case Knob::decay: break;
-    }
+    // The same range the knob's slider attachment builds from the parameter.
+    auto range = parameter.getNormalisableRange();
 
-    return { (double) 0.2f, 10.0, (double) 0.01f, 1.0, false };
+    auto from0To1 = [range] (double start, double end, double p) mutable
+    {
+        range.start = (float) start;
+        range.end = (float) end;
+        return (double) range.convertFrom0to1 ((float) p);
+    };
+
+    auto to0To1 = [range] (double start, double end, double v) mutable
+    {
+        range.start = (float) start;
+        range.end = (float) end;
+        return (double) range.convertTo0to1 ((float) v);
+    };
+
+    auto snap = [range] (double start, double end, double v) mutable
+    {
+        range.start = (float) start;
+        range.end = (float) end;
+        return (double) range.snapToLegalValue ((float) v);
+    };
+
+    juce::NormalisableRange<double> result { (double) range.start, (double) range.end, std::move (from0To1),
+                                             std::move (to0To1), std::move (snap) };
+    result.interval = range.interval;
+    result.skew = range.skew;
+    result.symmetricSkew = range.symmetricSkew;
+    return result;
 }
 
-juce::String textForValue (Knob knob, float base, double value)
+double stepToDoubling (float base, double end, double current, double towards, double tolerance)
+{
+    // A knob within the tolerance of a doubling is on it: the step goes on from there.
+    double result = current;
+
+    for (float candidate = base; (double) candidate <= end; candidate = candidate + candidate)
+    {
+        if (towards > current && (double) candidate > current + tolerance)
+            return candidate;
+
+        if (towards < current && (double) candidate < current - tolerance)
+            result = candidate;
+
+        if (! (candidate + candidate > candidate))
+            break;
+    }
+
+    return result;
+}
+
+juce::String textForValue (Knob knob, float base, double value, double step)
 {
     const auto& s = settingsOf (knob);
     float multiple = 1.0f;
 
     for (const auto* name : s.noteNames)
     {
-        if (value == (double) (base * multiple))
+        const auto note = (double) (base * multiple);
+
+        if (std::abs (value - note) <= noteTolerance (note, step))
             return name;
 
         multiple *= 2.0f;
@@ -159,11 +211,19 @@ void VellumarProcessorEditor::applyKnobSync (juce::Slider& knob, temposync::Knob
                                                        : ids::decay;
     auto& parameter = *valueTreeState.getParameter (id);
 
+    // The wheel steps a synchronised knob from note to note (mouseWheelMove); JUCE's own small wheel steps would
+    // snap back to the note they started from.
+    knob.setScrollWheelEnabled (! on);
+
     if (on)
     {
         const auto base = temposync::syncBase (which, audioProcessor.hostBpm);
-        knob.textFromValueFunction = [which, base] (double value)
-        { return temposync::textForValue (which, base, value); };
+        syncBases[(size_t) which] = base;
+
+        // The parameter holds a note value rounded to its own step, which still names the note.
+        const auto step = (double) parameter.getNormalisableRange().interval;
+        knob.textFromValueFunction = [which, base, step] (double value)
+        { return temposync::textForValue (which, base, value, step); };
 
         // A press that does not move the knob asks for its own value again (up to rounding): that stays as it is.
         const auto choose = [this, &knob] (double value, double snapped)
@@ -177,7 +237,7 @@ void VellumarProcessorEditor::applyKnobSync (juce::Slider& knob, temposync::Knob
     }
     else
     {
-        knob.setNormalisableRange (temposync::makePlainRange (which));
+        knob.setNormalisableRange (temposync::makePlainRange (parameter));
         knob.textFromValueFunction = [&parameter] (double value)
         { return parameter.getText (parameter.convertTo0to1 ((float) value), 0); };
         knob.setTextValueSuffix (which == temposync::Knob::lfoSpeed   ? " Hz"
@@ -188,6 +248,52 @@ void VellumarProcessorEditor::applyKnobSync (juce::Slider& knob, temposync::Knob
     // A new range pulls the knob's value into its own steps; the parameter's value is what it must show.
     knob.setValue (parameter.convertFrom0to1 (parameter.getValue()), juce::dontSendNotification);
     knob.updateText();
+}
+
+void VellumarProcessorEditor::mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWheelDetails& wheel)
+{
+    // The editor hears the wheel on the knobs it listens to, and its own (or one passed up to it).
+    if (e.eventComponent == this)
+    {
+        juce::AudioProcessorEditor::mouseWheelMove (e, wheel);
+        return;
+    }
+
+    const std::tuple<juce::Slider*, juce::Button*, temposync::Knob, const char*> synced[] {
+        { &lfoSpeedSlider, &lfoSyncButton, temposync::Knob::lfoSpeed, ids::lfoSpeed },
+        { &preDelaySlider, &preDelaySyncButton, temposync::Knob::preDelay, ids::preDelay },
+        { &decaySlider, &decaySyncButton, temposync::Knob::decay, ids::decay }
+    };
+
+    for (const auto& [knob, syncSwitch, which, id] : synced)
+    {
+        if ((e.eventComponent != knob && ! knob->isParentOf (e.eventComponent)) || ! syncSwitch->getToggleState()
+            || ! knob->isEnabled())
+            continue;
+
+        // One note per notch, the way the wheel turns the knob when it is not synchronised.
+        const auto amount = (std::abs (wheel.deltaX) > std::abs (wheel.deltaY) ? -wheel.deltaX : wheel.deltaY)
+                            * (wheel.isReversed ? -1.0f : 1.0f);
+
+        if (amount == 0.0f || e.eventTime == lastWheelTime)
+            return;
+
+        lastWheelTime = e.eventTime;
+        // A value the parameter holds for a note (rounded to its step) counts as that note.
+        const auto current = knob->getValue();
+        const auto step = (double) valueTreeState.getParameter (id)->getNormalisableRange().interval;
+        const auto target = temposync::stepToDoubling (syncBases[(size_t) which], knob->getMaximum(), current,
+                                                       amount > 0.0f ? current + 1.0 : current - 1.0,
+                                                       temposync::noteTolerance (current, step));
+
+        if (target != current)
+        {
+            const juce::Slider::ScopedDragNotification turn (*knob);
+            knob->setValue (target, juce::sendNotificationSync);
+        }
+
+        return;
+    }
 }
 
 void VellumarProcessorEditor::applyLfoSync()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
@@ -30,14 +31,24 @@ float syncBase (Knob knob, float bpm);
 juce::NormalisableRange<double> makeSyncRange (Knob knob, float base,
                                                std::function<double (double value, double snapped)> choose = {});
 
-/** The plain range a knob gets back when its switch turns off. */
-juce::NormalisableRange<double> makePlainRange (Knob knob);
+/** The range a knob gets back when its switch turns off: its parameter's own, skew and steps included, as the
+    knob's attachment gives it in a new window. */
+juce::NormalisableRange<double> makePlainRange (const juce::RangedAudioParameter& parameter);
 
 /** The doubling of `base` nearest to `value` among those up to `end` (always `base` itself at least); a value
     exactly between two doublings goes to the smaller. */
 double snapToDoubling (float base, double end, double value);
 
-/** The note name of a value that is exactly `base` times a power of two the knob names, otherwise the value with
-    one decimal and the knob's unit. */
-juce::String textForValue (Knob knob, float base, double value);
+/** The doubling of `base` next to `current` in the direction of `towards` (the next one above when `towards` is
+    larger, the next one below when smaller), among those up to `end`; `current` itself when there is none. A
+    doubling within `tolerance` of `current` counts as where it is. A wheel notch on a synchronised knob steps so. */
+double stepToDoubling (float base, double end, double current, double towards, double tolerance = 0.0);
+
+/** How far a value may lie from a note value and still be that note: half the parameter's own step `step` (the
+    parameter holds a note rounded to it), or float rounding. */
+double noteTolerance (double note, double step);
+
+/** The note name of a value within `noteTolerance` of `base` times a power of two the knob names, otherwise the
+    value with one decimal and the knob's unit. */
+juce::String textForValue (Knob knob, float base, double value, double step = 0.0);
 } // namespace temposync

@@ -43,6 +43,7 @@ public:
     //==============================================================================
     void mouseDown (const juce::MouseEvent& e) override;
     void mouseDoubleClick (const juce::MouseEvent& e) override;
+    void mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWheelDetails& wheel) override;
     void paint (juce::Graphics& g) override;
     void resized() override;
 
@@ -227,6 +228,11 @@ private:
 
     // The tempo-synced knob the user is turning now, if any: only such a turn snaps to a note value.
     const juce::Slider* knobTurnedByUser = nullptr;
+
+    // The shortest note of each synchronised knob (by temposync::Knob), as its switch last turned on, and the time
+    // of the last wheel event acted on (JUCE can hand the same one over twice).
+    std::array<float, 3> syncBases {};
+    juce::Time lastWheelTime;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VellumarProcessorEditor)
 };

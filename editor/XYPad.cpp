@@ -152,8 +152,15 @@ void XYPad::mouseDoubleClick (const juce::MouseEvent&)
 {
     // The double-click arrives after its second release has closed the press's gesture, so the reset to 0 dB
     // (the middle of the symmetric gain range) is a gesture of its own.
-    if (draggedHandle != nullptr)
-        draggedHandle->yAttachment->setValueAsCompleteGesture (draggedHandle->yParameter->convertFrom0to1 (0.5f));
+    if (draggedHandle == nullptr)
+        return;
+
+    draggedHandle->yAttachment->setValueAsCompleteGesture (draggedHandle->yParameter->convertFrom0to1 (0.5f));
+
+    // The handle has jumped away from the mouse: the press is over, and its rings (which would stay where the
+    // handle was) go with it. The selected band keeps its halo on the handle.
+    draggedHandle = nullptr;
+    repaint();
 }
 
 void XYPad::setHandleScale (float newScale)

@@ -298,4 +298,63 @@ TEST_F (EditorTest, AtTheSmallestSizeEveryTextIsLegibleWholeAndClearOfTheOthers)
         EXPECT_GT (countPixels (image, middle, [] (juce::Colour c) { return c.getBrightness() < 0.25f; }), 2);
         EXPECT_GT (countPixels (image, middle, [] (juce::Colour c) { return c.getBrightness() > 0.45f; }), 8);
     }
+
+    // No text crosses its box or a line, at any size: what a text adds to the picture (its ink) lies within its value
+    // box's fill, clear of the panels' dark borders for the outer columns' captions, and below the thread's end.
+    const auto inkOf = [] (juce::Component& c, juce::Label& label)
+    {
+        const auto with = render (c);
+        const auto text = label.getText();
+        label.setText ({}, juce::dontSendNotification);
+        const auto without = render (c);
+        label.setText (text, juce::dontSendNotification);
+        juce::Rectangle<int> ink;
+        for (int y = 0; y < with.getHeight(); ++y)
+            for (int x = 0; x < with.getWidth(); ++x)
+                if (with.getPixelAt (x, y) != without.getPixelAt (x, y))
+                    ink = ink.isEmpty() ? juce::Rectangle<int> (x, y, 1, 1) : ink.getUnion ({ x, y, 1, 1 });
+        return std::pair { ink, without };
+    };
+
+    for (const auto& [w, h] : { std::pair { 450, 300 }, std::pair { 900, 600 }, std::pair { 1800, 1200 } })
+    {
+        e.setSize (w, h);
+        render (e);
+
+        for (auto* knob : { &e.preDelaySlider, &e.preVerbSlider, &e.decaySlider, &e.characterSlider, &e.driveSlider,
+                            &e.widthSlider, &e.lfoSpeedSlider, &e.lfoDepthSlider, &e.sideChainSlider, &e.mixSlider,
+                            &e.lowCutSlider, &e.highCutSlider, &e.gainSlider, &e.freqSlider, &e.qSlider })
+            for (auto* child : knob->getChildren())
+                if (auto* box = dynamic_cast<juce::Label*> (child))
+                {
+                    const auto ink = inkOf (*knob, *box).first;
+                    const auto tbH = (float) knob->getTextBoxHeight();
+                    const auto fill = e.look.valueBoxArea ((float) knob->getHeight() - tbH, tbH);
+                    EXPECT_GE ((float) ink.getY(), fill.getStart()) << box->getText() << " at " << w;
+                    EXPECT_LE ((float) ink.getBottom(), fill.getEnd()) << box->getText() << " at " << w;
+                }
+
+        // The left column's captions, on the light part of the panel, above their knobs' faces.
+        for (auto* caption : { &e.preDelayLabel, &e.lfoSpeedLabel })
+        {
+            const auto [ink, without] = inkOf (e, *caption);
+            const auto* knob = caption->getAttachedComponent();
+            const auto darkest = [&, &bare = without]
+            {
+                float b = 1.0f;
+                for (int y = ink.getY(); y < ink.getBottom() && y < knob->getY() - knob->getWidth() / 10; ++y)
+                    for (int x = ink.getX(); x < ink.getRight(); ++x)
+                        b = juce::jmin (b, bare.getPixelAt (x, y).getBrightness());
+                return b;
+            }();
+            EXPECT_GT (darkest, blackQuelt.getBrightness() + 0.05f) << caption->getText() << " at " << w;
+        }
+
+        const auto [textureInk, bare] = inkOf (e, e.textureLabel);
+        const int threadX = e.oneButton.getX() + e.oneButton.getWidth() / 2 - 1;
+        int threadEnd = e.fiveButton.getBottom();
+        while (bare.getPixelAt (threadX, threadEnd) == greyTextBoxQuelt)
+            ++threadEnd;
+        EXPECT_LE (threadEnd, textureInk.getY()) << "the thread runs into TEXTURE at " << w;
+    }
 }

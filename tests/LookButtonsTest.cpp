@@ -263,3 +263,25 @@ TEST (LookPopupMenu, SeparatorsDividersHighlightAndInactiveItems)
     // Highlighted: the item's area is filled with the highlight colour.
     EXPECT_EQ (drawItem (false, true, true).getPixelAt (3, 12), blueDarkQuelt2);
 }
+
+TEST (LookButtons, SwitchRimsStayWholeAtEverySize)
+{
+    // A switch that is on, at the sizes the window gives its round switches, against the same switch drawn eight
+    // times as large and reduced evenly: a reduction that skips pixels breaks the glowing rim into dots.
+    Look look;
+    juce::ImageButton button;
+    const juce::Image clearIcon (juce::Image::ARGB, 10, 10, true);
+    button.setImages (false, true, true, clearIcon, 1.0f, {}, {}, 1.0f, {}, clearIcon, 1.0f, {}, 0.0f);
+
+    for (const int size : { 14, 16, 29, 33, 59, 66 })
+    {
+        auto reference = renderButton (button, look, 8 * size, 8 * size, true);
+
+        for (int halving = 0; halving < 3; ++halving)
+            reference = reference.rescaled (reference.getWidth() / 2, reference.getHeight() / 2,
+                                            juce::Graphics::highResamplingQuality);
+
+        EXPECT_LT (editor_testing::meanDifference (renderButton (button, look, size, size, true), reference),
+                   size < 16 ? 8.0 : 4.0) << size << " px";
+    }
+}

@@ -1,3 +1,4 @@
+#include "FactoryPresetHelpers.h"
 #include "ProcessorEditorTestHelpers.h"
 
 using namespace editor_testing;
@@ -217,4 +218,38 @@ TEST_F (EditorTest, AMenuResultAfterTheWindowClosedDoesNothing)
     setParameter ("Decay", 9.0f);
     onResult (2);
     EXPECT_FLOAT_EQ (parameter ("Decay"), 9.0f);
+}
+
+TEST_F (EditorTest, TheFactoryMenuSizesItsItemsForTheirWholeTextsAndItsHeadersWithThem)
+{
+    auto& e = open (testing_helpers::factoryPresetFiles().front().getParentDirectory());
+
+    for (const auto& [w, h] : { std::pair { 450, 300 }, std::pair { 900, 600 }, std::pair { 1800, 1200 } })
+    {
+        e.setSize (w, h);
+        e.userClick (e.presetsButton);
+        const auto& shown = e.menus.back();
+        const int itemHeight = shown.options.getStandardItemHeight();
+
+        // The sizes JUCE asks the look for when it lays the menu out (a header with a "[...]" here), against the
+        // fonts the items and headers are drawn in.
+        for (const auto& item : shown.items)
+        {
+            const bool header = item.startsWith ("[");
+            const auto text = header ? item.substring (1, item.length() - 1) : item;
+            int idealWidth = 0, idealHeight = 0;
+            e.getLookAndFeel().getIdealPopupMenuItemSizeWithOptions (text, false, header ? -1 : itemHeight, idealWidth,
+                                                                     idealHeight, shown.options);
+            const auto font = header ? juce::Font (Look::getSectionHeaderHeight (shown.options)).boldened()
+                                     : juce::Font (0.64f * (float) idealHeight);
+            EXPECT_LE (font.getStringWidthFloat (text), (float) idealWidth) << text << " at " << w;
+
+            if (header) // JUCE makes a header 1.5 times the height it asks for
+            {
+                EXPECT_NEAR (1.5 * idealHeight / itemHeight, 1.57, 0.12) << text << " at " << w;
+            }
+        }
+
+        e.menus.back().onResult (0);
+    }
 }

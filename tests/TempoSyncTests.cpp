@@ -57,6 +57,15 @@ TEST (TempoSync, NoteNamesForExactDoublingsAndNumbersForTheRest)
     EXPECT_EQ (temposync::textForValue (Knob::decay, 0.25f, 8.0), "4T");
     EXPECT_EQ (temposync::textForValue (Knob::decay, 0.25f, 3.0), "3.0 s");
     EXPECT_EQ (temposync::textForValue (Knob::decay, 0.25f, 64.0), "64.0 s"); // beyond the named multiples
+
+    // What a parameter holds for a note, rounded to its own step or by float arithmetic, is still the note.
+    EXPECT_EQ (temposync::textForValue (Knob::preDelay, 1.953125f, 63.0, 1.0), "1/8 T");
+    EXPECT_EQ (temposync::textForValue (Knob::preDelay, 1.953125f, 31.0, 1.0), "1/16 T");
+    EXPECT_EQ (temposync::textForValue (Knob::preDelay, 1.953125f, 77.0, 1.0), "77.0 ms");
+    EXPECT_EQ (temposync::textForValue (Knob::lfoSpeed, 0.125f, 0.49999997, 0.02), "2 T");
+    EXPECT_EQ (temposync::textForValue (Knob::lfoSpeed, 0.125f, 0.14, 0.02), "0.1 Hz");
+    EXPECT_EQ (temposync::textForValue (Knob::decay, 0.25f, 7.9999995, 0.01), "4T");
+    EXPECT_EQ (temposync::textForValue (Knob::decay, 0.25f, 7.99, 0.01), "8.0 s");
 }
 
 TEST (TempoSync, SnapsToTheNearestDoublingAndTiesGoToTheSmaller)
@@ -153,16 +162,23 @@ TEST_F (EditorTest, SwitchingSyncOffGivesAPlainRangeAndTheParameterText)
     EXPECT_EQ (e.lfoSpeedLabel.getJustificationType(), juce::Justification::centred);
     EXPECT_NEAR (e.lfoSpeedSlider.getValue(), parameter ("LfoSpeed"), 1.0e-6);
 
-    // Linear over 0.1 .. 20 Hz now (the parameter itself is skewed), with the parameter's own text.
-    EXPECT_NEAR (e.lfoSpeedSlider.proportionOfLengthToValue (0.5), 10.05, 0.011);
-    EXPECT_EQ (e.lfoSpeedSlider.getTextFromValue (3.0), "3.00 Hz");
-    EXPECT_EQ (e.lfoSpeedSlider.getTextFromValue (0.5), "0.50 Hz");
+    // The parameter's own skewed range, as a new window has it: a value sits at one angle whatever came before.
+    EXPECT_NEAR (e.lfoSpeedSlider.proportionOfLengthToValue (0.5), 3.0, 0.011);
+    setParameter ("LfoSpeed", 0.4f);
+    const auto toggled = render (e.lfoSpeedSlider);
+    EXPECT_EQ (meanDifference (toggled, render (open().lfoSpeedSlider)), 0.0);
+    auto& e2 = *editor;
+    EXPECT_EQ (e2.lfoSpeedSlider.getTextFromValue (3.0), "3.00 Hz");
+    EXPECT_EQ (e2.lfoSpeedSlider.getTextFromValue (0.5), "0.50 Hz");
 
-    e.doubleClick (e.preDelaySlider);
-    e.doubleClick (e.preDelaySlider);
-    EXPECT_NEAR (e.preDelaySlider.proportionOfLengthToValue (0.5), 75.0, 1.0e-9);
-    EXPECT_EQ (e.preDelaySlider.getInterval(), 1.0);
-    EXPECT_EQ (e.preDelaySlider.getTextFromValue (20.0), "20 ms");
+    e2.doubleClick (e2.decaySlider);
+    e2.doubleClick (e2.decaySlider);
+    EXPECT_NEAR (e2.decaySlider.proportionOfLengthToValue (0.5), 3.0, 1.0e-4);
+    e2.doubleClick (e2.preDelaySlider);
+    e2.doubleClick (e2.preDelaySlider);
+    EXPECT_NEAR (e2.preDelaySlider.proportionOfLengthToValue (0.5), 75.0, 1.0e-4);
+    EXPECT_EQ (e2.preDelaySlider.getInterval(), 1.0);
+    EXPECT_EQ (e2.preDelaySlider.getTextFromValue (20.0), "20 ms");
 }
 
 TEST_F (EditorTest, AnEditorOpenedWithSyncOnShowsTheSyncedKnobAtTheParameterValue)
@@ -173,6 +189,12 @@ TEST_F (EditorTest, AnEditorOpenedWithSyncOnShowsTheSyncedKnobAtTheParameterValu
     EXPECT_EQ (e.decayLabel.getText(), "SYNC DECAY");
     EXPECT_EQ (e.decaySlider.getTextFromValue (e.decaySlider.getValue()), "0.9 s");
     EXPECT_EQ (parameter ("Decay"), 0.9f);
+
+    // A snapped note as a saved session holds it, in the parameter's steps of 1 ms, keeps its name.
+    setParameter ("PreDelaySync", 1.0f);
+    setParameter ("PreDelay", 63.0f);
+    EXPECT_EQ (e.preDelaySlider.getTextFromValue (e.preDelaySlider.getValue()), "1/8 T");
+    EXPECT_EQ (parameter ("PreDelay"), 63.0f);
 
     // The switch follows its parameter (a preset, automation).
     setParameter ("DecaySync", 0.0f);

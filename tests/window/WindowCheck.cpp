@@ -12,6 +12,7 @@
 // Exit status 0 when everything held, 1 with a message on stderr otherwise.
 
 #include "GestureCheck.h"
+#include "WindowCheckDisplay.h"
 #include "WindowCheckX11.h"
 
 #include "../SignalHelpers.h"
@@ -31,7 +32,7 @@ namespace juce
 bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
 } // namespace juce
 
-namespace
+namespace windowcheck
 {
 int failures = 0;
 
@@ -74,7 +75,12 @@ bool pumpUntil (const std::function<bool()>& done)
 
     return true;
 }
+} // namespace windowcheck
 
+using namespace windowcheck;
+
+namespace
+{
 juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& instance, const juce::String& name)
 {
     for (auto* p : instance.getParameters())
@@ -110,10 +116,20 @@ struct KnobCentres
         const int presetsRight = (int) (0.375 * W) + (int) (0.25 * W);
         nextPreset = { (int) (presetsRight + 0.106 * smallButton) + (int) (1.06 * smallButton) / 2,
                        (int) (0.08 * rowTop) + smallButton / 2 };
+        power = { (int) (0.93 * W) + smallButton / 2, (int) (0.08 * rowTop) + smallButton / 2 };
+        eqPower = { (int) knobGap + (int) (0.9 * smallButton) / 2, eqTop + (int) (0.9 * smallButton) / 2 };
+
+        // The XY pad fills the frame, which spans from PREVERB's middle to DRIVE's left edge.
+        const int decayX = (int) (preVerbX + knob + knobGap);
+        const int characterX = (int) (decayX + (int) (2.0 * knobUnit) + 3.0 * knobGap);
+        const int driveX = (int) (characterX + (int) (2.0 * knobUnit) + knobGap);
+        const int captionY = rowTop - (8 + juce::roundToInt (0.013f * (float) W + 0.5f));
+        pad = { frameX, (int) (eqTop + 0.15 * knobUnit), driveX - preVerbX,
+                (int) (mixBottom - captionY - 0.15 * knobUnit) };
     }
 
-    juce::Point<int> preDelay, decay, nextPreset, lowCut;
-    juce::Rectangle<int> curveArea;
+    juce::Point<int> preDelay, decay, nextPreset, lowCut, power, eqPower;
+    juce::Rectangle<int> curveArea, pad;
 };
 
 /** Counts the gestures the plug-in opens on one parameter, as the host hears them. */
@@ -194,6 +210,10 @@ struct HostedParameters
     juce::AudioProcessorParameter* decaySync = nullptr;
     juce::AudioProcessorParameter* lowCut = nullptr;
     juce::AudioProcessorParameter* type3 = nullptr;
+    juce::AudioProcessorParameter* power = nullptr;
+    juce::AudioProcessorParameter* eqPower = nullptr;
+    juce::AudioProcessorParameter* freq2 = nullptr;
+    juce::AudioProcessorParameter* gain2 = nullptr;
 
     /** Looks them up by name; false when the plug-in does not publish them all. */
     bool findIn (juce::AudioPluginInstance& instance)
@@ -209,10 +229,15 @@ struct HostedParameters
         decaySync = findParameter (instance, "Decay Sync");
         lowCut = findParameter (instance, "Low Cut");
         type3 = findParameter (instance, "Band3 Type");
+        power = findParameter (instance, "onButton");
+        eqPower = findParameter (instance, "on Equalizer");
+        freq2 = findParameter (instance, "Band2 Freq");
+        gain2 = findParameter (instance, "Band2 Gain");
 
         return decay != nullptr && preDelaySync != nullptr && room != nullptr && plate != nullptr && lfoSync != nullptr
                && gain3 != nullptr && mix != nullptr && preDelay != nullptr && decaySync != nullptr
-               && lowCut != nullptr && type3 != nullptr;
+               && lowCut != nullptr && type3 != nullptr && power != nullptr && eqPower != nullptr
+               && freq2 != nullptr && gain2 != nullptr;
     }
 };
 
@@ -352,6 +377,9 @@ void checkCurveWithoutAudio (const XSession& x, juce::AudioPluginInstance& insta
     before = curve();
     params.type3->setValueNotifyingHost (1.0f); // High Cut
     check (pumpUntil ([&] { return curve() != before; }), "the curve follows the host's band type without audio");
+    const KnobCentres knobs2 (editor->getWidth(), editor->getHeight());
+    clickPowerSwitches (x, *editor, knobs2.curveArea, { { knobs2.power, params.power }, { knobs2.eqPower, params.eqPower } });
+    doubleClickHandle (x, *editor, knobs2.pad, *params.freq2, *params.gain2);
 }
 
 /** Changes settings from the host, as automation or a preset would. */
@@ -417,6 +445,17 @@ int hostVst3 (const juce::String& bundle, int cycles)
 
         checkResize (*editor, cycle, shown);
         workKnobs (x, *editor, params);
+
+        const KnobCentres knobs (editor->getWidth(), editor->getHeight());
+
+        if (cycle < 2) // the first with PREDELAY synced, the second plain
+        {
+            wheelPreDelay (x, *editor, knobs.preDelay, *params.preDelay, *params.preDelaySync);
+            clickPowerSwitches (x, *editor, knobs.curveArea, { { knobs.power, params.power }, { knobs.eqPower, params.eqPower } });
+        }
+
+        if (cycle < 3) // 900 x 600, 450 x 300 and 1800 x 1200
+            openPresetMenu (x, *editor, knobs.nextPreset.withX (editor->getWidth() / 2));
 
         if (cycle % 10 == 5)
             stepPreset (x, *instance, *editor, *params.mix, afterTwoBlocks);

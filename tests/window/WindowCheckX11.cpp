@@ -5,6 +5,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <thread>
@@ -184,7 +185,13 @@ void XSession::click (int x, int y, const Pump& pump) const { pressAt (x, y, 1, 
 
 void XSession::doubleClick (int x, int y, const Pump& pump) const { pressAt (x, y, 2, pump); }
 
-void XSession::pressAt (int x, int y, int presses, const Pump& pump) const
+void XSession::wheel (int x, int y, int notches, const Pump& pump) const
+{
+    // X reports a wheel notch as a press and release of button 4 (up) or 5 (down).
+    pressAt (x, y, std::abs (notches), pump, notches > 0 ? 4 : 5);
+}
+
+void XSession::pressAt (int x, int y, int presses, const Pump& pump, unsigned int button) const
 {
     auto* d = asDisplay (display);
 
@@ -199,10 +206,10 @@ void XSession::pressAt (int x, int y, int presses, const Pump& pump) const
     // a double-click by those times however long it then takes to handle them (a loaded machine, a sanitizer).
     for (int press = 0; press < presses; ++press)
     {
-        XTestFakeButtonEvent (d, 1, True, CurrentTime);
+        XTestFakeButtonEvent (d, button, True, CurrentTime);
         XFlush (d);
         std::this_thread::sleep_for (std::chrono::milliseconds (15));
-        XTestFakeButtonEvent (d, 1, False, CurrentTime);
+        XTestFakeButtonEvent (d, button, False, CurrentTime);
         XFlush (d);
         std::this_thread::sleep_for (std::chrono::milliseconds (15));
     }

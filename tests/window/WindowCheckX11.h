@@ -52,6 +52,9 @@ public:
     /** Two clicks at the point, close enough in time to count as a double-click. */
     void doubleClick (int x, int y, const Pump& pump) const;
 
+    /** Turns the mouse wheel at the point by whole notches, up (away from the user) when positive. */
+    void wheel (int x, int y, int notches, const Pump& pump) const;
+
     /** Waits up to `milliseconds` for a viewable top-level window of this name. */
     bool waitForWindow (const std::string& name, int milliseconds) const;
 
@@ -59,6 +62,6 @@ public:
     bool requestClose (const std::string& name) const;
 
 private:
-    void pressAt (int x, int y, int presses, const Pump& pump) const;
+    void pressAt (int x, int y, int presses, const Pump& pump, unsigned int button = 1) const;
     void* display = nullptr;
 };
