@@ -15,7 +15,7 @@ asan_options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE
 "$root/scripts/setup.sh" --tests
 "$root/scripts/build.sh"
 
-echo "ThreadSanitizer: tests whose names contain Concurrency"
+echo "[$((SECONDS / 60)) min] ThreadSanitizer: tests whose names contain Concurrency"
 if [ ! -f "$tsan/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMAR_TSAN=ON -DVELLUMAR_BUILD_BENCH=OFF >/dev/null
 fi
@@ -24,9 +24,11 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$tsan/tests/vellumar-tes
 
 
 echo
-echo "AddressSanitizer and UndefinedBehaviorSanitizer: the whole suite"
+echo "[$((SECONDS / 60)) min] AddressSanitizer and UndefinedBehaviorSanitizer: the whole suite"
 cmake -S "$root" -B "$asan" -G Ninja "${asan_options[@]}" >/dev/null
-cmake --build "$asan" --parallel "$(nproc)"
+# Only what the suite and the fuzz runs use: the tests, the programs and bundles they start, the fuzz targets.
+cmake --build "$asan" --parallel "$(nproc)" --target vellumar-tests vellumar-hosting-tests vellumar-irgen-tests \
+    vellumar-fuzzers
 (
     # Exported, so that the programs the tests start (vellumar-render, the window check, the Standalone) run under
     # the same rules: the first error of any kind ends the program with a failure and a stack trace, and leaks
@@ -40,10 +42,11 @@ cmake --build "$asan" --parallel "$(nproc)"
 )
 
 echo
-echo "Fuzz targets (fuzz/), in the same build: a fixed number of inputs from fixed seeds, about a minute in all"
+echo "[$((SECONDS / 60)) min] Fuzz targets (fuzz/), in the same build: a fixed number of inputs from fixed seeds, about a minute in all"
 VELLUMAR_ASAN_BUILD_DIR="$asan" "$root/scripts/fuzz.sh" --runs 10000
 
 echo
-echo "The whole suite"
+echo "[$((SECONDS / 60)) min] The whole suite"
 cd "$build"
 ctest --output-on-failure --parallel "$(nproc)" --timeout 900
+echo "[$((SECONDS / 60)) min] Done"
