@@ -336,6 +336,8 @@ private:
     float advancePhase (float phase, float step, int numSamples);
     void modulateChannel (int channel, float* samples, int numSamples, ModulationPlan plan, float& phaseOut,
                           int& writeOut);
+    bool vibratoAtRest (int channel) const noexcept;
+    float followDepthScale (LinearSmoother& scaleSmoother, float rate) noexcept;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VellumarProcessor)
 };
