@@ -35,6 +35,12 @@ Run runRender (const juce::StringArray& args, const char* tool = VELLUMAR_RENDER
     return { ended ? child.exitCode() : -1, child.outputText() };
 }
 
+// Bytes as a hostile command line gives them, not UTF-8: only a file name may be so.
+juce::String rawBytes (const char* bytes)
+{
+    return juce::String (juce::CharPointer_UTF8 (bytes), juce::CharPointer_UTF8 (bytes + std::strlen (bytes)));
+}
+
 class RenderTool : public ::testing::Test
 {
 protected:
@@ -61,6 +67,70 @@ protected:
         std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (file.createOutputStream().release(), rate, (unsigned) channels, 24, {}, 0));
         writer->writeFromAudioSampleBuffer (audio, 0, length);
         return file;
+    }
+
+    struct DamagedInputs
+    {
+        juce::File text, nan, bigChunk, twelveBit, damagedMp3;
+    };
+
+    // Files that are not audio the tool can render, each of which it refuses with its reason.
+    DamagedInputs writeDamagedInputs (const juce::File& input)
+    {
+        // Not audio at all, and a float file holding a NaN, which would reach the output through the dry path.
+        const auto text = folder.getChildFile ("text.wav");
+        text.replaceWithText ("hello");
+        const auto nan = folder.getChildFile ("nan.wav");
+        {
+            juce::AudioBuffer<float> audio (1, 100);
+            audio.clear();
+            audio.setSample (0, 50, std::numeric_limits<float>::quiet_NaN());
+            std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (nan.createOutputStream().release(), 44100.0, 1, 32, {}, 0));
+            writer->writeFromAudioSampleBuffer (audio, 0, 100);
+        }
+
+        // And a metadata chunk after the audio that claims 2 GB, which JUCE's reader would reserve.
+        const auto bigChunk = folder.getChildFile ("chunk.wav");
+        {
+            juce::MemoryBlock bytes;
+            input.loadFileAsData (bytes);
+            const unsigned char header[] = { 's', 'm', 'p', 'l', 0xf0, 0xff, 0xff, 0x7f };
+            bytes.append (header, sizeof (header));
+            const auto riffLength = juce::ByteOrder::swapIfBigEndian ((juce::uint32) bytes.getSize() - 8);
+            bytes.copyFrom (&riffLength, 4, 4);
+            bigChunk.replaceWithData (bytes.getData(), bytes.getSize());
+        }
+
+        // A 12-bit file, which JUCE's reader would give back as silence.
+        const auto twelveBit = folder.getChildFile ("twelve.wav");
+        {
+            juce::MemoryOutputStream bytes;
+            bytes.write ("RIFF", 4);
+            bytes.writeInt (36 + 200);
+            bytes.write ("WAVEfmt ", 8);
+            for (const int field : { 16, 1 | 1 << 16, 44100, 88200, 2 | 12 << 16 }) // PCM, mono, 44.1 kHz, 2 bytes a frame
+                bytes.writeInt (field);
+            bytes.write ("data", 4);
+            bytes.writeInt (200);
+            bytes.writeRepeatedByte (0x10, 200);
+            twelveBit.replaceWithData (bytes.getData(), bytes.getDataSize());
+        }
+
+        // A damaged MP3 frame whose intensity-stereo bands would have JUCE's decoder write past a granule (the
+        // sanitizer build stops on it).
+        const auto damagedMp3 = folder.getChildFile ("damaged.mp3");
+        {
+            juce::MemoryOutputStream bytes;
+            const unsigned char frame[] = { 0x4a, 0xef, 0xff, 0xff, 0xff, 0xff, 0xff, 0xfb, 0x27, 0x58, 0x8f, 0xc1, 0x47, 0x6f, 0x25,
+                                            0x22, 0x46, 0xc3, 0x21, 0xcb, 0x22, 0x41, 0x98, 0xc5, 0xb5, 0x10, 0x20, 0xc4, 0x7f, 0xc8 };
+            bytes.write (frame, sizeof (frame));
+            bytes.writeRepeatedByte (0x1b, 12);
+            bytes.writeRepeatedByte (0xff, 8);
+            bytes.writeRepeatedByte (0x1b, 60);
+            damagedMp3.replaceWithData (bytes.getData(), bytes.getDataSize());
+        }
+
+        return { text, nan, bigChunk, twelveBit, damagedMp3 };
     }
 
     static juce::AudioBuffer<float> readWav (const juce::File& file, double& rate, unsigned int& bits)
@@ -123,83 +193,7 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
     const auto input = writeWav ("in.wav", 2, 44100.0, 4410);
     const auto out = folder.getChildFile ("out.wav").getFullPathName();
     const auto in = input.getFullPathName();
-
-    // The demo-sound writer answers the same way, and writes no file named after an option.
-    const std::pair<juce::StringArray, const char*> demoCases[] {
-        { { "--help" }, "Usage: vellumar-demo-sound" },
-        { { "--frobnicate" }, "unknown option --frobnicate" },
-        { {}, "an output file is needed" },
-        { { out, "44k" }, "is not a number of Hz" },
-        { { out, "1000" }, "must be 8000 to 384000 Hz" },
-        { { out, "44100", "x" }, "too many arguments" },
-    };
-
-    for (const auto& [args, message] : demoCases)
-    {
-        const auto run = runRender (args, VELLUMAR_DEMO_SOUND_PATH);
-        EXPECT_EQ (run.exitCode == 0, args.contains ("--help")) << args.joinIntoString (" ");
-        EXPECT_TRUE (run.output.contains (message)) << args.joinIntoString (" ") << "\n" << run.output;
-    }
-    EXPECT_FALSE (juce::File::getCurrentWorkingDirectory().getChildFile ("--help").exists());
-    EXPECT_FALSE (juce::File (out).exists());
-
-    // Not audio at all, and a float file holding a NaN, which would reach the output through the dry path.
-    const auto text = folder.getChildFile ("text.wav");
-    text.replaceWithText ("hello");
-    const auto nan = folder.getChildFile ("nan.wav");
-    {
-        juce::AudioBuffer<float> audio (1, 100);
-        audio.clear();
-        audio.setSample (0, 50, std::numeric_limits<float>::quiet_NaN());
-        std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (nan.createOutputStream().release(), 44100.0, 1, 32, {}, 0));
-        writer->writeFromAudioSampleBuffer (audio, 0, 100);
-    }
-
-    // And a metadata chunk after the audio that claims 2 GB, which JUCE's reader would reserve.
-    const auto bigChunk = folder.getChildFile ("chunk.wav");
-    {
-        juce::MemoryBlock bytes;
-        input.loadFileAsData (bytes);
-        const unsigned char header[] = { 's', 'm', 'p', 'l', 0xf0, 0xff, 0xff, 0x7f };
-        bytes.append (header, sizeof (header));
-        const auto riffLength = juce::ByteOrder::swapIfBigEndian ((juce::uint32) bytes.getSize() - 8);
-        bytes.copyFrom (&riffLength, 4, 4);
-        bigChunk.replaceWithData (bytes.getData(), bytes.getSize());
-    }
-
-    // A 12-bit file, which JUCE's reader would give back as silence.
-    const auto twelveBit = folder.getChildFile ("twelve.wav");
-    {
-        juce::MemoryOutputStream bytes;
-        bytes.write ("RIFF", 4);
-        bytes.writeInt (36 + 200);
-        bytes.write ("WAVEfmt ", 8);
-        for (const int field : { 16, 1 | 1 << 16, 44100, 88200, 2 | 12 << 16 }) // PCM, mono, 44.1 kHz, 2 bytes a frame
-            bytes.writeInt (field);
-        bytes.write ("data", 4);
-        bytes.writeInt (200);
-        bytes.writeRepeatedByte (0x10, 200);
-        twelveBit.replaceWithData (bytes.getData(), bytes.getDataSize());
-    }
-
-    // A damaged MP3 frame whose intensity-stereo bands would have JUCE's decoder write past a granule (the
-    // sanitizer build stops on it).
-    const auto damagedMp3 = folder.getChildFile ("damaged.mp3");
-    {
-        juce::MemoryOutputStream bytes;
-        const unsigned char frame[] = { 0x4a, 0xef, 0xff, 0xff, 0xff, 0xff, 0xff, 0xfb, 0x27, 0x58, 0x8f, 0xc1, 0x47, 0x6f, 0x25,
-                                        0x22, 0x46, 0xc3, 0x21, 0xcb, 0x22, 0x41, 0x98, 0xc5, 0xb5, 0x10, 0x20, 0xc4, 0x7f, 0xc8 };
-        bytes.write (frame, sizeof (frame));
-        bytes.writeRepeatedByte (0x1b, 12);
-        bytes.writeRepeatedByte (0xff, 8);
-        bytes.writeRepeatedByte (0x1b, 60);
-        damagedMp3.replaceWithData (bytes.getData(), bytes.getDataSize());
-    }
-
-    // Bytes as a hostile command line gives them, not UTF-8: only a file name may be so.
-    const auto rawBytes = [] (const char* bytes) {
-        return juce::String (juce::CharPointer_UTF8 (bytes), juce::CharPointer_UTF8 (bytes + std::strlen (bytes)));
-    };
+    const auto [text, nan, bigChunk, twelveBit, damagedMp3] = writeDamagedInputs (input);
 
     struct Case
     {
@@ -249,6 +243,35 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
     }
 
     EXPECT_TRUE (input.existsAsFile()); // not overwritten by its own render
+}
+
+TEST_F (RenderTool, TheDemoSoundWriterReportsBadRequestsClearlyToo)
+{
+    const auto out = folder.getChildFile ("out.wav").getFullPathName();
+
+    // The demo-sound writer answers bad requests as the renderer does, and writes no file named after an option.
+    const std::pair<juce::StringArray, const char*> demoCases[] {
+        { { "--help" }, "Usage: vellumar-demo-sound" },
+        { { "--frobnicate" }, "unknown option --frobnicate" },
+        { {}, "an output file is needed" },
+        { { out, "44k" }, "is not a number of Hz" },
+        { { out, "1000" }, "must be 8000 to 384000 Hz" },
+        { { out, "44100", "x" }, "too many arguments" },
+    };
+
+    for (const auto& [args, message] : demoCases)
+    {
+        const auto run = runRender (args, VELLUMAR_DEMO_SOUND_PATH);
+        EXPECT_EQ (run.exitCode == 0, args.contains ("--help")) << args.joinIntoString (" ");
+        EXPECT_TRUE (run.output.contains (message)) << args.joinIntoString (" ") << "\n" << run.output;
+    }
+    EXPECT_FALSE (juce::File::getCurrentWorkingDirectory().getChildFile ("--help").exists());
+    EXPECT_FALSE (juce::File (out).exists());
+}
+
+TEST_F (RenderTool, OpensFilesWhoseNamesAreNotUtf8)
+{
+    const auto in = writeWav ("in.wav", 2, 44100.0, 4410).getFullPathName();
 
     // A Latin-1 file name, in and out, opens the file it names.
     const std::string latin1 = folder.getFullPathName().toStdString() + "/caf\xe9.wav";
