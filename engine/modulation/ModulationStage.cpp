@@ -74,6 +74,29 @@ float sanitise (float value, float lower, float upper, float current) noexcept
 {
     return std::isfinite (value) ? juce::jlimit (lower, upper, value) : current;
 }
+
+using LinearSmoother = VellumarProcessor::LinearSmoother;
+
+// The vibrato's depth scale for one sample at this rate: taken at once by every channel's smoother until the rate
+// has settled in after a preparation, and glided to after that.
+float followDepthScale (std::array<LinearSmoother, 2>& smoothers, LinearSmoother& smoother, bool& started,
+                        bool rateSettling, float rate) noexcept
+{
+    const float scale = vibratoDepthScale (rate);
+
+    if (! started || rateSettling)
+    {
+        for (auto& each : smoothers)
+            each.setCurrentAndTargetValue (scale);
+
+        started = true;
+    }
+
+    if (smoother.getTargetValue() != scale)
+        smoother.setTargetValue (scale);
+
+    return smoother.isSmoothing() ? smoother.getNextValue() : scale;
+}
 } // namespace
 
 //==============================================================================
@@ -224,7 +247,7 @@ void VellumarProcessor::modulateChannel (int channel, float* samples, int numSam
 
         if (runVibrato)
         {
-            const float scale = followDepthScale (scaleSmoother, rate);
+            const float scale = followDepthScale (scaleSmoothers, scaleSmoother, scaleStarted, rateSettling, rate);
             const float delay = delayScale * (0.5f + 0.005f * scale * 0.5f * amount * sine);
             vibrato = readDelayLine (delayLine, vibratoLength, write, delay);
         }
@@ -264,26 +287,6 @@ bool VellumarProcessor::vibratoAtRest (int channel) const noexcept
     return skipNeutralStages && ! rateSmoother.isSmoothing() && ! depthSmoother.isSmoothing()
         && depthSmoother.getTargetValue() == 0.0f && scaleStarted && ! rateSettling && ! scaleSmoother.isSmoothing()
         && scaleSmoother.getTargetValue() == vibratoDepthScale (rateSmoother.getTargetValue());
-}
-
-// The vibrato's depth scale for one sample at this rate: taken at once until the rate has settled in after a
-// preparation, and glided to after that.
-float VellumarProcessor::followDepthScale (LinearSmoother& scaleSmoother, float rate) noexcept
-{
-    const float scale = vibratoDepthScale (rate);
-
-    if (! scaleStarted || rateSettling)
-    {
-        for (auto& smoother : scaleSmoothers)
-            smoother.setCurrentAndTargetValue (scale);
-
-        scaleStarted = true;
-    }
-
-    if (scaleSmoother.getTargetValue() != scale)
-        scaleSmoother.setTargetValue (scale);
-
-    return scaleSmoother.isSmoothing() ? scaleSmoother.getNextValue() : scale;
 }
 
 // The vibrato at no depth: every sample is read the same distance back through the line, interpolated as

@@ -337,7 +337,6 @@ private:
     void modulateChannel (int channel, float* samples, int numSamples, ModulationPlan plan, float& phaseOut,
                           int& writeOut);
     bool vibratoAtRest (int channel) const noexcept;
-    float followDepthScale (LinearSmoother& scaleSmoother, float rate) noexcept;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VellumarProcessor)
 };
