@@ -141,10 +141,11 @@ void VellumarProcessor::followDuckKey (float envelope, float slope) noexcept
     reductionDb = (float) ((double) reductionDb + ((double) targetDb - (double) reductionDb) * k);
 }
 
-void VellumarProcessor::duckSamples (juce::dsp::AudioBlock<float>& block, DuckKey& key, float slope, bool ramping)
+void VellumarProcessor::duckSamples (juce::dsp::AudioBlock<float>& block, DuckKey& chunkKey, float slope, bool ramping)
 {
     const auto numSamples = (int) block.getNumSamples();
     const auto numChannels = block.getNumChannels();
+    auto key = chunkKey; // in a local, where the samples written cannot be the detectors' state
 
     for (int i = 0; i < numSamples; ++i)
     {
@@ -171,6 +172,8 @@ void VellumarProcessor::duckSamples (juce::dsp::AudioBlock<float>& block, DuckKe
             }
         }
     }
+
+    chunkKey.detectors = key.detectors;
 }
 
 void VellumarProcessor::captureSidechain (const juce::AudioBuffer<float>& buffer)

@@ -318,7 +318,7 @@ private:
     DuckKey chooseDuckKey (juce::dsp::AudioBlock<float>& block, int numSamples, bool sidechainConnected) const;
     bool glideDuckAmount (float amount);
     void followDuckKey (float envelope, float slope) noexcept;
-    void duckSamples (juce::dsp::AudioBlock<float>& block, DuckKey& key, float slope, bool ramping);
+    void duckSamples (juce::dsp::AudioBlock<float>& block, DuckKey& chunkKey, float slope, bool ramping);
     void feedAnalyser (const juce::dsp::AudioBlock<float>& block);
     void processFlipAndWidth (juce::dsp::AudioBlock<float>& block, float flipTarget);
 
