@@ -300,10 +300,10 @@ void runPluginRatios (std::ostream& out)
     }
 }
 
-double runPluginBench (std::ostream& out)
+namespace
 {
-    runPluginRatios (out);
-
+void printRealtimeFactors (std::ostream& out)
+{
     out << "\n== Whole plug-in: realtime factor (seconds of stereo audio per CPU second, one thread)\n";
     const auto realtime = [&out] (float decay, double rate, int block, double audioSeconds)
     {
@@ -324,7 +324,10 @@ double runPluginBench (std::ostream& out)
     for (const float decay : { 3.0f, 10.0f })
         for (const double rate : { 192000.0, 384000.0 })
             realtime (decay, rate, 1024, 1.0);
+}
 
+void printSmallBlocks (std::ostream& out)
+{
     out << "\n== Small host blocks: each block's CPU time in a tight loop as a share of its budget (Decay 3 s)\n";
     for (const bool everything : { false, true })
     {
@@ -339,10 +342,13 @@ double runPluginBench (std::ostream& out)
             << share (percentile (plugin.perBlock, 0.99), budget) << " %, maximum "
             << share (percentile (plugin.perBlock, 1.0), budget) << " %\n";
     }
+}
 
-    // A block that completes a 1024-sample partition carries the transforms and sums of all of it; below some
-    // buffer size at high rates that alone no longer fits. A buffer counts as safe when no block overran its budget
-    // and the 99th percentile left 30 % of it to the host and the rest.
+// A block that completes a 1024-sample partition carries the transforms and sums of all of it; below some buffer size
+// at high rates that alone no longer fits. A buffer counts as safe when no block overran its budget and the 99th
+// percentile left 30 % of it to the host and the rest.
+void printSmallestSafeBuffer (std::ostream& out)
+{
     int smallestSafe = 0;
     for (const int block : { 64, 128, 256, 512, 1024 })
     {
@@ -360,7 +366,11 @@ double runPluginBench (std::ostream& out)
             smallestSafe = block;
     }
     out << "  smallest buffer at 96 kHz with no block over its budget and a 99th percentile within 70 % of it: " << smallestSafe << "\n";
+}
 
+// Returns the convolution pair's cost at defaults.
+double printStageShare (std::ostream& out)
+{
     out << "\n== Share of the whole chunk taken by the stages other than the convolution pair (44.1 kHz, block 512)\n";
     double pairCost = 0.0;
     for (const bool everything : { false, true })
@@ -375,36 +385,51 @@ double runPluginBench (std::ostream& out)
         if (! everything)
             pairCost = pairLoad;
     }
+    return pairCost;
+}
 
+void printPairSwitch (std::ostream& out)
+{
     out << "\n== One impulse-response pair switch, from the selection to both new engines built (Decay 3 s, 44.1 kHz)\n";
+    auto p = makeReady (44100.0, 512, 3.0f, false);
+    const std::pair<int, int> picks[] { { 1, 3 }, { 2, 5 }, { 4, 2 }, { 3, 4 }, { 0, 2 } };
+    double decode = 0.0, load = 0.0;
+    for (const auto& [type, number] : picks)
     {
-        auto p = makeReady (44100.0, 512, 3.0f, false);
-        const std::pair<int, int> picks[] { { 1, 3 }, { 2, 5 }, { 4, 2 }, { 3, 4 }, { 0, 2 } };
-        double decode = 0.0, load = 0.0;
-        for (const auto& [type, number] : picks)
-        {
-            p->irTypeIndex = type;
-            p->irNumber = number;
-            auto start = Clock::now();
-            p->decodeIRPair();
-            decode += secondsSince (start);
-            start = Clock::now();
-            p->updateIRParameters();
-            waitForImpulseResponses (*p);
-            load += secondsSince (start);
-        }
-        out << "  decode " << decode / 5.0 * 1000.0 << " ms, trim and engine build " << load / 5.0 * 1000.0
-            << " ms, together " << (decode + load) / 5.0 * 1000.0 << " ms (mean of 5, wall-clock)\n";
+        p->irTypeIndex = type;
+        p->irNumber = number;
+        auto start = Clock::now();
+        p->decodeIRPair();
+        decode += secondsSince (start);
+        start = Clock::now();
+        p->updateIRParameters();
+        waitForImpulseResponses (*p);
+        load += secondsSince (start);
     }
+    out << "  decode " << decode / 5.0 * 1000.0 << " ms, trim and engine build " << load / 5.0 * 1000.0
+        << " ms, together " << (decode + load) / 5.0 * 1000.0 << " ms (mean of 5, wall-clock)\n";
+}
 
+void printPairAgainstBareEngines (std::ostream& out)
+{
     out << "\n== Our convolution pair with its blend against two bare JUCE engines (44.1 kHz, block 512)\n";
-    {
-        auto p = makeReady (44100.0, 512, 3.0f, false);
-        BareEnginePair bare (*p, 44100.0, 512);
-        auto pair = pairContender (*p);
-        auto bareC = contenderFor (bare);
-        race ({ &pair, &bareC }, 44100.0, 512, 10.0);
-        out << "  ours / bare: " << pair.load() / bareC.load() << "\n";
-    }
+    auto p = makeReady (44100.0, 512, 3.0f, false);
+    BareEnginePair bare (*p, 44100.0, 512);
+    auto pair = pairContender (*p);
+    auto bareC = contenderFor (bare);
+    race ({ &pair, &bareC }, 44100.0, 512, 10.0);
+    out << "  ours / bare: " << pair.load() / bareC.load() << "\n";
+}
+} // namespace
+
+double runPluginBench (std::ostream& out)
+{
+    runPluginRatios (out);
+    printRealtimeFactors (out);
+    printSmallBlocks (out);
+    printSmallestSafeBuffer (out);
+    const double pairCost = printStageShare (out);
+    printPairSwitch (out);
+    printPairAgainstBareEngines (out);
     return pairCost;
 }

@@ -135,6 +135,33 @@ TEST (ProcessorCore, SurvivesEmptyBlocksBlocksLongerThanPreparedAndAudioBeforePr
     EXPECT_TRUE (allFiniteAndNormal (longBlock));
 }
 
+namespace
+{
+// The framework locks a parameter's listener list and the adapter's in the state on every change, and asks whether
+// this is the message thread under a mutex: those are its own, not counted. Call on the thread that is counted.
+void ignoreTheFrameworksOwnLocks (VellumarProcessor& processor)
+{
+    LockCounter::ignoreMutexesLockedBy ([&]
+    {
+        struct Probe : juce::AudioProcessorValueTreeState::Listener, juce::AudioProcessorParameter::Listener
+        {
+            void parameterChanged (const juce::String&, float) override {}
+            void parameterValueChanged (int, float) override {}
+            void parameterGestureChanged (int, bool) override {}
+        } probe;
+
+        juce::MessageManager::getInstance()->isThisTheMessageThread();
+
+        // Removing a listener that was never added takes the same locks and changes nothing.
+        for (auto* parameter : processor.getParameters())
+        {
+            parameter->removeListener (&probe);
+            processor.apvts.removeParameterListener (dynamic_cast<juce::RangedAudioParameter*> (parameter)->paramID, &probe);
+        }
+    });
+}
+} // namespace
+
 TEST (ProcessorCore, ProcessBlockDoesNotAllocateWhileParametersMove)
 {
     for (const auto& [inputs, outputs, keys] : { std::tuple { 2, 2, 0 }, std::tuple { 1, 2, 1 }, std::tuple { 1, 1, 0 }, std::tuple { 2, 2, 2 } })
@@ -157,26 +184,7 @@ TEST (ProcessorCore, ProcessBlockDoesNotAllocateWhileParametersMove)
         // hear of a change.
         std::thread audioThread ([&]
         {
-            // The framework locks a parameter's listener list and the adapter's in the state on every change, and
-            // asks whether this is the message thread under a mutex: those are its own, not counted.
-            LockCounter::ignoreMutexesLockedBy ([&]
-            {
-                struct Probe : juce::AudioProcessorValueTreeState::Listener, juce::AudioProcessorParameter::Listener
-                {
-                    void parameterChanged (const juce::String&, float) override {}
-                    void parameterValueChanged (int, float) override {}
-                    void parameterGestureChanged (int, bool) override {}
-                } probe;
-
-                juce::MessageManager::getInstance()->isThisTheMessageThread();
-
-                // Removing a listener that was never added takes the same locks and changes nothing.
-                for (auto* parameter : params)
-                {
-                    parameter->removeListener (&probe);
-                    processor->apvts.removeParameterListener (dynamic_cast<juce::RangedAudioParameter*> (parameter)->paramID, &probe);
-                }
-            });
+            ignoreTheFrameworksOwnLocks (*processor);
 
             // Warm up: the engines and the stages settle their first-block paths. Every parameter moves once, so
             // each control's attachment has posted its update, which then waits for the message thread (the

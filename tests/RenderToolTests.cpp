@@ -55,6 +55,12 @@ Run runRender (const juce::StringArray& args, const char* tool = VELLUMAR_RENDER
     return { ended ? child.exitCode() : -1, child.outputText() };
 }
 
+// Bytes as a hostile command line gives them, not UTF-8: only a file name may be so.
+juce::String rawBytes (const char* bytes)
+{
+    return juce::String (juce::CharPointer_UTF8 (bytes), juce::CharPointer_UTF8 (bytes + std::strlen (bytes)));
+}
+
 // A row of the table of hostile requests: the command line, what the renderer must answer, and the output it
 // must leave when it succeeds.
 struct Case
@@ -154,6 +160,56 @@ protected:
         return file;
     }
 
+    struct DamagedInputs
+    {
+        juce::File text, nan, bigChunk, twelveBit;
+    };
+
+    // Files that are not audio the tool can render, each of which it refuses with its reason.
+    DamagedInputs writeDamagedInputs (const juce::File& input)
+    {
+        // Not audio at all, and a float file holding a NaN, which would reach the output through the dry path.
+        const auto text = folder.getChildFile ("text.wav");
+        text.replaceWithText ("hello");
+        const auto nan = folder.getChildFile ("nan.wav");
+        {
+            juce::AudioBuffer<float> audio (1, 100);
+            audio.clear();
+            audio.setSample (0, 50, std::numeric_limits<float>::quiet_NaN());
+            std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (nan.createOutputStream().release(), 44100.0, 1, 32, {}, 0));
+            writer->writeFromAudioSampleBuffer (audio, 0, 100);
+        }
+
+        // And a metadata chunk after the audio that claims 2 GB, which JUCE's reader would reserve.
+        const auto bigChunk = folder.getChildFile ("chunk.wav");
+        {
+            juce::MemoryBlock bytes;
+            input.loadFileAsData (bytes);
+            const unsigned char header[] = { 's', 'm', 'p', 'l', 0xf0, 0xff, 0xff, 0x7f };
+            bytes.append (header, sizeof (header));
+            const auto riffLength = juce::ByteOrder::swapIfBigEndian ((juce::uint32) bytes.getSize() - 8);
+            bytes.copyFrom (&riffLength, 4, 4);
+            bigChunk.replaceWithData (bytes.getData(), bytes.getSize());
+        }
+
+        // A 12-bit file, which JUCE's reader would give back as silence.
+        const auto twelveBit = folder.getChildFile ("twelve.wav");
+        {
+            juce::MemoryOutputStream bytes;
+            bytes.write ("RIFF", 4);
+            bytes.writeInt (36 + 200);
+            bytes.write ("WAVEfmt ", 8);
+            for (const int field : { 16, 1 | 1 << 16, 44100, 88200, 2 | 12 << 16 }) // PCM, mono, 44.1 kHz, 2 bytes a frame
+                bytes.writeInt (field);
+            bytes.write ("data", 4);
+            bytes.writeInt (200);
+            bytes.writeRepeatedByte (0x10, 200);
+            twelveBit.replaceWithData (bytes.getData(), bytes.getDataSize());
+        }
+
+        return { text, nan, bigChunk, twelveBit };
+    }
+
     static juce::AudioBuffer<float> readWav (const juce::File& file, double& rate, unsigned int& bits)
     {
         juce::AudioFormatManager formats;
@@ -215,69 +271,7 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
     const auto out = folder.getChildFile ("out.wav").getFullPathName();
     const auto in = input.getFullPathName();
 
-    // The demo-sound writer answers the same way, and writes no file named after an option.
-    const std::pair<juce::StringArray, const char*> demoCases[] {
-        { { "--help" }, "Usage: vellumar-demo-sound" },
-        { { "--frobnicate" }, "unknown option --frobnicate" },
-        { {}, "an output file is needed" },
-        { { out, "44k" }, "is not a number of Hz" },
-        { { out, "1000" }, "must be 8000 to 384000 Hz" },
-        { { out, "44100", "x" }, "too many arguments" },
-    };
-
-    for (const auto& [args, message] : demoCases)
-    {
-        const auto run = runRender (args, VELLUMAR_DEMO_SOUND_PATH);
-        EXPECT_EQ (run.exitCode == 0, args.contains ("--help")) << args.joinIntoString (" ");
-        EXPECT_TRUE (run.output.contains (message)) << args.joinIntoString (" ") << "\n" << run.output;
-    }
-    EXPECT_FALSE (juce::File::getCurrentWorkingDirectory().getChildFile ("--help").exists());
-    EXPECT_FALSE (juce::File (out).exists());
-
-    // Not audio at all, and a float file holding a NaN, which would reach the output through the dry path.
-    const auto text = folder.getChildFile ("text.wav");
-    text.replaceWithText ("hello");
-    const auto nan = folder.getChildFile ("nan.wav");
-    {
-        juce::AudioBuffer<float> audio (1, 100);
-        audio.clear();
-        audio.setSample (0, 50, std::numeric_limits<float>::quiet_NaN());
-        std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (nan.createOutputStream().release(), 44100.0, 1, 32, {}, 0));
-        writer->writeFromAudioSampleBuffer (audio, 0, 100);
-    }
-
-    // And a metadata chunk after the audio that claims 2 GB, which JUCE's reader would reserve.
-    const auto bigChunk = folder.getChildFile ("chunk.wav");
-    {
-        juce::MemoryBlock bytes;
-        input.loadFileAsData (bytes);
-        const unsigned char header[] = { 's', 'm', 'p', 'l', 0xf0, 0xff, 0xff, 0x7f };
-        bytes.append (header, sizeof (header));
-        const auto riffLength = juce::ByteOrder::swapIfBigEndian ((juce::uint32) bytes.getSize() - 8);
-        bytes.copyFrom (&riffLength, 4, 4);
-        bigChunk.replaceWithData (bytes.getData(), bytes.getSize());
-    }
-
-    // A 12-bit file, which JUCE's reader would give back as silence.
-    const auto twelveBit = folder.getChildFile ("twelve.wav");
-    {
-        juce::MemoryOutputStream bytes;
-        bytes.write ("RIFF", 4);
-        bytes.writeInt (36 + 200);
-        bytes.write ("WAVEfmt ", 8);
-        for (const int field : { 16, 1 | 1 << 16, 44100, 88200, 2 | 12 << 16 }) // PCM, mono, 44.1 kHz, 2 bytes a frame
-            bytes.writeInt (field);
-        bytes.write ("data", 4);
-        bytes.writeInt (200);
-        bytes.writeRepeatedByte (0x10, 200);
-        twelveBit.replaceWithData (bytes.getData(), bytes.getDataSize());
-    }
-
-    // Bytes as a hostile command line gives them, not UTF-8: only a file name may be so.
-    const auto rawBytes = [] (const char* bytes) {
-        return juce::String (juce::CharPointer_UTF8 (bytes), juce::CharPointer_UTF8 (bytes + std::strlen (bytes)));
-    };
-
+    const auto [text, nan, bigChunk, twelveBit] = writeDamagedInputs (input);
     const auto damagedMp3 = writeBytes ("damaged.mp3", hostilefiles::damagedMp3());
     runCases ({
         { { in, out, "--set", "Shine=3" }, 1, "unknown parameter ID \"Shine\"" },
@@ -314,6 +308,35 @@ TEST_F (RenderTool, ReportsBadRequestsClearlyWithAFailingExitCode)
     });
 
     EXPECT_TRUE (input.existsAsFile()); // not overwritten by its own render
+}
+
+TEST_F (RenderTool, TheDemoSoundWriterReportsBadRequestsClearlyToo)
+{
+    const auto out = folder.getChildFile ("out.wav").getFullPathName();
+
+    // The demo-sound writer answers bad requests as the renderer does, and writes no file named after an option.
+    const std::pair<juce::StringArray, const char*> demoCases[] {
+        { { "--help" }, "Usage: vellumar-demo-sound" },
+        { { "--frobnicate" }, "unknown option --frobnicate" },
+        { {}, "an output file is needed" },
+        { { out, "44k" }, "is not a number of Hz" },
+        { { out, "1000" }, "must be 8000 to 384000 Hz" },
+        { { out, "44100", "x" }, "too many arguments" },
+    };
+
+    for (const auto& [args, message] : demoCases)
+    {
+        const auto run = runRender (args, VELLUMAR_DEMO_SOUND_PATH);
+        EXPECT_EQ (run.exitCode == 0, args.contains ("--help")) << args.joinIntoString (" ");
+        EXPECT_TRUE (run.output.contains (message)) << args.joinIntoString (" ") << "\n" << run.output;
+    }
+    EXPECT_FALSE (juce::File::getCurrentWorkingDirectory().getChildFile ("--help").exists());
+    EXPECT_FALSE (juce::File (out).exists());
+}
+
+TEST_F (RenderTool, OpensFilesWhoseNamesAreNotUtf8)
+{
+    const auto in = writeWav ("in.wav", 2, 44100.0, 4410).getFullPathName();
 
     // A Latin-1 file name, in and out, opens the file it names.
     const std::string latin1 = folder.getFullPathName().toStdString() + "/caf\xe9.wav";

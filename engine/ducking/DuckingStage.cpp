@@ -52,97 +52,107 @@ void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, flo
                                         bool sidechainConnected)
 {
     const auto numSamples = (int) block.getNumSamples();
-    const auto numChannels = block.getNumChannels();
 
     // An amount that is not a number counts as 0 % (the stage glides off) instead of poisoning the amount glide.
     const float amount = std::isfinite (sideChainPercent) ? sideChainPercent : 0.0f;
     updateDuckThreshold (amount);
+    auto key = chooseDuckKey (block, numSamples, sidechainConnected);
+    const bool ramping = glideDuckAmount (amount);
 
-    // The external key always has two channels, whatever the main layout; the wet block keys itself with as many
-    // channels as it has (one or two). A side-chain buffer too short for this chunk is never read.
-    const float* keyLeft = nullptr;
-    const float* keyRight = nullptr;
-
-    if (! compressorOn && sidechainConnected && sidechainBuffer.getNumChannels() >= 2
-        && sidechainBuffer.getNumSamples() >= numSamples)
-    {
-        keyLeft = sidechainBuffer.getReadPointer (0);
-        keyRight = sidechainBuffer.getReadPointer (1);
-    }
-    else if (numChannels > 0)
-    {
-        keyLeft = block.getChannelPointer (0);
-        keyRight = numChannels > 1 ? block.getChannelPointer (1) : nullptr;
-    }
-
-    amountSmoother.setTargetValue (amount);
-    bool ramping = false;
-
-    if (amountStarted)
-    {
-        ramping = amountSmoother.isSmoothing();
-    }
-    else
-    {
-        amountSmoother.setCurrentAndTargetValue (amount);
-        amountStarted = true;
-        duckMix = duckActivity > 0.0f ? 1.0f : 0.0f;
-    }
-
-    if (keyLeft == nullptr)
+    if (key.left == nullptr)
         return;
 
     const float slope = -2.0f * (1.0f - 1.0f / duckRatio);
-
-    // The detectors run on copies in locals for the chunk: in the processor, each envelope written could be any
-    // float the loop reads, and every sample would load everything again.
-    auto detectors = keyDetectors;
-
-    const auto keyEnvelope = [&] (int i)
-    {
-        float envelope = detectors[0].tick (keyLeft[i]);
-
-        if (keyRight != nullptr)
-            envelope = 0.5f * (envelope + detectors[1].tick (keyRight[i]));
-
-        return envelope;
-    };
-
-    // Below 1.0 the level in decibels is negative, so a threshold at or above 0 dB is not reached and the
-    // logarithm is not needed: with the amount at 0 the threshold is 0 dB and the key's level never counts.
-    const auto followKey = [&] (float envelope)
-    {
-        float targetDb = 0.0f;
-
-        if (! skipNeutralStages || duckThresholdDb < 0.0f || envelope >= 1.0f)
-        {
-            const float levelDb = envelope > 0.00001f ? 20.0f * std::log10 (envelope) : -100.0f;
-            targetDb = duckThresholdDb > levelDb ? 0.0f : slope * (levelDb - duckThresholdDb) - 3.0f;
-        }
-
-        // More reduction wanted moves at the attack rate, less at the release rate.
-        const double k = reductionDb > targetDb ? smoothingCoefficients[0] : smoothingCoefficients[1];
-        reductionDb = (float) ((double) reductionDb + ((double) targetDb - (double) reductionDb) * k);
-    };
 
     // Out of the mix and settled at 0 %, with no reduction left, a quiet key changes nothing but the detectors:
     // the reduction would move from 0 to 0 and the mix stays at 0.
     if (skipNeutralStages && ! ramping && duckActivity == 0.0f && duckMix == 0.0f && duckThresholdDb >= 0.0f)
     {
         for (int i = 0; i < numSamples; ++i)
-            if (const float envelope = keyEnvelope (i); envelope >= 1.0f || reductionDb != 0.0f)
-                followKey (envelope);
-
-        keyDetectors = detectors;
-        return;
+            if (const float envelope = key.envelope (i); envelope >= 1.0f || reductionDb != 0.0f)
+                followDuckKey (envelope, slope);
     }
+    else
+    {
+        duckSamples (block, key, slope, ramping);
+    }
+
+    keyDetectors = key.detectors;
+
+    if (ramping && ! amountSmoother.isSmoothing())
+        updateDuckThreshold (amount);
+}
+
+// The external key always has two channels, whatever the main layout; the wet block keys itself with as many
+// channels as it has (one or two). A side-chain buffer too short for this chunk is never read.
+VellumarProcessor::DuckKey VellumarProcessor::chooseDuckKey (juce::dsp::AudioBlock<float>& block, int numSamples,
+                                                             bool sidechainConnected) const
+{
+    const auto numChannels = block.getNumChannels();
+
+    // The detectors run on copies in locals for the chunk: in the processor, each envelope written could be any
+    // float the loop reads, and every sample would load everything again.
+    DuckKey key { nullptr, nullptr, keyDetectors };
+
+    if (! compressorOn && sidechainConnected && sidechainBuffer.getNumChannels() >= 2
+        && sidechainBuffer.getNumSamples() >= numSamples)
+    {
+        key.left = sidechainBuffer.getReadPointer (0);
+        key.right = sidechainBuffer.getReadPointer (1);
+    }
+    else if (numChannels > 0)
+    {
+        key.left = block.getChannelPointer (0);
+        key.right = numChannels > 1 ? block.getChannelPointer (1) : nullptr;
+    }
+
+    return key;
+}
+
+// Returns whether the amount glides through this chunk. The first chunk after a preparation takes the amount as it
+// stands, and the stage is in or out of the mix at once.
+bool VellumarProcessor::glideDuckAmount (float amount)
+{
+    amountSmoother.setTargetValue (amount);
+
+    if (amountStarted)
+        return amountSmoother.isSmoothing();
+
+    amountSmoother.setCurrentAndTargetValue (amount);
+    amountStarted = true;
+    duckMix = duckActivity > 0.0f ? 1.0f : 0.0f;
+    return false;
+}
+
+// Below 1.0 the level in decibels is negative, so a threshold at or above 0 dB is not reached and the logarithm is
+// not needed: with the amount at 0 the threshold is 0 dB and the key's level never counts.
+void VellumarProcessor::followDuckKey (float envelope, float slope) noexcept
+{
+    float targetDb = 0.0f;
+
+    if (! skipNeutralStages || duckThresholdDb < 0.0f || envelope >= 1.0f)
+    {
+        const float levelDb = envelope > 0.00001f ? 20.0f * std::log10 (envelope) : -100.0f;
+        targetDb = duckThresholdDb > levelDb ? 0.0f : slope * (levelDb - duckThresholdDb) - 3.0f;
+    }
+
+    // More reduction wanted moves at the attack rate, less at the release rate.
+    const double k = reductionDb > targetDb ? smoothingCoefficients[0] : smoothingCoefficients[1];
+    reductionDb = (float) ((double) reductionDb + ((double) targetDb - (double) reductionDb) * k);
+}
+
+void VellumarProcessor::duckSamples (juce::dsp::AudioBlock<float>& block, DuckKey& chunkKey, float slope, bool ramping)
+{
+    const auto numSamples = (int) block.getNumSamples();
+    const auto numChannels = block.getNumChannels();
+    auto key = chunkKey; // in a local, where the samples written cannot be the detectors' state
 
     for (int i = 0; i < numSamples; ++i)
     {
         if (ramping)
             updateDuckThreshold (amountSmoother.getNextValue());
 
-        followKey (keyEnvelope (i));
+        followDuckKey (key.envelope (i), slope);
 
         // The stage joins and leaves at 1 % with a 20 ms crossfade: the gain computer's 3 dB step at the
         // threshold would otherwise switch in as a click with a loud key.
@@ -163,10 +173,7 @@ void VellumarProcessor::processDucking (juce::dsp::AudioBlock<float>& block, flo
         }
     }
 
-    keyDetectors = detectors;
-
-    if (ramping && ! amountSmoother.isSmoothing())
-        updateDuckThreshold (amount);
+    chunkKey.detectors = key.detectors;
 }
 
 void VellumarProcessor::captureSidechain (const juce::AudioBuffer<float>& buffer)

@@ -156,7 +156,6 @@ public:
     float freezeAmount = 0.1f;
     int mode = 3;
 
-private:
     /** Stores (v + 0.1) - 0.1 in single precision: values too small to matter become exactly zero, so the
         feedback paths never carry denormals, whatever the processor's floating-point mode. */
     static float flushTiny (float v) noexcept
@@ -164,7 +163,6 @@ private:
         return (v + 0.1f) - 0.1f;
     }
 
-public:
     /** That rounding goes to the nearest of its steps (2^-27 apart): a comb whose feedback is near 1 rounds g v
         back to v once v is a few dozen steps small, and an all-pass rounds half a step up to a whole one (0.1 is
         an odd number of steps), so their memories would keep a residue for ever and a tail would stay at -100 to
@@ -180,6 +178,12 @@ private:
     struct Cursors;
     template <int numChannels>
     void processRuns (float* left, float* right, int numSamples) noexcept;
+    template <int numChannels>
+    void takeCursors (Cursors<numChannels>& cursors) const noexcept;
+    template <int numChannels>
+    void moveCursors (Cursors<numChannels>& cursors, int length) const noexcept;
+    template <int numChannels>
+    void giveBackCursors (const Cursors<numChannels>& cursors) noexcept;
     template <int numChannels, bool cutResidues>
     void processRun (float* left, float* right, int numSamples, float& check, Cursors<numChannels>& cursors) noexcept;
 

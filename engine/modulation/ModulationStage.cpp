@@ -74,6 +74,29 @@ float sanitise (float value, float lower, float upper, float current) noexcept
 {
     return std::isfinite (value) ? juce::jlimit (lower, upper, value) : current;
 }
+
+using LinearSmoother = VellumarProcessor::LinearSmoother;
+
+// The vibrato's depth scale for one sample at this rate: taken at once by every channel's smoother until the rate
+// has settled in after a preparation, and glided to after that.
+float followDepthScale (std::array<LinearSmoother, 2>& smoothers, LinearSmoother& smoother, bool& started,
+                        bool rateSettling, float rate) noexcept
+{
+    const float scale = vibratoDepthScale (rate);
+
+    if (! started || rateSettling)
+    {
+        for (auto& each : smoothers)
+            each.setCurrentAndTargetValue (scale);
+
+        started = true;
+    }
+
+    if (smoother.getTargetValue() != scale)
+        smoother.setTargetValue (scale);
+
+    return smoother.isSmoothing() ? smoother.getNextValue() : scale;
+}
 } // namespace
 
 //==============================================================================
@@ -199,11 +222,9 @@ void VellumarProcessor::modulateChannel (int channel, float* samples, int numSam
     auto* delayLine = vibratoBuffer.getWritePointer (channel);
     const float delayScale = lfoSampleRate * vibratoTimeScale;
 
-    // Vibrato at no depth with rate, depth and depth scale all settled: every sample reads the line the same
-    // distance back and nothing needs the sine, so the loop below shrinks to the read, the write and the phase.
-    if (skipNeutralStages && ! runTremolo && ! rateSmoother.isSmoothing() && ! depthSmoother.isSmoothing()
-        && depthSmoother.getTargetValue() == 0.0f && scaleStarted && ! rateSettling && ! scaleSmoother.isSmoothing()
-        && scaleSmoother.getTargetValue() == vibratoDepthScale (rateSmoother.getTargetValue()))
+    // Every sample reads the line the same distance back and nothing needs the sine, so the loop below shrinks to
+    // the read, the write and the phase.
+    if (! runTremolo && vibratoAtRest (channel))
     {
         const float rate = rateSmoother.getTargetValue();
         const float amount = 0.0f, sine = 0.0f;
@@ -226,21 +247,8 @@ void VellumarProcessor::modulateChannel (int channel, float* samples, int numSam
 
         if (runVibrato)
         {
-            const float scale = vibratoDepthScale (rate);
-
-            if (! scaleStarted || rateSettling)
-            {
-                for (auto& smoother : scaleSmoothers)
-                    smoother.setCurrentAndTargetValue (scale);
-
-                scaleStarted = true;
-            }
-
-            if (scaleSmoother.getTargetValue() != scale)
-                scaleSmoother.setTargetValue (scale);
-
-            const float sc = scaleSmoother.isSmoothing() ? scaleSmoother.getNextValue() : scale;
-            const float delay = delayScale * (0.5f + 0.005f * sc * 0.5f * amount * sine);
+            const float scale = followDepthScale (scaleSmoothers, scaleSmoother, scaleStarted, rateSettling, rate);
+            const float delay = delayScale * (0.5f + 0.005f * scale * 0.5f * amount * sine);
             vibrato = readDelayLine (delayLine, vibratoLength, write, delay);
         }
 
@@ -267,6 +275,18 @@ void VellumarProcessor::modulateChannel (int channel, float* samples, int numSam
 
     phaseOut = phase;
     writeOut = write;
+}
+
+// Vibrato at no depth with rate, depth and depth scale all settled.
+bool VellumarProcessor::vibratoAtRest (int channel) const noexcept
+{
+    const auto& rateSmoother = lfoSmoothers[(size_t) channel][0];
+    const auto& depthSmoother = lfoSmoothers[(size_t) channel][1];
+    const auto& scaleSmoother = scaleSmoothers[channel == 0 ? 0 : 1];
+
+    return skipNeutralStages && ! rateSmoother.isSmoothing() && ! depthSmoother.isSmoothing()
+        && depthSmoother.getTargetValue() == 0.0f && scaleStarted && ! rateSettling && ! scaleSmoother.isSmoothing()
+        && scaleSmoother.getTargetValue() == vibratoDepthScale (rateSmoother.getTargetValue());
 }
 
 // The vibrato at no depth: every sample is read the same distance back through the line, interpolated as

@@ -323,6 +323,26 @@ private:
     void loadPairAtPreparation();
     void processPreDelay (juce::dsp::AudioBlock<float>& block, float preDelayMs);
     void updateDuckThreshold (float amount) noexcept;
+
+    // The ducking stage's key for one chunk: its channels (no right one for a mono key; none at all for a block
+    // without channels) and the detectors following them.
+    struct DuckKey
+    {
+        const float* left = nullptr;
+        const float* right = nullptr;
+        std::array<Sidechain::PeakLevelDetector, 2> detectors;
+
+        float envelope (int i) noexcept
+        {
+            const float level = detectors[0].tick (left[i]);
+            return right != nullptr ? 0.5f * (level + detectors[1].tick (right[i])) : level;
+        }
+    };
+
+    DuckKey chooseDuckKey (juce::dsp::AudioBlock<float>& block, int numSamples, bool sidechainConnected) const;
+    bool glideDuckAmount (float amount);
+    void followDuckKey (float envelope, float slope) noexcept;
+    void duckSamples (juce::dsp::AudioBlock<float>& block, DuckKey& chunkKey, float slope, bool ramping);
     void feedAnalyser (const juce::dsp::AudioBlock<float>& block);
     void processFlipAndWidth (juce::dsp::AudioBlock<float>& block, float flipTarget);
 
@@ -340,6 +360,7 @@ private:
     float advancePhase (float phase, float step, int numSamples);
     void modulateChannel (int channel, float* samples, int numSamples, ModulationPlan plan, float& phaseOut,
                           int& writeOut);
+    bool vibratoAtRest (int channel) const noexcept;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VellumarProcessor)
 };
