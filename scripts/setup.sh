@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Installs every Debian package that the build, the tests and the tools need. Safe to run again: it is quiet
 # and installs nothing when everything is already there.
-# With --tests it also installs what only the test command uses: the LV2 specification bundles and a collection of
-# other LV2 plug-ins, so that the suite meets a machine as a Linux audio user has it (the hosting tests must see
-# only this build's bundle there), and tries to install Ardour, for the test that runs the plug-in in a real DAW.
-# A machine whose package sources lack Ardour still builds and tests; that one test then says why it is skipped.
-# The main job (the demo) never pulls in a DAW.
+# With --tests it also installs what only the test command uses: the bundles that define LV2 itself and a
+# collection of other LV2 plug-ins, so that the suite meets a machine as a Linux audio user has it (the hosting
+# tests must see only this build's bundle there), and tries to install Ardour, for the test that runs the plug-in
+# in a real DAW. A machine whose package sources lack Ardour still builds and tests; that one test then says why it
+# is skipped. The main job (the demo) never pulls in a DAW.
 set -euo pipefail
 
 packages=(

@@ -69,8 +69,8 @@ protected:
         }
         else
         {
-            // Only this build's bundle is searched, not what the machine has installed: the specification
-            // bundles that hosting needs come with JUCE's LV2 host.
+            // Only this build's bundle is searched, not what the machine has installed: the bundles that define
+            // LV2 itself, which hosting needs, come with JUCE's LV2 host.
             const auto folder = juce::File (VELLUMAR_LV2_PATH).getParentDirectory().getFullPathName();
             setenv ("LV2_PATH", folder.toRawUTF8(), 1);
             found = std::make_unique<juce::LV2PluginFormat>();
