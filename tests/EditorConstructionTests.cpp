@@ -337,9 +337,11 @@ TEST_F (EditorTest, AtTheSmallestSizeEveryTextIsLegibleWholeAndClearOfTheOthers)
         // The left column's captions, on the light part of the panel, above their knobs' faces.
         for (auto* caption : { &e.preDelayLabel, &e.lfoSpeedLabel })
         {
-            const auto [ink, without] = inkOf (e, *caption);
+            const auto inked = inkOf (e, *caption);
+            const auto& ink = inked.first;
+            const auto& bare = inked.second;
             const auto* knob = caption->getAttachedComponent();
-            const auto darkest = [&, &bare = without]
+            const auto darkest = [&]
             {
                 float b = 1.0f;
                 for (int y = ink.getY(); y < ink.getBottom() && y < knob->getY() - knob->getWidth() / 10; ++y)
