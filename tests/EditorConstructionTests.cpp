@@ -243,64 +243,11 @@ TEST_F (EditorTest, PaintsAWholeFaceAtEverySize)
     }
 }
 
-TEST_F (EditorTest, AtTheSmallestSizeEveryTextIsLegibleWholeAndClearOfTheOthers)
+// No text crosses its box or a line, at any size: what a text adds to the picture (its ink) lies within its value
+// box's fill, clear of the panels' dark borders for the outer columns' captions, and below the thread's end.
+template <typename Editor>
+void expectTextsClearOfTheirBoxesAndLines (Editor& e)
 {
-    // The widest texts: every caption relabelled, the longest values.
-    setParameter ("1Gain", -24.0f);
-    setParameter ("Width", 200.0f);
-    setParameter ("SideChain", 100.0f);
-    auto& e = open();
-    e.setSize (450, 300);
-
-    for (auto* knob : { &e.widthSlider, &e.preDelaySlider, &e.preVerbSlider, &e.lfoDepthSlider, &e.lfoSpeedSlider })
-        e.doubleClick (*knob);
-
-    e.compressorButton.setToggleState (true, juce::sendNotification);
-    const auto image = render (e); // also builds the value boxes
-
-    std::vector<std::pair<juce::String, juce::Rectangle<float>>> texts;
-    std::function<void (juce::Component&)> collect = [&] (juce::Component& parent)
-    {
-        for (auto* child : parent.getChildren())
-        {
-            if (! child->isVisible())
-                continue;
-
-            if (auto* label = dynamic_cast<juce::Label*> (child))
-            {
-                const auto text = label->getText();
-                const auto font = e.look.getLabelFont (*label);
-                const auto area = e.getLocalArea (label, label->getBorderSize().subtractedFrom (label->getLocalBounds())).toFloat();
-                const auto width = font.getStringWidthFloat (text);
-
-                // Squeezed no further than JUCE's default before it would shrink the font or cut the text.
-                EXPECT_GE (font.getHeight(), 9.0f) << text;
-                EXPECT_LE (font.getHeight(), area.getHeight()) << text;
-                EXPECT_LE (width * juce::Font::getDefaultMinimumHorizontalScaleFactor(), area.getWidth()) << text;
-                texts.emplace_back (text, juce::Rectangle<float> (juce::jmin (width, area.getWidth()), font.getHeight())
-                                              .withCentre (area.getCentre()));
-            }
-
-            collect (*child);
-        }
-    };
-    collect (e);
-    EXPECT_GT (texts.size(), 30u);
-
-    for (size_t i = 0; i < texts.size(); ++i)
-        for (size_t j = i + 1; j < texts.size(); ++j)
-            EXPECT_FALSE (texts[i].second.intersects (texts[j].second)) << texts[i].first << " / " << texts[j].first;
-
-    // "<" and ">" show dark text on a light switch.
-    for (auto* arrow : { &e.previousPresetButton, &e.nextPresetButton })
-    {
-        const auto middle = arrow->getBounds().reduced (arrow->getWidth() / 4, arrow->getHeight() / 4);
-        EXPECT_GT (countPixels (image, middle, [] (juce::Colour c) { return c.getBrightness() < 0.25f; }), 2);
-        EXPECT_GT (countPixels (image, middle, [] (juce::Colour c) { return c.getBrightness() > 0.45f; }), 8);
-    }
-
-    // No text crosses its box or a line, at any size: what a text adds to the picture (its ink) lies within its value
-    // box's fill, clear of the panels' dark borders for the outer columns' captions, and below the thread's end.
     const auto inkOf = [] (juce::Component& c, juce::Label& label)
     {
         const auto with = render (c);
@@ -359,4 +306,63 @@ TEST_F (EditorTest, AtTheSmallestSizeEveryTextIsLegibleWholeAndClearOfTheOthers)
             ++threadEnd;
         EXPECT_LE (threadEnd, textureInk.getY()) << "the thread runs into TEXTURE at " << w;
     }
+}
+
+TEST_F (EditorTest, AtTheSmallestSizeEveryTextIsLegibleWholeAndClearOfTheOthers)
+{
+    // The widest texts: every caption relabelled, the longest values.
+    setParameter ("1Gain", -24.0f);
+    setParameter ("Width", 200.0f);
+    setParameter ("SideChain", 100.0f);
+    auto& e = open();
+    e.setSize (450, 300);
+
+    for (auto* knob : { &e.widthSlider, &e.preDelaySlider, &e.preVerbSlider, &e.lfoDepthSlider, &e.lfoSpeedSlider })
+        e.doubleClick (*knob);
+
+    e.compressorButton.setToggleState (true, juce::sendNotification);
+    const auto image = render (e); // also builds the value boxes
+
+    std::vector<std::pair<juce::String, juce::Rectangle<float>>> texts;
+    std::function<void (juce::Component&)> collect = [&] (juce::Component& parent)
+    {
+        for (auto* child : parent.getChildren())
+        {
+            if (! child->isVisible())
+                continue;
+
+            if (auto* label = dynamic_cast<juce::Label*> (child))
+            {
+                const auto text = label->getText();
+                const auto font = e.look.getLabelFont (*label);
+                const auto area = e.getLocalArea (label, label->getBorderSize().subtractedFrom (label->getLocalBounds())).toFloat();
+                const auto width = font.getStringWidthFloat (text);
+
+                // Squeezed no further than JUCE's default before it would shrink the font or cut the text.
+                EXPECT_GE (font.getHeight(), 9.0f) << text;
+                EXPECT_LE (font.getHeight(), area.getHeight()) << text;
+                EXPECT_LE (width * juce::Font::getDefaultMinimumHorizontalScaleFactor(), area.getWidth()) << text;
+                texts.emplace_back (text, juce::Rectangle<float> (juce::jmin (width, area.getWidth()), font.getHeight())
+                                              .withCentre (area.getCentre()));
+            }
+
+            collect (*child);
+        }
+    };
+    collect (e);
+    EXPECT_GT (texts.size(), 30u);
+
+    for (size_t i = 0; i < texts.size(); ++i)
+        for (size_t j = i + 1; j < texts.size(); ++j)
+            EXPECT_FALSE (texts[i].second.intersects (texts[j].second)) << texts[i].first << " / " << texts[j].first;
+
+    // "<" and ">" show dark text on a light switch.
+    for (auto* arrow : { &e.previousPresetButton, &e.nextPresetButton })
+    {
+        const auto middle = arrow->getBounds().reduced (arrow->getWidth() / 4, arrow->getHeight() / 4);
+        EXPECT_GT (countPixels (image, middle, [] (juce::Colour c) { return c.getBrightness() < 0.25f; }), 2);
+        EXPECT_GT (countPixels (image, middle, [] (juce::Colour c) { return c.getBrightness() > 0.45f; }), 8);
+    }
+
+    expectTextsClearOfTheirBoxesAndLines (e);
 }
